@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/windows_api.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// The host side of the Windows API layer: what the window system does on
+// Windows. The engine creates a record for its window and feeds it messages;
+// tests move the clock. Everything runs on the thread that owns the window.
+namespace platform {
+
+// A window record with this procedure, no extended style. The caller owns it and
+// destroys it with destroyWindow; a destroyed handle is unknown from then on.
+HWND createWindow(WNDPROC procedure);
+void destroyWindow(HWND window);
+
+// Calls the window's current procedure, as SendMessage does; 0 for an unknown window.
+LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Delivers one WM_DROPFILES listing these paths, only while the window has
+// WS_EX_ACCEPTFILES. A drop handle that the procedures did not finish is
+// finished afterwards. Returns whether the message was sent.
+bool deliverDrop(HWND window, const std::vector<std::string>& paths);
+
+// Drop handles not yet finished, for leak checks.
+int liveDropCount();
+
+// Makes timeGetTime read `now` at this moment and run on from there.
+void setTimeOrigin(DWORD now);
+// Replaces the clock behind timeGetTime (a fake clock in tests); empty restores it.
+void setTimeSource(std::function<DWORD()> source);
+
+} // namespace platform

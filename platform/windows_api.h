@@ -1,0 +1,65 @@
+#pragma once
+
+// The Windows API names the system calls. On Windows they come from the real
+// headers; elsewhere this layer implements them as Windows documents them, for
+// the windows our engine creates (see window_host.h).
+
+#if defined(_WIN32)
+
+#include <windows.h>
+#include <shellapi.h>
+#include <mmsystem.h>
+
+#else
+
+#include <cstdint>
+
+using BOOL = int;
+using UINT = unsigned int;
+using LONG = std::int32_t;
+using DWORD = std::uint32_t;
+using LONG_PTR = std::intptr_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+using LPSTR = char*;
+
+struct HWND__;
+struct HDROP__;
+struct HINSTANCE__;
+using HWND = HWND__*;
+using HDROP = HDROP__*;
+using HINSTANCE = HINSTANCE__*;
+
+#define WINAPI
+#define CALLBACK
+
+using WNDPROC = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
+
+inline constexpr int GWL_WNDPROC = -4; // refused by the 32-bit calls on 64-bit hosts
+inline constexpr int GWLP_WNDPROC = -4;
+inline constexpr int GWL_EXSTYLE = -20;
+inline constexpr int GWLP_USERDATA = -21;
+
+inline constexpr LONG WS_EX_ACCEPTFILES = 0x10;
+inline constexpr UINT WM_DROPFILES = 0x233;
+inline constexpr int SW_SHOWNORMAL = 1;
+
+// Window fields. Each returns the previous value, 0 for an unknown window or index.
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+LONG_PTR GetWindowLongPtrA(HWND window, int index);
+LONG SetWindowLongA(HWND window, int index, LONG value);
+LONG GetWindowLongA(HWND window, int index);
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam,
+                        LPARAM lParam);
+
+// Dropped files. index 0xFFFFFFFF gives the count; a null buffer gives the path's
+// length; otherwise the path is copied, cut to fit and zero-terminated, and the
+// number of characters copied is returned. Unknown handles and indices give 0.
+UINT DragQueryFileA(HDROP drop, UINT index, LPSTR buffer, UINT bufferSize);
+void DragFinish(HDROP drop);
+
+// Milliseconds on a monotonic 32-bit clock that wraps.
+DWORD timeGetTime();
+
+#endif

@@ -1,0 +1,32 @@
+# Shared by ./run and ./test: install what is missing, configure, build.
+# Safe to run any number of times.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${BUILD:-$ROOT/build}"
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libsdl2-dev libsdl2-image-dev zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libx11-dev xvfb xauth
+)
+
+install_missing_packages() {
+  local missing=()
+  for pkg in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" \
+      || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build_project() {
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@"
+  cmake --build "$BUILD" --parallel "$(nproc)"
+}
