@@ -11,10 +11,22 @@ class FramePacer {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // rate 0 or less: no pacing.
-    void start(int framesPerSecond, Clock::time_point now);
+    // A rate of 0 or less: no pacing.
+    void start(int framesPerSecond, Clock::time_point now) {
+        period_ = framesPerSecond > 0
+                      ? std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) /
+                            framesPerSecond
+                      : Clock::duration::zero();
+        deadline_ = now;
+    }
+
     // When the next frame may begin, given that the current one ended at `now`.
-    Clock::time_point nextFrame(Clock::time_point now);
+    Clock::time_point nextFrame(Clock::time_point now) {
+        if (period_ == Clock::duration::zero()) return now;
+        deadline_ += period_;
+        if (now - deadline_ > period_) deadline_ = now;
+        return deadline_;
+    }
 
 private:
     Clock::duration period_{};

@@ -1,0 +1,187 @@
+#include "tests/support/image_files.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <fstream>
+#include <stdexcept>
+
+namespace testimg {
+
+namespace {
+
+void put16(Bytes& out, unsigned value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void put32(Bytes& out, std::uint32_t value) {
+    put16(out, value & 0xFFFF);
+    put16(out, value >> 16);
+}
+
+void putBgra(Bytes& out, std::uint32_t argb) { put32(out, argb); } // little-endian ARGB is BGRA
+
+// Runs of equal pixels become run packets, everything else raw packets; no
+// packet crosses a row, as the format asks.
+void putRleRow(Bytes& out, const std::uint32_t* row, int width) {
+    int x = 0;
+    while (x < width) {
+        int run = 1;
+        while (x + run < width && run < 128 && row[x + run] == row[x]) ++run;
+        if (run > 1) {
+            out.push_back(static_cast<std::uint8_t>(0x80 | (run - 1)));
+            putBgra(out, row[x]);
+            x += run;
+            continue;
+        }
+        int raw = 1;
+        while (x + raw < width && raw < 128 && row[x + raw] != row[x + raw - 1]) ++raw;
+        if (x + raw < width && raw > 1) --raw; // leave the first of a run to the run
+        out.push_back(static_cast<std::uint8_t>(raw - 1));
+        for (int i = 0; i < raw; ++i) putBgra(out, row[x + i]);
+        x += raw;
+    }
+}
+
+void putBmpFileHeader(Bytes& out, std::uint32_t fileSize, std::uint32_t pixelOffset) {
+    out.push_back('B');
+    out.push_back('M');
+    put32(out, fileSize);
+    put32(out, 0);
+    put32(out, pixelOffset);
+}
+
+SDL_Surface* surfaceOf(const Image& image) {
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!surface) throw std::runtime_error(SDL_GetError());
+    for (int y = 0; y < image.height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
+                                                     y * surface->pitch);
+        for (int x = 0; x < image.width; ++x) row[x] = image.at(x, y);
+    }
+    return surface;
+}
+
+template <typename Save> Bytes encodeWith(const Image& image, Save save) {
+    SDL_Surface* surface = surfaceOf(image);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(image.width * image.height) * 8 + 4096);
+    SDL_RWops* memory = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
+    int result = save(surface, memory);
+    Sint64 size = SDL_RWtell(memory);
+    SDL_RWclose(memory);
+    SDL_FreeSurface(surface);
+    if (result != 0 || size <= 0) throw std::runtime_error(IMG_GetError());
+    buffer.resize(static_cast<std::size_t>(size));
+    return buffer;
+}
+
+} // namespace
+
+Image pattern(int width, int height, bool withAlpha) {
+    Image image{width, height, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t alpha = withAlpha ? static_cast<std::uint32_t>((x * 37 + y * 11) % 256) : 0xFF;
+            std::uint32_t r = static_cast<std::uint32_t>(x * 255 / (width > 1 ? width - 1 : 1));
+            std::uint32_t g = static_cast<std::uint32_t>(y * 255 / (height > 1 ? height - 1 : 1));
+            std::uint32_t b = static_cast<std::uint32_t>((x + y) % 2 ? 0x20 : 0xC0);
+            image.pixels.push_back(alpha << 24 | r << 16 | g << 8 | b);
+        }
+    return image;
+}
+
+Image solid(int width, int height, std::uint32_t argb) {
+    return Image{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width * height), argb)};
+}
+
+Bytes tga(const Image& image, bool runLengthEncoded) {
+    Bytes out;
+    out.push_back(0);                          // no image id
+    out.push_back(0);                          // no colour map
+    out.push_back(runLengthEncoded ? 10 : 2);  // true colour
+    for (int i = 0; i < 5; ++i) out.push_back(0);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, static_cast<unsigned>(image.width));
+    put16(out, static_cast<unsigned>(image.height));
+    out.push_back(32);
+    out.push_back(0x28); // top-left origin, 8 alpha bits
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint32_t* row = &image.pixels[static_cast<std::size_t>(y * image.width)];
+        if (runLengthEncoded) {
+            putRleRow(out, row, image.width);
+        } else {
+            for (int x = 0; x < image.width; ++x) putBgra(out, row[x]);
+        }
+    }
+    return out;
+}
+
+Bytes bmp24(const Image& image) {
+    const std::uint32_t rowSize = static_cast<std::uint32_t>((image.width * 3 + 3) & ~3);
+    const std::uint32_t pixelOffset = 14 + 40;
+    Bytes out;
+    putBmpFileHeader(out, pixelOffset + rowSize * static_cast<std::uint32_t>(image.height), pixelOffset);
+    put32(out, 40);
+    put32(out, static_cast<std::uint32_t>(image.width));
+    put32(out, static_cast<std::uint32_t>(image.height)); // positive: bottom-up
+    put16(out, 1);
+    put16(out, 24);
+    for (int i = 0; i < 6; ++i) put32(out, 0); // BI_RGB, sizes, resolution, palette
+    for (int y = image.height - 1; y >= 0; --y) {
+        std::size_t start = out.size();
+        for (int x = 0; x < image.width; ++x) {
+            std::uint32_t p = image.at(x, y);
+            out.push_back(static_cast<std::uint8_t>(p));
+            out.push_back(static_cast<std::uint8_t>(p >> 8));
+            out.push_back(static_cast<std::uint8_t>(p >> 16));
+        }
+        while (out.size() - start < rowSize) out.push_back(0);
+    }
+    return out;
+}
+
+Bytes bmp32(const Image& image) {
+    const std::uint32_t headerSize = 108;
+    const std::uint32_t pixelOffset = 14 + headerSize;
+    const std::uint32_t dataSize = static_cast<std::uint32_t>(image.width * image.height * 4);
+    Bytes out;
+    putBmpFileHeader(out, pixelOffset + dataSize, pixelOffset);
+    put32(out, headerSize);
+    put32(out, static_cast<std::uint32_t>(image.width));
+    put32(out, static_cast<std::uint32_t>(image.height));
+    put16(out, 1);
+    put16(out, 32);
+    put32(out, 3); // BI_BITFIELDS
+    put32(out, dataSize);
+    for (int i = 0; i < 4; ++i) put32(out, 0); // resolution, palette
+    put32(out, 0x00FF0000);
+    put32(out, 0x0000FF00);
+    put32(out, 0x000000FF);
+    put32(out, 0xFF000000);
+    put32(out, 0x73524742); // 'sRGB'
+    for (int i = 0; i < 12; ++i) put32(out, 0); // endpoints and gamma
+    for (int y = image.height - 1; y >= 0; --y)
+        for (int x = 0; x < image.width; ++x) putBgra(out, image.at(x, y));
+    return out;
+}
+
+Bytes png(const Image& image) {
+    return encodeWith(image, [](SDL_Surface* s, SDL_RWops* rw) { return IMG_SavePNG_RW(s, rw, 0); });
+}
+
+Bytes jpeg(const Image& image, int quality) {
+    return encodeWith(image, [quality](SDL_Surface* s, SDL_RWops* rw) {
+        return IMG_SaveJPG_RW(s, rw, 0, quality);
+    });
+}
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+} // namespace testimg

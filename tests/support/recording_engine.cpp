@@ -1,0 +1,127 @@
+#include "tests/support/recording_engine.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+std::string hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", value);
+    return text;
+}
+
+} // namespace
+
+RecordingEngine& RecordingEngine::instance() {
+    static RecordingEngine engine;
+    return engine;
+}
+
+void RecordingEngine::reset() {
+    calls.clear();
+    references = 0;
+    initResult = true;
+    framesToRun = 0;
+    frameCallback = nullptr;
+    renderCallback = nullptr;
+}
+
+void RecordingEngine::release() {
+    --references;
+    record("release");
+}
+
+bool RecordingEngine::init() {
+    record("init");
+    return initResult;
+}
+
+void RecordingEngine::shutdown() { record("shutdown"); }
+
+bool RecordingEngine::run() {
+    record("run");
+    for (int i = 0; i < framesToRun; ++i) {
+        if (frameCallback && frameCallback()) break;
+        if (renderCallback) renderCallback();
+    }
+    return true;
+}
+
+void RecordingEngine::log(const char* format, ...) {
+    char text[1024];
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    record(std::string("log(") + text + ")");
+}
+
+void RecordingEngine::setBoolState(int id, bool value) {
+    record("setBoolState(" + std::to_string(id) + "," + (value ? "true" : "false") + ")");
+}
+
+void RecordingEngine::setCallbackState(int id, EngineCallback value) {
+    if (id == QubState::kFrameCallback) frameCallback = value;
+    if (id == QubState::kRenderCallback) renderCallback = value;
+    record("setCallbackState(" + std::to_string(id) + ")");
+}
+
+void RecordingEngine::setIntState(int id, int value) {
+    record("setIntState(" + std::to_string(id) + "," + std::to_string(value) + ")");
+}
+
+void RecordingEngine::setStringState(int id, const char* value) {
+    record("setStringState(" + std::to_string(id) + "," + (value ? value : "(null)") + ")");
+}
+
+WindowHandle RecordingEngine::getWindowHandle(int id) {
+    record("getWindowHandle(" + std::to_string(id) + ")");
+    return windowHandle;
+}
+
+void* RecordingEngine::loadResource(const char* fileName, std::uint32_t* size) {
+    record(std::string("loadResource(") + (fileName ? fileName : "(null)") + ")");
+    if (size) *size = 0;
+    return nullptr;
+}
+
+void RecordingEngine::freeResource(void*) { record("freeResource"); }
+
+bool RecordingEngine::beginScene(std::uint32_t target) {
+    record("beginScene(" + std::to_string(target) + ")");
+    return true;
+}
+
+void RecordingEngine::endScene() { record("endScene"); }
+
+void RecordingEngine::clearScreen(std::uint32_t argb) { record("clearScreen(" + hex(argb) + ")"); }
+
+void RecordingEngine::drawQuad(const Quad*) { record("drawQuad"); }
+
+TextureHandle RecordingEngine::loadTexture(const char*, std::uint32_t size, bool) {
+    record("loadTexture(" + std::to_string(size) + ")");
+    return 0;
+}
+
+void RecordingEngine::freeTexture(TextureHandle texture) {
+    record("freeTexture(" + std::to_string(texture) + ")");
+}
+
+int RecordingEngine::textureWidth(TextureHandle texture, bool) {
+    record("textureWidth(" + std::to_string(texture) + ")");
+    return 0;
+}
+
+int RecordingEngine::textureHeight(TextureHandle texture, bool) {
+    record("textureHeight(" + std::to_string(texture) + ")");
+    return 0;
+}
+
+extern "C" Engine* qubCreate(std::uint32_t interfaceVersion) {
+    if (interfaceVersion != kQubInterfaceVersion) return nullptr;
+    RecordingEngine& engine = RecordingEngine::instance();
+    ++engine.references;
+    engine.calls.push_back("qubCreate");
+    return &engine;
+}
