@@ -4,8 +4,10 @@
 
 #include <SDL.h>
 #include <SDL_image.h>
+#include <SDL_opengl.h>
 
 #include <cstdarg>
+#include <cstring>
 
 namespace qub {
 
@@ -20,6 +22,19 @@ bool initVideoWith(const char* driver) {
     bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (driver) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
     return started;
+}
+
+// An OpenGL that rasterises on the CPU (no GPU, as under Xvfb) costs more than
+// SDL's own software renderer for the same quads, so that one is preferred there.
+bool rasterisesOnCpu(SDL_Renderer* renderer) {
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    using GetString = const GLubyte*(APIENTRY*)(GLenum);
+    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const char* name = getString ? reinterpret_cast<const char*>(getString(GL_RENDERER)) : nullptr;
+    return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") ||
+                    std::strstr(name, "Software Rasterizer"));
 }
 
 } // namespace
@@ -87,7 +102,16 @@ bool QubEngine::createWindowAndRenderer() {
         return false;
     }
     if (!headless_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (renderer_ && rasterisesOnCpu(renderer_)) {
+        SDL_DestroyRenderer(renderer_);
+        renderer_ = nullptr;
+    }
+    if (!renderer_) {
+        // A software renderer writes to the window's own surface; SDL would
+        // otherwise present that surface through OpenGL.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    }
     if (!renderer_) {
         log_.line("qub: cannot create a renderer: %s", SDL_GetError());
         return false;

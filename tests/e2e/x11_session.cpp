@@ -1,0 +1,153 @@
+#include "tests/e2e/x11_session.h"
+
+#include <X11/Xlib.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+#include <unistd.h>
+#include <sys/wait.h>
+
+namespace e2e {
+
+namespace {
+
+const char* const kXvfb = "/usr/bin/Xvfb";
+
+std::optional<Window> search(Display* display, Window parent, const std::string& title) {
+    char* name = nullptr;
+    if (XFetchName(display, parent, &name) && name) {
+        bool match = title == name;
+        XFree(name);
+        if (match) return parent;
+    }
+    Window root = 0;
+    Window ignored = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, parent, &root, &ignored, &children, &count)) return std::nullopt;
+    std::optional<Window> found;
+    for (unsigned int i = 0; i < count && !found; ++i) found = search(display, children[i], title);
+    if (children) XFree(children);
+    return found;
+}
+
+// X errors for windows that vanish mid-search are expected; the default handler exits.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+} // namespace
+
+bool XvfbServer::available() { return access(kXvfb, X_OK) == 0; }
+
+XvfbServer::XvfbServer() {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(pipeFds[0]);
+        std::string fd = std::to_string(pipeFds[1]);
+        execl(kXvfb, kXvfb, "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+              "tcp", "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    char buffer[32] = {};
+    ssize_t got = 0;
+    while (got < static_cast<ssize_t>(sizeof buffer) - 1) {
+        ssize_t n = read(pipeFds[0], buffer + got, sizeof buffer - 1 - static_cast<std::size_t>(got));
+        if (n <= 0) break;
+        got += n;
+        if (buffer[got - 1] == '\n') break;
+    }
+    close(pipeFds[0]);
+    if (got <= 0) return;
+    name_ = ":" + std::to_string(std::atoi(buffer));
+    XSetErrorHandler(ignoreXErrors);
+    display_ = XOpenDisplay(name_.c_str());
+}
+
+XvfbServer::~XvfbServer() {
+    if (display_) XCloseDisplay(display_);
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+Process::Process(const std::string& program, const std::string& folder, const std::string& display) {
+    pid_ = fork();
+    if (pid_ == 0) {
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        setenv("DISPLAY", display.c_str(), 1);
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+}
+
+Process::~Process() {
+    if (running()) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool Process::running() {
+    if (pid_ <= 0 || status_) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return false;
+}
+
+std::optional<int> Process::waitForExit(std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    while (running() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!status_ || *status_ < 0) return std::nullopt;
+    return status_;
+}
+
+std::optional<Window> findWindow(Display* display, const std::string& title,
+                                 std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        if (auto found = search(display, DefaultRootWindow(display), title)) return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < end);
+    return std::nullopt;
+}
+
+std::optional<WindowGeometry> geometry(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes)) return std::nullopt;
+    return WindowGeometry{attributes.width, attributes.height, attributes.map_state == IsViewable};
+}
+
+std::vector<unsigned long> grabWindow(Display* display, Window window, int width, int height) {
+    std::vector<unsigned long> pixels;
+    XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (!image) return pixels;
+    pixels.reserve(static_cast<std::size_t>(width * height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+    XDestroyImage(image);
+    return pixels;
+}
+
+void requestClose(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+} // namespace e2e

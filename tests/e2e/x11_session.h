@@ -1,0 +1,73 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Pieces for driving the real viewer under a private Xvfb server.
+// Xlib's macros clash with test frameworks, so its types stay out of this header.
+struct _XDisplay;
+
+namespace e2e {
+
+using Display = ::_XDisplay;
+using Window = unsigned long;
+
+struct WindowGeometry {
+    int width = 0;
+    int height = 0;
+    bool viewable = false;
+};
+
+// An Xvfb server on a display number of its own choosing; killed on destruction.
+class XvfbServer {
+public:
+    static bool available();
+    XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+    ~XvfbServer();
+
+    bool started() const { return display_ != nullptr; }
+    const std::string& name() const { return name_; } // ":N"
+    Display* display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+    Display* display_ = nullptr;
+};
+
+// A program started in a folder with DISPLAY set; killed on destruction if
+// still running.
+class Process {
+public:
+    Process(const std::string& program, const std::string& folder, const std::string& display);
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    // The exit code, or nothing when it has not ended within the time (or died of a signal).
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    bool running();
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+// The first window with this title, waiting for it to appear.
+std::optional<Window> findWindow(Display* display, const std::string& title,
+                                 std::chrono::milliseconds timeout);
+
+std::optional<WindowGeometry> geometry(Display* display, Window window);
+
+// 0xRRGGBB pixels of the window's client area, rows top to bottom.
+std::vector<unsigned long> grabWindow(Display* display, Window window, int width, int height);
+
+// Asks the window to close as a window manager would (WM_DELETE_WINDOW).
+void requestClose(Display* display, Window window);
+
+} // namespace e2e
