@@ -30,6 +30,17 @@ void BlockRegions::remove(const void* begin) {
     if (at != regions_.end() && at->begin == start) regions_.erase(at);
 }
 
+void BlockRegions::replace(std::uintptr_t start, const void* newBegin, std::size_t bytes) {
+    auto at = std::lower_bound(regions_.begin(), regions_.end(), start, beginsBefore);
+    const unsigned sizeClass = at->sizeClass;
+    if (reinterpret_cast<std::uintptr_t>(newBegin) == start) {
+        at->end = start + bytes;
+        return;
+    }
+    regions_.erase(at); // the insertion below reuses the room this leaves
+    add(newBegin, bytes, sizeClass);
+}
+
 const BlockRegions::Region* BlockRegions::find(const void* address, std::size_t length) const {
     const auto a = reinterpret_cast<std::uintptr_t>(address);
     auto after = std::upper_bound(regions_.begin(), regions_.end(), a,

@@ -21,6 +21,9 @@ public:
     // false when the table cannot grow (no memory).
     bool add(const void* begin, std::size_t bytes, unsigned sizeClass);
     void remove(const void* begin);
+    // The region at `begin` now covers [newBegin, newBegin + bytes). Never
+    // needs the table to grow, so it cannot fail. pre: `begin` is a region.
+    void replace(std::uintptr_t begin, const void* newBegin, std::size_t bytes);
     // The region holding all of [address, address + length), or null.
     const Region* find(const void* address, std::size_t length) const;
 

@@ -22,14 +22,22 @@ bool defaultManagerConstructed = false;
 const char* const kReallocTag = "NONAME";
 constexpr std::uint32_t kLargestRequest = UINT32_MAX - kBlockHeaderSize;
 
+// At exit the default manager's destructor runs, and static objects destroyed
+// after it still free their buffers. Calling a destroyed object is undefined,
+// so a fresh manager takes the same storage at once: the entry points go on
+// calling a live object at the same address.
+void destroyDefaultManagerAtExit() {
+    std::launder(reinterpret_cast<xDefMM*>(defaultManagerStorage))->~xDefMM();
+    new (defaultManagerStorage) xDefMM;
+}
+
 xDefMM* defaultManager() {
-    auto* manager = reinterpret_cast<xDefMM*>(defaultManagerStorage);
     if (!defaultManagerConstructed) {
         defaultManagerConstructed = true;
         new (defaultManagerStorage) xDefMM;
-        std::atexit([] { reinterpret_cast<xDefMM*>(defaultManagerStorage)->~xDefMM(); });
+        std::atexit(destroyDefaultManagerAtExit);
     }
-    return manager;
+    return std::launder(reinterpret_cast<xDefMM*>(defaultManagerStorage));
 }
 
 // pre: the manager lock is held.
@@ -73,21 +81,13 @@ void giveLargeBlock(xBlockHeader* header) {
 }
 
 // A general-heap block resized where it lies if the heap can: no copy through
-// a second block, so growing a large buffer step by step stays linear. The old
-// entry leaves the region table first, so entering the new one (or the old one
-// again) never needs the table to grow and cannot fail.
+// a second block, so growing a large buffer step by step stays linear.
 void* resizeLargeBlock(xBlockHeader* header, std::uint32_t size) {
-    auto& regions = detail::blockRegions();
-    const auto* region = regions.find(header, kBlockHeaderSize);
-    const std::size_t oldBytes = region->end - region->begin;
     const std::size_t gross = std::size_t(size) + kBlockHeaderSize;
-    regions.remove(header);
+    const auto oldBegin = reinterpret_cast<std::uintptr_t>(header);
     void* moved = std::realloc(header, gross);
-    if (!moved) {
-        regions.add(header, oldBytes, LARGE_BLOCK_CLASS);
-        return nullptr;
-    }
-    regions.add(moved, gross, LARGE_BLOCK_CLASS);
+    if (!moved) return nullptr;
+    detail::blockRegions().replace(oldBegin, moved, gross);
     static_cast<xBlockHeader*>(moved)->size = size;
     return static_cast<std::uint8_t*>(moved) + kBlockHeaderSize;
 }
