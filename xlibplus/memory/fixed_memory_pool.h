@@ -149,13 +149,7 @@ private:
         if (!chunk) return nullptr;
         chunk->freeList = nullptr;
         chunk->usedCount = chunk->carvedCount = 0;
-        chunk->prev = nullptr;
-        chunk->next = firstChunk_;
-        if (firstChunk_)
-            firstChunk_->prev = chunk;
-        else
-            lastChunk_ = chunk;
-        firstChunk_ = chunk;
+        insertBetween(chunk, nullptr, firstChunk_);
         ++chunkCount_;
         return chunk;
     }
@@ -188,26 +182,28 @@ private:
             lastChunk_ = chunk->prev;
     }
 
-    void moveToTail(Chunk* chunk) {
-        unlink(chunk);
-        chunk->prev = lastChunk_;
-        chunk->next = nullptr;
-        if (lastChunk_)
-            lastChunk_->next = chunk;
+    // pre: chunk is unlinked; prev and next are neighbours in the list (or null at its ends).
+    void insertBetween(Chunk* chunk, Chunk* prev, Chunk* next) {
+        chunk->prev = prev;
+        chunk->next = next;
+        if (prev)
+            prev->next = chunk;
         else
             firstChunk_ = chunk;
-        lastChunk_ = chunk;
+        if (next)
+            next->prev = chunk;
+        else
+            lastChunk_ = chunk;
+    }
+
+    void moveToTail(Chunk* chunk) {
+        unlink(chunk);
+        insertBetween(chunk, lastChunk_, nullptr);
     }
 
     void moveToHead(Chunk* chunk) {
         unlink(chunk);
-        chunk->prev = nullptr;
-        chunk->next = firstChunk_;
-        if (firstChunk_)
-            firstChunk_->prev = chunk;
-        else
-            lastChunk_ = chunk;
-        firstChunk_ = chunk;
+        insertBetween(chunk, nullptr, firstChunk_);
     }
 
     // Moves the chunk towards the tail past fuller chunks with room; never past
@@ -217,13 +213,7 @@ private:
         while (chunk->next && chunk->next->usedCount > used && !isFull(chunk->next)) {
             Chunk* former = chunk->next;
             unlink(chunk);
-            chunk->next = former->next;
-            if (former->next)
-                former->next->prev = chunk;
-            else
-                lastChunk_ = chunk;
-            chunk->prev = former;
-            former->next = chunk;
+            insertBetween(chunk, former, former->next);
         }
     }
 
