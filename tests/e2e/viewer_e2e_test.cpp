@@ -29,12 +29,21 @@ bool allWhite(const std::vector<unsigned long>& pixels) {
            std::all_of(pixels.begin(), pixels.end(), [](unsigned long p) { return p == 0xFFFFFF; });
 }
 
+std::string textOf(const std::string& fileName) {
+    std::string text;
+    for (const std::string& line : readLines(fileName)) text += line + "\n";
+    return text;
+}
+
 TEST_F(ViewerUnderXvfb, OpensTheTitledWhiteWindowLogsAndExitsZeroWhenClosed) {
-    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name());
+    const std::string output = dir.file("viewer.out");
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
     e2e::Display* display = server->display();
 
-    auto window = e2e::findWindow(display, kTitle, 15s);
-    ASSERT_TRUE(window) << "no window titled \"" << kTitle << "\"";
+    auto window = e2e::findWindow(display, kTitle, 30s);
+    ASSERT_TRUE(window) << "no window titled \"" << kTitle << "\"; viewer "
+                        << (viewer.running() ? "still running" : "ended") << ", its output:\n"
+                        << textOf(output);
     auto size = e2e::geometry(display, *window);
     ASSERT_TRUE(size);
     EXPECT_EQ(size->width, 800);
@@ -56,7 +65,7 @@ TEST_F(ViewerUnderXvfb, OpensTheTitledWhiteWindowLogsAndExitsZeroWhenClosed) {
     e2e::requestClose(display, *window);
     auto exitCode = viewer.waitForExit(10s);
     ASSERT_TRUE(exitCode) << "the viewer did not end after its window was closed";
-    EXPECT_EQ(*exitCode, 0);
+    EXPECT_EQ(*exitCode, 0) << "its output:\n" << textOf(output);
     EXPECT_EQ(readLines(dir.file("qub_tut03.log")).back(), "qub: shut down");
 }
 

@@ -5,6 +5,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <fcntl.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <thread>
@@ -77,10 +79,17 @@ XvfbServer::~XvfbServer() {
     }
 }
 
-Process::Process(const std::string& program, const std::string& folder, const std::string& display) {
+Process::Process(const std::string& program, const std::string& folder, const std::string& display,
+                 const std::string& outputFile) {
     pid_ = fork();
     if (pid_ == 0) {
         if (chdir(folder.c_str()) != 0) _exit(126);
+        int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (output >= 0) {
+            dup2(output, 1);
+            dup2(output, 2);
+            close(output);
+        }
         setenv("DISPLAY", display.c_str(), 1);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);

@@ -40,11 +40,12 @@ private:
     Display* display_ = nullptr;
 };
 
-// A program started in a folder with DISPLAY set; killed on destruction if
-// still running.
+// A program started in a folder with DISPLAY set, its standard output and
+// error going to `outputFile`; killed on destruction if still running.
 class Process {
 public:
-    Process(const std::string& program, const std::string& folder, const std::string& display);
+    Process(const std::string& program, const std::string& folder, const std::string& display,
+            const std::string& outputFile);
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     ~Process();

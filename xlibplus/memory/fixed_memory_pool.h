@@ -9,7 +9,7 @@
 namespace xlibplus::memory {
 
 // What an inconsistent pool throws (as a pointer to this text).
-inline const char* const kPoolFatalError = "FATAL ERROR!";
+extern const char kPoolFatalError[13];
 
 // Hands out blocks of BlockSize bytes, taken from the general heap one chunk of
 // BlocksPerChunk blocks at a time. Blocks are carved lazily; a released block
