@@ -1,5 +1,7 @@
 #include "app/win_main.h"
 
+#include "app/application_font.h"
+
 Engine* appEngine = nullptr;
 
 namespace {
@@ -39,7 +41,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // Start-up actions take the window over for dropped files.
         [[maybe_unused]] HWND mainWindow =
             static_cast<HWND>(appEngine->getWindowHandle(QubState::kMainWindow));
+        createApplicationFont();
         appEngine->run();
+        destroyApplicationFont();
     }
 
     appEngine->shutdown();

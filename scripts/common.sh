@@ -6,7 +6,7 @@ BUILD="${BUILD:-$ROOT/build}"
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev zlib1g-dev
+  libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth
 )

@@ -1,5 +1,7 @@
 #include "tests/support/image_files.h"
 
+#include "tools/common/tga_writer.h"
+
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -21,28 +23,6 @@ void put32(Bytes& out, std::uint32_t value) {
 }
 
 void putBgra(Bytes& out, std::uint32_t argb) { put32(out, argb); } // little-endian ARGB is BGRA
-
-// Runs of equal pixels become run packets, everything else raw packets; no
-// packet crosses a row, as the format asks.
-void putRleRow(Bytes& out, const std::uint32_t* row, int width) {
-    int x = 0;
-    while (x < width) {
-        int run = 1;
-        while (x + run < width && run < 128 && row[x + run] == row[x]) ++run;
-        if (run > 1) {
-            out.push_back(static_cast<std::uint8_t>(0x80 | (run - 1)));
-            putBgra(out, row[x]);
-            x += run;
-            continue;
-        }
-        int raw = 1;
-        while (x + raw < width && raw < 128 && row[x + raw] != row[x + raw - 1]) ++raw;
-        if (x + raw < width && raw > 1) --raw; // leave the first of a run to the run
-        out.push_back(static_cast<std::uint8_t>(raw - 1));
-        for (int i = 0; i < raw; ++i) putBgra(out, row[x + i]);
-        x += raw;
-    }
-}
 
 void putBmpFileHeader(Bytes& out, std::uint32_t fileSize, std::uint32_t pixelOffset) {
     out.push_back('B');
@@ -97,26 +77,7 @@ Image solid(int width, int height, std::uint32_t argb) {
 }
 
 Bytes tga(const Image& image, bool runLengthEncoded) {
-    Bytes out;
-    out.push_back(0);                          // no image id
-    out.push_back(0);                          // no colour map
-    out.push_back(runLengthEncoded ? 10 : 2);  // true colour
-    for (int i = 0; i < 5; ++i) out.push_back(0);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, static_cast<unsigned>(image.width));
-    put16(out, static_cast<unsigned>(image.height));
-    out.push_back(32);
-    out.push_back(0x28); // top-left origin, 8 alpha bits
-    for (int y = 0; y < image.height; ++y) {
-        const std::uint32_t* row = &image.pixels[static_cast<std::size_t>(y * image.width)];
-        if (runLengthEncoded) {
-            putRleRow(out, row, image.width);
-        } else {
-            for (int x = 0; x < image.width; ++x) putBgra(out, row[x]);
-        }
-    }
-    return out;
+    return tgltools::encodeTga(image.width, image.height, image.pixels, runLengthEncoded);
 }
 
 Bytes bmp24(const Image& image) {

@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -25,6 +27,11 @@ void RecordingEngine::reset() {
     framesToRun = 0;
     frameCallback = nullptr;
     renderCallback = nullptr;
+    quads.clear();
+    textureSizes.clear();
+    resources.clear();
+    textureFiles.clear();
+    resourcesHeld = 0;
 }
 
 void RecordingEngine::release() {
@@ -83,10 +90,22 @@ WindowHandle RecordingEngine::getWindowHandle(int id) {
 void* RecordingEngine::loadResource(const char* fileName, std::uint32_t* size) {
     record(std::string("loadResource(") + (fileName ? fileName : "(null)") + ")");
     if (size) *size = 0;
-    return nullptr;
+    auto found = fileName ? resources.find(fileName) : resources.end();
+    if (found == resources.end()) return nullptr;
+    // Not zero-terminated: callers must go by the size.
+    auto* copy = static_cast<char*>(std::malloc(found->second.size() + 1));
+    std::memcpy(copy, found->second.data(), found->second.size());
+    copy[found->second.size()] = 'X';
+    if (size) *size = static_cast<std::uint32_t>(found->second.size());
+    ++resourcesHeld;
+    return copy;
 }
 
-void RecordingEngine::freeResource(void*) { record("freeResource"); }
+void RecordingEngine::freeResource(void* resource) {
+    record("freeResource");
+    if (resource) --resourcesHeld;
+    std::free(resource);
+}
 
 bool RecordingEngine::beginScene(std::uint32_t target) {
     record("beginScene(" + std::to_string(target) + ")");
@@ -97,11 +116,19 @@ void RecordingEngine::endScene() { record("endScene"); }
 
 void RecordingEngine::clearScreen(std::uint32_t argb) { record("clearScreen(" + hex(argb) + ")"); }
 
-void RecordingEngine::drawQuad(const Quad*) { record("drawQuad"); }
+void RecordingEngine::drawQuad(const Quad* quad) {
+    record("drawQuad");
+    quads.push_back(*quad);
+}
 
-TextureHandle RecordingEngine::loadTexture(const char*, std::uint32_t size, bool) {
-    record("loadTexture(" + std::to_string(size) + ")");
-    return 0;
+TextureHandle RecordingEngine::loadTexture(const char* nameOrData, std::uint32_t size, bool) {
+    if (size != 0) {
+        record("loadTexture(" + std::to_string(size) + " bytes)");
+        return 0;
+    }
+    record(std::string("loadTexture(") + nameOrData + ")");
+    auto found = textureFiles.find(nameOrData);
+    return found == textureFiles.end() ? 0 : found->second;
 }
 
 void RecordingEngine::freeTexture(TextureHandle texture) {
@@ -110,12 +137,14 @@ void RecordingEngine::freeTexture(TextureHandle texture) {
 
 int RecordingEngine::textureWidth(TextureHandle texture, bool) {
     record("textureWidth(" + std::to_string(texture) + ")");
-    return 0;
+    auto found = textureSizes.find(texture);
+    return found == textureSizes.end() ? 0 : found->second.first;
 }
 
 int RecordingEngine::textureHeight(TextureHandle texture, bool) {
     record("textureHeight(" + std::to_string(texture) + ")");
-    return 0;
+    auto found = textureSizes.find(texture);
+    return found == textureSizes.end() ? 0 : found->second.second;
 }
 
 extern "C" Engine* qubCreate(std::uint32_t interfaceVersion) {

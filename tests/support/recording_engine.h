@@ -2,7 +2,9 @@
 
 #include "engine/engine.h"
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // An engine that writes down every call, for tests of code that talks to the
@@ -18,6 +20,12 @@ public:
     bool initResult = true;
     int framesToRun = 0; // run() calls the frame and render callbacks this often
     WindowHandle windowHandle = reinterpret_cast<WindowHandle>(0x1000);
+
+    std::vector<Quad> quads;                                     // every drawQuad, in order
+    std::map<TextureHandle, std::pair<int, int>> textureSizes;   // answers textureWidth/Height
+    std::map<std::string, std::string> resources;                // what loadResource finds
+    std::map<std::string, TextureHandle> textureFiles;           // what loadTexture(name, 0) finds
+    int resourcesHeld = 0;                                       // loaded and not yet freed
 
     void release() override;
     bool init() override;
