@@ -1,6 +1,8 @@
 #include "app/win_main.h"
 
+#include "app/animation_slot.h"
 #include "app/application_font.h"
+#include "app/dropped_files.h"
 
 Engine* appEngine = nullptr;
 
@@ -23,11 +25,15 @@ void configureEngine(Engine& engine) {
 
 } // namespace
 
-bool frameCallback() { return false; }
+bool frameCallback() {
+    animationStep();
+    return false;
+}
 
 bool renderCallback() {
     appEngine->beginScene(0);
     appEngine->clearScreen(kOpaqueWhite);
+    drawingStep();
     appEngine->endScene();
     return false;
 }
@@ -38,9 +44,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     configureEngine(*appEngine);
 
     if (appEngine->init()) {
-        // Start-up actions take the window over for dropped files.
-        [[maybe_unused]] HWND mainWindow =
-            static_cast<HWND>(appEngine->getWindowHandle(QubState::kMainWindow));
+        HWND mainWindow = static_cast<HWND>(appEngine->getWindowHandle(QubState::kMainWindow));
+        takeOverWindowForDrops(mainWindow);
+        requestStartupAnimation();
         createApplicationFont();
         appEngine->run();
         destroyApplicationFont();

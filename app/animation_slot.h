@@ -1,0 +1,23 @@
+#pragma once
+
+#include "xlibplus/string/string.h"
+
+class CTGL;
+class CTGLPlayer;
+
+// The one animation on screen and its player, the file to show next and the
+// flag that asks for it. Loads happen only in the animation step, at the next
+// frame; requests only store a name and raise the flag. After every animation
+// step both pointers are null, or the animation is loaded and the player
+// plays it. Both are owned here.
+extern CTGL* currentAnimation;
+extern CTGLPlayer* currentPlayer;
+extern bool reloadPending;
+extern xlibplus::xStringA currentFileName;
+
+// Start-up action: ask for "stand_1.tgl" from the current folder.
+void requestStartupAnimation();
+// Step 1 of the frame callback: a pending load, then the player's update.
+void animationStep();
+// Step 3 of the render callback: the current frame, if any.
+void drawingStep();

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "xlibplus/container/vector.h"
+#include "xlibplus/stream/stream.h"
+
+#include <cstdint>
+
+class Engine;
+class Sprite;
+
+// An animation read from a .tgl file: a 40-byte header, one record per frame
+// (where it is drawn and for how long) and, per frame, at most one
+// zlib-compressed image, which becomes an engine texture wrapped in a Sprite
+// covering all of it. The animation owns its frames' sprites and their
+// textures.
+class CTGL {
+public:
+    struct frame {
+        std::int32_t x;
+        std::int32_t y;
+        std::int32_t aux1;
+        std::int32_t aux2;
+        Sprite* sprite; // null when the frame has no image
+        std::int32_t duration; // milliseconds
+    };
+
+    // Limits against hostile files: a frame image inflates to at most this
+    // many bytes (a larger one gets no sprite).
+    static constexpr std::uint32_t kMaxImageBytes = 256u << 20;
+
+    CTGL() = default;
+    CTGL(const CTGL&) = delete;
+    CTGL& operator=(const CTGL&) = delete;
+    ~CTGL();
+
+    // True when the file opened and began with "DFX"; single images that do
+    // not load leave their frames without a sprite.
+    bool load(const char* path);
+    bool parse(xlibplus::IIStream& stream);
+    static std::int32_t readInt32(xlibplus::IIStream& stream);
+
+    std::int32_t perFrameDurations() const;
+
+    std::uint8_t fileHeader[40] = {};
+    xlibplus::xVector<frame> frames;
+
+private:
+    void readFrameRecords(xlibplus::IIStream& stream, std::int32_t count, std::int32_t defaultDuration);
+    void readImages(xlibplus::IIStream& stream);
+    Sprite* spriteFor(Engine& engine, xlibplus::IIStream& stream, std::uint32_t payloadBytes);
+};
+
+// The name a bad frame index reports, as the viewer has always printed it.
+template <>
+struct xlibplus::xVectorIndexOperation<CTGL::frame, xlibplus::xEmptyLock<xlibplus::xEmptyLocker>,
+                                       xlibplus::xEmptyLocker> {
+    static const char* name(const char*) {
+        return "xlibplus::_xVector<struct CTGL::frame,class xlibplus::xEmptyLock<class "
+               "xlibplus::xEmptyLocker>,class xlibplus::xEmptyLocker>::operator []";
+    }
+};
