@@ -112,7 +112,7 @@ Sprite* CTGL::spriteFor(Engine& engine, xlibplus::IIStream& stream, std::uint32_
     xlibplus::xStringA image;
     image.setSize(payloadBytes);
     stream.read(image.data(), image.length());
-    if (!image.decompress(kMaxImageBytes)) return nullptr;
+    if (!image.decompress(imageLimit_)) return nullptr;
 
     const TextureHandle texture = engine.loadTexture(image.cStr(), image.length(), false);
     if (texture == 0) return nullptr;

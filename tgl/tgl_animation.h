@@ -40,11 +40,15 @@ public:
     static std::int32_t readInt32(xlibplus::IIStream& stream);
 
     std::int32_t perFrameDurations() const;
+    // The inflated size past which a frame image is refused; kMaxImageBytes by default.
+    void setImageLimit(std::uint32_t bytes) { imageLimit_ = bytes; }
 
     std::uint8_t fileHeader[40] = {};
     xlibplus::xVector<frame> frames;
 
 private:
+    std::uint32_t imageLimit_ = kMaxImageBytes;
+
     void readFrameRecords(xlibplus::IIStream& stream, std::int32_t count, std::int32_t defaultDuration);
     void readImages(xlibplus::IIStream& stream);
     Sprite* spriteFor(Engine& engine, xlibplus::IIStream& stream, std::uint32_t payloadBytes);
