@@ -1,9 +1,12 @@
 #include "tests/e2e/x11_session.h"
 #include "tests/support/temp_dir.h"
+#include "tools/common/tga_writer.h"
+#include "tools/common/tgl_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -67,6 +70,62 @@ TEST_F(ViewerUnderXvfb, OpensTheTitledWhiteWindowLogsAndExitsZeroWhenClosed) {
     ASSERT_TRUE(exitCode) << "the viewer did not end after its window was closed";
     EXPECT_EQ(*exitCode, 0) << "its output:\n" << textOf(output);
     EXPECT_EQ(readLines(dir.file("qub_tut03.log")).back(), "qub: shut down");
+}
+
+// Distinct pictures the window showed, grabbed every `step` for `span`.
+int distinctPictures(e2e::Display* display, e2e::Window window, std::chrono::milliseconds span,
+                     std::chrono::milliseconds step) {
+    std::vector<std::vector<unsigned long>> pictures;
+    for (auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;) {
+        auto picture = e2e::grabWindow(display, window, 800, 600);
+        if (std::find(pictures.begin(), pictures.end(), picture) == pictures.end()) pictures.push_back(picture);
+        std::this_thread::sleep_for(step);
+    }
+    return static_cast<int>(pictures.size());
+}
+
+bool showsOnly(const std::vector<unsigned long>& pixels, unsigned long colour, int x0, int y0, int side) {
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            const bool inside = x >= x0 && x < x0 + side && y >= y0 && y < y0 + side;
+            if (pixels[static_cast<std::size_t>(y * 800 + x)] != (inside ? colour : 0xFFFFFFul)) return false;
+        }
+    return true;
+}
+
+TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
+    std::filesystem::copy_file(SAMPLE_ANIMATION, dir.file("stand_1.tgl"));
+    tgltools::writeFile(dir.file("notes.txt"), {'h', 'i'});
+    const auto yellow = std::vector<std::uint32_t>(24 * 24, 0xFFFFFF00);
+    tgltools::writeFile(dir.file("Other.TGL"), tgltools::TglWriter()
+                                                   .frame({50, 60, 1000})
+                                                   .image(tgltools::encodeTga(24, 24, yellow, false))
+                                                   .build());
+
+    const std::string output = dir.file("viewer.out");
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
+    e2e::Display* display = server->display();
+    auto window = e2e::findWindow(display, kTitle, 30s);
+    ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
+
+    // Twelve frames of 60 to 160 ms: a second shows several of them.
+    EXPECT_GE(distinctPictures(display, *window, 1200ms, 20ms), 5) << "the sample does not play";
+
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("notes.txt")}, 10s)) << "the drop was not taken";
+    EXPECT_GE(distinctPictures(display, *window, 600ms, 20ms), 3) << "a text file stopped the animation";
+
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("Other.TGL"), dir.file("notes.txt")}, 10s));
+    bool switched = false;
+    for (int attempt = 0; attempt < 100 && !switched; ++attempt) {
+        std::this_thread::sleep_for(50ms);
+        switched = showsOnly(e2e::grabWindow(display, *window, 800, 600), 0xFFFF00, 50, 60, 24);
+    }
+    EXPECT_TRUE(switched) << "the dropped animation is not shown; viewer output:\n" << textOf(output);
+
+    e2e::requestClose(display, *window);
+    auto exitCode = viewer.waitForExit(10s);
+    ASSERT_TRUE(exitCode);
+    EXPECT_EQ(*exitCode, 0);
 }
 
 } // namespace

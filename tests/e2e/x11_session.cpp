@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 
+#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <thread>
@@ -157,6 +158,105 @@ void requestClose(Display* display, Window window) {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &event);
     XFlush(display);
+}
+
+namespace {
+
+std::string fileUri(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    return uri;
+}
+
+void sendClientMessage(Display* display, Window target, Atom type, const long (&data)[5]) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = target;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    for (int i = 0; i < 5; ++i) event.xclient.data.l[i] = data[i];
+    XSendEvent(display, target, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+} // namespace
+
+bool dragAndDrop(Display* display, Window target, const std::vector<std::string>& paths,
+                 std::chrono::milliseconds timeout) {
+    const Atom selection = XInternAtom(display, "XdndSelection", False);
+    const Atom enter = XInternAtom(display, "XdndEnter", False);
+    const Atom position = XInternAtom(display, "XdndPosition", False);
+    const Atom status = XInternAtom(display, "XdndStatus", False);
+    const Atom drop = XInternAtom(display, "XdndDrop", False);
+    const Atom finished = XInternAtom(display, "XdndFinished", False);
+    const Atom leave = XInternAtom(display, "XdndLeave", False);
+    const Atom copy = XInternAtom(display, "XdndActionCopy", False);
+    const Atom uriList = XInternAtom(display, "text/uri-list", False);
+
+    std::string uris;
+    for (const std::string& path : paths) uris += fileUri(path) + "\r\n";
+
+    const Window root = DefaultRootWindow(display);
+    const Window source = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display, selection, source, CurrentTime);
+    int rootX = 0, rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, target, root, 400, 300, &rootX, &rootY, &child);
+
+    const long version = 5;
+    sendClientMessage(display, target, enter, {static_cast<long>(source), version << 24, static_cast<long>(uriList), 0, 0});
+    sendClientMessage(display, target, position,
+                      {static_cast<long>(source), 0, (long(rootX) << 16) | rootY, CurrentTime, static_cast<long>(copy)});
+
+    bool dropped = false;
+    bool done = false;
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done && std::chrono::steady_clock::now() < end) {
+        if (!XPending(display)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == ClientMessage && event.xclient.message_type == status && !dropped) {
+            dropped = true;
+            if ((event.xclient.data.l[1] & 1) == 0) {
+                sendClientMessage(display, target, leave, {static_cast<long>(source), 0, 0, 0, 0});
+                break; // the target refused
+            }
+            sendClientMessage(display, target, drop, {static_cast<long>(source), 0, CurrentTime, 0, 0});
+        } else if (event.type == SelectionRequest) {
+            const XSelectionRequestEvent& request = event.xselectionrequest;
+            XEvent reply{};
+            reply.xselection.type = SelectionNotify;
+            reply.xselection.requestor = request.requestor;
+            reply.xselection.selection = request.selection;
+            reply.xselection.target = request.target;
+            reply.xselection.time = request.time;
+            reply.xselection.property = None;
+            if (request.target == uriList) {
+                XChangeProperty(display, request.requestor, request.property, uriList, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(uris.data()), static_cast<int>(uris.size()));
+                reply.xselection.property = request.property;
+            }
+            XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+            XFlush(display);
+        } else if (event.type == ClientMessage && event.xclient.message_type == finished) {
+            done = true;
+        }
+    }
+    XDestroyWindow(display, source);
+    XFlush(display);
+    return done;
 }
 
 } // namespace e2e

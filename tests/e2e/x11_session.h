@@ -71,4 +71,10 @@ std::vector<unsigned long> grabWindow(Display* display, Window window, int width
 // Asks the window to close as a window manager would (WM_DELETE_WINDOW).
 void requestClose(Display* display, Window window);
 
+// Drags these files onto the middle of the window and drops them, as a file
+// manager does over XDND (XdndEnter, XdndPosition, XdndDrop, serving the paths
+// as text/uri-list). True once the target has finished with the drop.
+bool dragAndDrop(Display* display, Window target, const std::vector<std::string>& paths,
+                 std::chrono::milliseconds timeout);
+
 } // namespace e2e
