@@ -68,8 +68,11 @@ TextureHandle TextureStore::adopt(SDL_Surface* decoded, const char* source) {
     }
     // One pixel format for every texture, so that colour keys and palettes come
     // out as alpha the same way for every image type.
-    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
-    SDL_FreeSurface(decoded);
+    SDL_Surface* argb = decoded;
+    if (decoded->format->format != SDL_PIXELFORMAT_ARGB8888 || SDL_HasColorKey(decoded)) {
+        argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(decoded);
+    }
     if (!argb) {
         log_->line("qub: cannot convert %s: %s", source, SDL_GetError());
         return 0;

@@ -1,0 +1,144 @@
+// Loading animations beside the sum of plain zlib uncompress and image
+// decoding of the same frames, and the per-frame cost of update + render.
+
+#include "engine/engine.h"
+#include "tgl/tgl_animation.h"
+#include "tgl/tgl_player.h"
+#include "tools/common/tga_writer.h"
+#include "tools/common/tgl_writer.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::atomic<long> mallocCalls{0};
+
+} // namespace
+
+extern "C" void* __libc_malloc(std::size_t);
+extern "C" void* malloc(std::size_t size) {
+    ++mallocCalls;
+    return __libc_malloc(size);
+}
+
+namespace {
+
+struct Sample {
+    std::string path;
+    std::vector<tgltools::Bytes> compressed; // each frame's payload
+    std::vector<std::size_t> imageBytes;     // each frame's inflated size
+};
+
+std::vector<std::uint32_t> picture(int width, int height, int seed) {
+    std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool inside = (x - width / 2) * (x - width / 2) + (y - height / 2) * (y - height / 2) <
+                                (width / 3) * (width / 3);
+            pixels[std::size_t(y * width + x)] =
+                inside ? 0xFF000000u | std::uint32_t((x * 3 + seed) & 255) << 16 | std::uint32_t((y * 5) & 255) << 8 | 0x40u
+                       : 0x00000000u;
+        }
+    return pixels;
+}
+
+Sample makeSample(int frames, int width, int height) {
+    Sample sample;
+    tgltools::TglWriter writer;
+    for (int i = 0; i < frames; ++i) {
+        const tgltools::Bytes image = tgltools::encodeTga(width, height, picture(width, height, i * 7), false);
+        sample.compressed.push_back(tgltools::zlibCompress(image));
+        sample.imageBytes.push_back(image.size());
+        writer.frame({i, i, 100}).rawBlock(sample.compressed.back());
+    }
+    char name[] = "/tmp/tglbench-XXXXXX";
+    const int fd = mkstemp(name);
+    close(fd);
+    sample.path = name;
+    tgltools::writeFile(sample.path, writer.build());
+    return sample;
+}
+
+Engine* startEngine() {
+    Engine* engine = qubCreate(kQubInterfaceVersion);
+    engine->setBoolState(QubState::kHeadless, true);
+    engine->init();
+    return engine;
+}
+
+void stopEngine(Engine* engine) {
+    engine->shutdown();
+    engine->release();
+}
+
+// range: frame count, width, height.
+void loadAnimation(benchmark::State& state) {
+    Engine* engine = startEngine();
+    const Sample sample = makeSample(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                                     static_cast<int>(state.range(2)));
+    for (auto _ : state) {
+        CTGL animation;
+        if (!animation.load(sample.path.c_str())) state.SkipWithError("load failed");
+        state.PauseTiming(); // the teardown is not the load
+        animation.~CTGL();
+        new (&animation) CTGL;
+        state.ResumeTiming();
+    }
+    std::remove(sample.path.c_str());
+    stopEngine(engine);
+}
+BENCHMARK(loadAnimation)->Args({60, 256, 256})->Args({10, 800, 600})->Unit(benchmark::kMillisecond);
+
+void uncompressAndDecode(benchmark::State& state) {
+    const Sample sample = makeSample(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                                     static_cast<int>(state.range(2)));
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < sample.compressed.size(); ++i) {
+            std::vector<Bytef> image(sample.imageBytes[i]);
+            uLongf size = image.size();
+            uncompress(image.data(), &size, sample.compressed[i].data(), sample.compressed[i].size());
+            SDL_RWops* rw = SDL_RWFromConstMem(image.data(), static_cast<int>(size));
+            SDL_Surface* surface = IMG_LoadTyped_RW(rw, 1, "TGA");
+            benchmark::DoNotOptimize(surface);
+            SDL_FreeSurface(surface);
+        }
+    }
+    std::remove(sample.path.c_str());
+}
+BENCHMARK(uncompressAndDecode)->Args({60, 256, 256})->Args({10, 800, 600})->Unit(benchmark::kMillisecond);
+
+void updateAndRender(benchmark::State& state) {
+    Engine* engine = startEngine();
+    const Sample sample = makeSample(12, 96, 112);
+    {
+        CTGL animation;
+        animation.load(sample.path.c_str());
+        CTGLPlayer player(&animation);
+        player.start();
+        engine->beginScene(0);
+        const long before = mallocCalls;
+        for (auto _ : state) {
+            player.update();
+            player.render();
+        }
+        state.counters["malloc/frame"] =
+            static_cast<double>(mallocCalls - before) / static_cast<double>(state.iterations());
+        engine->endScene();
+    }
+    std::remove(sample.path.c_str());
+    stopEngine(engine);
+}
+BENCHMARK(updateAndRender);
+
+} // namespace
+
+BENCHMARK_MAIN();
