@@ -108,6 +108,15 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
     auto window = e2e::findWindow(display, kTitle, 30s);
     ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
 
+    // The first frame loads the animation; wait until it shows.
+    bool showing = false;
+    for (int attempt = 0; attempt < 200 && !showing; ++attempt) {
+        std::this_thread::sleep_for(50ms);
+        auto pixels = e2e::grabWindow(display, *window, 800, 600);
+        // Until the first frame, the window holds whatever the server gave it.
+        showing = !pixels.empty() && pixels.front() == 0xFFFFFF && !allWhite(pixels);
+    }
+    ASSERT_TRUE(showing) << "the sample never showed; viewer output:\n" << textOf(output);
     // Twelve frames of 60 to 160 ms: a second shows several of them.
     EXPECT_GE(distinctPictures(display, *window, 1200ms, 20ms), 5) << "the sample does not play";
 
