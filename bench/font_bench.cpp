@@ -2,6 +2,7 @@
 // our engine, headless: glyph quads per second, and the allocations made while
 // drawing (there should be none).
 
+#include "bench/malloc_counter.h"
 #include "draw/font.h"
 #include "engine/engine.h"
 
@@ -10,19 +11,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-std::atomic<long> mallocCalls{0};
-
-} // namespace
-
-// Every malloc in the process (operator new, the engine's and SDL's included).
-extern "C" void* __libc_malloc(std::size_t);
-extern "C" void* malloc(std::size_t size) {
-    ++mallocCalls;
-    return __libc_malloc(size);
-}
 
 namespace {
 
@@ -49,7 +37,7 @@ void paragraphInABox(benchmark::State& state) {
         engine->beginScene(0);
         font.renderFormattedInBox(20, 20, 760, 560, Font::ALIGN_LEFT | Font::ALIGN_TOP, "%s", text.c_str());
         engine->endScene();
-        const long mallocBefore = mallocCalls;
+        const long mallocBefore = mallocCount();
         for (auto _ : state) {
             engine->beginScene(0);
             engine->clearScreen(0xFFFFFFFF);
@@ -59,7 +47,7 @@ void paragraphInABox(benchmark::State& state) {
         }
         state.counters["glyphs/s"] = benchmark::Counter(static_cast<double>(glyphs), benchmark::Counter::kIsRate);
         state.counters["malloc/frame"] =
-            static_cast<double>(mallocCalls - mallocBefore) / static_cast<double>(state.iterations());
+            static_cast<double>(mallocCount() - mallocBefore) / static_cast<double>(state.iterations());
     }
     engine->shutdown();
     engine->release();

@@ -1,6 +1,7 @@
 // Loading animations beside the sum of plain zlib uncompress and image
 // decoding of the same frames, and the per-frame cost of update + render.
 
+#include "bench/malloc_counter.h"
 #include "engine/engine.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_player.h"
@@ -17,18 +18,6 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-namespace {
-
-std::atomic<long> mallocCalls{0};
-
-} // namespace
-
-extern "C" void* __libc_malloc(std::size_t);
-extern "C" void* malloc(std::size_t size) {
-    ++mallocCalls;
-    return __libc_malloc(size);
-}
 
 namespace {
 
@@ -125,13 +114,13 @@ void updateAndRender(benchmark::State& state) {
         CTGLPlayer player(&animation);
         player.start();
         engine->beginScene(0);
-        const long before = mallocCalls;
+        const long before = mallocCount();
         for (auto _ : state) {
             player.update();
             player.render();
         }
         state.counters["malloc/frame"] =
-            static_cast<double>(mallocCalls - before) / static_cast<double>(state.iterations());
+            static_cast<double>(mallocCount() - before) / static_cast<double>(state.iterations());
         engine->endScene();
     }
     std::remove(sample.path.c_str());

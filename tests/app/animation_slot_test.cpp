@@ -2,6 +2,7 @@
 #include "app/dropped_files.h"
 #include "engine/engine.h"
 #include "platform/window_host.h"
+#include "tests/support/headless_engine_suite.h"
 #include "tests/support/temp_dir.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_player.h"
@@ -24,17 +25,8 @@ tgltools::Bytes square(std::uint32_t argb) {
 
 // The slot and the window procedure over our engine, headless, in a folder of
 // fixture files made current for the test.
-class Slot : public ::testing::Test {
+class Slot : public HeadlessEngineSuite {
 protected:
-    static void SetUpTestSuite() {
-        engine = qubCreate(kQubInterfaceVersion);
-        engine->setBoolState(QubState::kHeadless, true);
-        ASSERT_TRUE(engine->init());
-    }
-    static void TearDownTestSuite() {
-        engine->shutdown();
-        engine->release();
-    }
     void SetUp() override {
         cwd.emplace(dir.path());
         tgltools::TglWriter one;
@@ -71,11 +63,9 @@ protected:
         return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p != 0xFFFFFFFF; }));
     }
 
-    static Engine* engine;
     TempDir dir;
     std::optional<CurrentDirectory> cwd;
 };
-Engine* Slot::engine = nullptr;
 
 TEST_F(Slot, TheStartupRequestLoadsAtTheNextStepAndPlays) {
     tgltools::writeFile("stand_1.tgl", tgltools::TglWriter().frame({0, 0, 50}).image(square(0xFF00FF00)).build());

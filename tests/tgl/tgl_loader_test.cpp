@@ -1,4 +1,6 @@
 #include "draw/sprite.h"
+#include "tests/support/headless_engine_suite.h"
+#include "tests/support/stdout_capture.h"
 #include "tests/support/temp_dir.h"
 #include "tgl/tgl_animation.h"
 #include "tools/common/tga_writer.h"
@@ -21,17 +23,8 @@ Bytes squareImage(int side, std::uint32_t argb) {
 }
 
 // Loader tests over our engine, headless, on files the test writer makes.
-class Loader : public ::testing::Test {
+class Loader : public HeadlessEngineSuite {
 protected:
-    static void SetUpTestSuite() {
-        engine = qubCreate(kQubInterfaceVersion);
-        engine->setBoolState(QubState::kHeadless, true);
-        ASSERT_TRUE(engine->init());
-    }
-    static void TearDownTestSuite() {
-        engine->shutdown();
-        engine->release();
-    }
     void SetUp() override { texturesBefore = engine->liveTextureCount(); }
     void TearDown() override {
         animation.reset();
@@ -46,12 +39,10 @@ protected:
     }
     CTGL::frame& frame(int i) { return animation->frames[i]; }
 
-    static Engine* engine;
     int texturesBefore = 0;
     TempDir dir;
     std::unique_ptr<CTGL> animation;
 };
-Engine* Loader::engine = nullptr;
 
 TEST_F(Loader, MagicThenAnyFourthByte) {
     EXPECT_TRUE(load(Bytes{'D', 'F', 'X', 0x7F}));
@@ -135,11 +126,9 @@ TEST_F(Loader, FewerBlocksThanFramesKeepTheRest) {
 TEST_F(Loader, SurplusBlocksAreIgnored) {
     TglWriter w;
     w.frame({}).image(squareImage(4, 0xFF000000)).image(squareImage(5, 0xFF000000)).image(squareImage(6, 0xFF000000));
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(load(w.build()));
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no index error";
+    bool loaded = false;
+    EXPECT_EQ(stdoutOf([&] { loaded = load(w.build()); }), "") << "no index error";
+    ASSERT_TRUE(loaded);
     ASSERT_EQ(animation->frames.size(), 1);
     EXPECT_EQ(frame(0).sprite->width(), 4);
     EXPECT_EQ(engine->liveTextureCount(), texturesBefore + 1);

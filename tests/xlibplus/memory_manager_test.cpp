@@ -1,6 +1,8 @@
 #include "xlibplus/memory/memory_manager.h"
 #include "xlibplus/memory/size_class_pools.h"
 
+#include "tests/support/stdout_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
@@ -19,14 +21,6 @@ using namespace xlibplus;
 constexpr std::uint32_t H = kBlockHeaderSize;
 constexpr std::uint32_t kLargestPooled = 0x20000 - H;
 
-// Standard output written while `action` runs.
-template <typename Action> std::string stdoutOf(Action action) {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    action();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
 
 void fill(void* block, std::uint32_t bytes, std::uint8_t seed) {
     auto* p = static_cast<std::uint8_t*>(block);

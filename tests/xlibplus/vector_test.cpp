@@ -1,5 +1,7 @@
 #include "xlibplus/container/vector.h"
 
+#include "tests/support/stdout_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -20,13 +22,6 @@ struct Record {
 };
 static_assert(sizeof(Record) == 24);
 
-template <typename Action> std::string stdoutOf(Action action) {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    action();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
 
 xVector<int>* filled(int count) {
     auto* v = new xVector<int>;
