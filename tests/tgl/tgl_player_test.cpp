@@ -1,6 +1,7 @@
 #include "draw/sprite.h"
 #include "platform/window_host.h"
 #include "tests/support/recording_engine.h"
+#include "tests/support/stdout_capture.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_player.h"
 
@@ -174,6 +175,17 @@ TEST_F(Player, ADeadlinePastTheWrapIsNotDueBeforeTheTimerGetsThere) {
     clock = origin + 100;
     player->update();
     EXPECT_EQ(player->current(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(FrameList, ABadIndexNamesTheOperationAsTheViewerAlwaysHas) {
+    CTGL animation;
+    std::string printed = stdoutOf([&] { EXPECT_THROW(animation.frames[0], xlibplus::xInvalidIndexException); });
+    EXPECT_EQ(printed, "THROW INVALID INDEX FROM xlibplus::_xVector<struct CTGL::frame,class "
+                       "xlibplus::xEmptyLock<class xlibplus::xEmptyLocker>,class xlibplus::xEmptyLocker>::operator []\n");
 }
 
 } // namespace
