@@ -1,6 +1,7 @@
 #include "tgl/tgl_animation.h"
 
 #include "draw/sprite.h"
+#include "tgl/tgl_file_reader.h"
 #include "xlibplus/stream/std_file_stream.h"
 #include "xlibplus/string/string.h"
 
@@ -20,10 +21,6 @@ public:
 private:
     Engine* engine_;
 };
-
-std::uint32_t byteSwapped(std::uint32_t v) {
-    return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
-}
 
 } // namespace
 
@@ -45,12 +42,7 @@ bool CTGL::load(const char* path) {
     return parse(stream);
 }
 
-std::int32_t CTGL::readInt32(xlibplus::IIStream& stream) {
-    std::uint32_t value = 0;
-    stream.read(&value, 4);
-    if (stream.needsByteSwap()) value = byteSwapped(value);
-    return static_cast<std::int32_t>(value);
-}
+std::int32_t CTGL::readInt32(xlibplus::IIStream& stream) { return TglFileReader::readInt32(stream); }
 
 std::int32_t CTGL::perFrameDurations() const {
     std::int32_t flag;
@@ -59,59 +51,42 @@ std::int32_t CTGL::perFrameDurations() const {
 }
 
 bool CTGL::parse(xlibplus::IIStream& stream) {
-    char magic[4] = {};
-    stream.read(magic, 4);
-    if (std::memcmp(magic, "DFX", 3) != 0) return false;
-    stream.read(fileHeader, sizeof fileHeader);
-    const std::int32_t count = readInt32(stream);
-    const std::int32_t defaultDuration = readInt32(stream);
-    readFrameRecords(stream, count, defaultDuration);
-    readImages(stream);
+    TglFileReader reader(stream);
+    if (!reader.readHeader(fileHeader)) return false;
+    readFrameRecords(reader);
+    readImages(reader);
     return true;
 }
 
-// A file cut short gives zeros for every value not read, as readInt32 does.
-// The frame count is held to the file's size in bytes, sixteen times the
-// records it can hold: a larger count comes only from a damaged or hostile
-// file and would allocate without bound.
-void CTGL::readFrameRecords(xlibplus::IIStream& stream, std::int32_t count, std::int32_t defaultDuration) {
-    if (count <= 0) return;
-    const std::uint32_t allowed = stream.size();
-    if (static_cast<std::uint32_t>(count) > allowed) count = static_cast<std::int32_t>(allowed);
+void CTGL::readFrameRecords(TglFileReader& reader) {
+    const std::int32_t count = reader.frameCount();
     for (std::int32_t i = 0; i < count; ++i) {
         frame& f = frames[frames.appendElements(1)];
+        const TglFileReader::Record r = reader.readRecord();
         f.sprite = nullptr;
-        f.x = readInt32(stream);
-        f.y = readInt32(stream);
-        f.aux1 = readInt32(stream);
-        f.aux2 = readInt32(stream);
-        f.duration = defaultDuration;
+        f.x = r.x;
+        f.y = r.y;
+        f.aux1 = r.aux1;
+        f.aux2 = r.aux2;
+        f.duration = reader.defaultDuration();
     }
     if (perFrameDurations() != 0)
-        for (std::int32_t i = 0; i < count; ++i) frames[i].duration = readInt32(stream);
+        for (std::int32_t i = 0; i < count; ++i) frames[i].duration = reader.readDuration();
 }
 
-// Blocks go to frames in order; zero words take none. Reading stops at the end
-// of the file, at a block with no frame left for it, and at a payload length
-// that is negative or longer than the rest of the file.
-void CTGL::readImages(xlibplus::IIStream& stream) {
+// Blocks go to frames in order; reading stops at the end of the file, at a
+// block with no frame left for it, and at a length the file cannot hold.
+void CTGL::readImages(TglFileReader& reader) {
     EngineReference engine;
-    for (std::int32_t k = 0;;) {
-        if (stream.eof()) return;
-        if (readInt32(stream) == 0) continue;
-        readInt32(stream); // not interpreted
-        const std::int32_t length = readInt32(stream);
-        if (k >= frames.size()) return;
-        if (length < 0 || static_cast<std::uint32_t>(length) > stream.remaining()) return;
-        frames[k].sprite = spriteFor(*engine, stream, static_cast<std::uint32_t>(length));
-        ++k;
+    TglFileReader::Block block;
+    for (std::int32_t k = 0; reader.nextBlock(k, block) == TglFileReader::Next::Block; ++k) {
+        xlibplus::xStringA image;
+        reader.readPayload(block, image);
+        frames[k].sprite = spriteFor(*engine, image);
     }
 }
 
-Sprite* CTGL::spriteFor(Engine& engine, xlibplus::IIStream& stream, std::uint32_t payloadBytes) {
-    xlibplus::xStringA image;
-    image.setSize(payloadBytes);
-    stream.read(image.data(), image.length());
+Sprite* CTGL::spriteFor(Engine& engine, xlibplus::xStringA& image) {
     if (!image.decompress(imageLimit_)) return nullptr;
 
     const TextureHandle texture = engine.loadTexture(image.cStr(), image.length(), false);

@@ -7,6 +7,11 @@
 
 class Engine;
 class Sprite;
+class TglFileReader;
+
+namespace xlibplus {
+class xStringA;
+}
 
 // An animation read from a .tgl file: a 40-byte header, one record per frame
 // (where it is drawn and for how long) and, per frame, at most one
@@ -49,9 +54,10 @@ public:
 private:
     std::uint32_t imageLimit_ = kMaxImageBytes;
 
-    void readFrameRecords(xlibplus::IIStream& stream, std::int32_t count, std::int32_t defaultDuration);
-    void readImages(xlibplus::IIStream& stream);
-    Sprite* spriteFor(Engine& engine, xlibplus::IIStream& stream, std::uint32_t payloadBytes);
+    void readFrameRecords(TglFileReader& reader);
+    void readImages(TglFileReader& reader);
+    // The sprite of a compressed frame image, or null when it does not load.
+    Sprite* spriteFor(Engine& engine, xlibplus::xStringA& image);
 };
 
 // The name a bad frame index reports, as the viewer has always printed it.

@@ -1,0 +1,66 @@
+#include "tgl/tgl_file_reader.h"
+
+#include "xlibplus/string/string.h"
+
+#include <cstring>
+
+namespace {
+
+std::uint32_t byteSwapped(std::uint32_t v) {
+    return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
+}
+
+} // namespace
+
+std::int32_t TglFileReader::readInt32(xlibplus::IIStream& stream) {
+    std::uint32_t value = 0;
+    stream.read(&value, 4);
+    if (stream.needsByteSwap()) value = byteSwapped(value);
+    return static_cast<std::int32_t>(value);
+}
+
+bool TglFileReader::readHeader(std::uint8_t fileHeader[40]) {
+    char magic[4] = {};
+    stream_.read(magic, 4);
+    if (std::memcmp(magic, "DFX", 3) != 0) return false;
+    stream_.read(fileHeader, 40);
+    declaredCount_ = readInt32(stream_);
+    defaultDuration_ = readInt32(stream_);
+    count_ = declaredCount_ > 0 ? declaredCount_ : 0;
+    const std::uint32_t allowed = stream_.size();
+    if (static_cast<std::uint32_t>(count_) > allowed) count_ = static_cast<std::int32_t>(allowed);
+    return true;
+}
+
+TglFileReader::Record TglFileReader::readRecord() {
+    Record r;
+    r.x = readInt32(stream_);
+    r.y = readInt32(stream_);
+    r.aux1 = readInt32(stream_);
+    r.aux2 = readInt32(stream_);
+    return r;
+}
+
+// The end of file shows only after a read has run into it, so the loop always
+// reads one word more than the file holds; it reads as a zero word.
+TglFileReader::Next TglFileReader::nextBlock(std::int32_t framesWithImage, Block& block) {
+    for (;;) {
+        if (stream_.eof()) return Next::End;
+        block.offset = stream_.tell();
+        block.marker = readInt32(stream_);
+        if (block.marker == 0) {
+            if (!stream_.eof()) ++zeroWords_;
+            continue;
+        }
+        block.second = readInt32(stream_);
+        block.length = readInt32(stream_);
+        if (framesWithImage >= count_) return Next::Surplus;
+        if (block.length < 0 || static_cast<std::uint32_t>(block.length) > stream_.remaining()) return Next::BadLength;
+        return Next::Block;
+    }
+}
+
+void TglFileReader::readPayload(const Block& block, xlibplus::xStringA& payload) {
+    payload.setSize(static_cast<std::uint32_t>(block.length));
+    stream_.read(payload.data(), payload.length());
+}

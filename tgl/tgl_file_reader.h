@@ -1,0 +1,66 @@
+#pragma once
+
+#include "xlibplus/stream/stream.h"
+
+#include <cstdint>
+
+namespace xlibplus {
+class xStringA;
+}
+
+// Walks a .tgl file in one forward pass with the viewer's rules, one item at a
+// time: the magic, the 40-byte header, the frame count and default duration,
+// the frame records, the optional duration table, then the image area of zero
+// words and blocks. The loader and the command-line tool both read through it,
+// so they agree on every malformed file.
+class TglFileReader {
+public:
+    struct Record {
+        std::int32_t x;
+        std::int32_t y;
+        std::int32_t aux1;
+        std::int32_t aux2;
+    };
+    struct Block {
+        std::uint32_t offset; // of the marker, from the start of the file
+        std::int32_t marker;
+        std::int32_t second; // not interpreted
+        std::int32_t length;
+    };
+    enum class Next {
+        Block,        // a block for the next frame; its payload is next
+        End,          // the file ended
+        Surplus,      // a block with no frame left for it: reading stops
+        BadLength,    // a negative length, or one past the rest of the file: reading stops
+    };
+
+    explicit TglFileReader(xlibplus::IIStream& stream) : stream_(stream) {}
+
+    static std::int32_t readInt32(xlibplus::IIStream& stream);
+
+    // False when the file does not begin with "DFX"; then nothing else is read.
+    bool readHeader(std::uint8_t fileHeader[40]);
+    std::int32_t declaredFrameCount() const { return declaredCount_; }
+    std::int32_t defaultDuration() const { return defaultDuration_; }
+    // The frame count held to the file's size in bytes: a larger count comes
+    // only from a damaged or hostile file and would allocate without bound.
+    std::int32_t frameCount() const { return count_; }
+
+    // A file cut short gives zeros for every value not read.
+    Record readRecord();
+    std::int32_t readDuration() { return readInt32(stream_); }
+
+    // The next block, skipping zero words. `framesWithImage` is how many blocks
+    // have gone to frames so far.
+    Next nextBlock(std::int32_t framesWithImage, Block& block);
+    // The payload of the block just returned, exactly its length.
+    void readPayload(const Block& block, xlibplus::xStringA& payload);
+    int zeroWords() const { return zeroWords_; }
+
+private:
+    xlibplus::IIStream& stream_;
+    std::int32_t declaredCount_ = 0;
+    std::int32_t count_ = 0;
+    std::int32_t defaultDuration_ = 0;
+    int zeroWords_ = 0;
+};
