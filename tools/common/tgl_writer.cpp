@@ -26,8 +26,8 @@ TglWriter& TglWriter::headerRest(const Bytes& bytes) {
     return *this;
 }
 
-TglWriter& TglWriter::perFrameDurations(bool on) {
-    perFrameDurations_ = on;
+TglWriter& TglWriter::perFrameDurations(std::int32_t flag) {
+    perFrameDurations_ = flag;
     return *this;
 }
 
@@ -69,7 +69,7 @@ TglWriter& TglWriter::bytes(const Bytes& raw) {
 
 Bytes TglWriter::build() const {
     Bytes out(magic_.begin(), magic_.end());
-    putInt32(out, perFrameDurations_ ? 1 : 0);
+    putInt32(out, perFrameDurations_);
     putBytes(out, headerRest_);
     putInt32(out, frameCount_.value_or(static_cast<std::int32_t>(frames_.size())));
     putInt32(out, defaultDuration_);
@@ -79,7 +79,7 @@ Bytes TglWriter::build() const {
         putInt32(out, f.aux1);
         putInt32(out, f.aux2);
     }
-    if (perFrameDurations_)
+    if (perFrameDurations_ != 0)
         for (const TglFrame& f : frames_) putInt32(out, f.duration);
     putBytes(out, imageArea_);
     return out;

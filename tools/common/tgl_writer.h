@@ -27,7 +27,8 @@ public:
     TglWriter& magic(const std::string& fourBytes);
     // Header bytes after the flag word (36 of them); zero by default.
     TglWriter& headerRest(const Bytes& bytes);
-    TglWriter& perFrameDurations(bool on);
+    // The header's first word: non-zero puts a duration table after the records.
+    TglWriter& perFrameDurations(std::int32_t flag);
     TglWriter& defaultDuration(std::int32_t milliseconds);
     TglWriter& frame(const TglFrame& frame);
     // Writes this count instead of the number of frames given.
@@ -48,7 +49,7 @@ public:
 private:
     std::string magic_ = std::string("DFX\0", 4);
     Bytes headerRest_ = Bytes(36, 0);
-    bool perFrameDurations_ = false;
+    std::int32_t perFrameDurations_ = 0;
     std::int32_t defaultDuration_ = 100;
     std::vector<TglFrame> frames_;
     std::optional<std::int32_t> frameCount_;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The tool's commands. Each returns its exit code (0 success, 1 problems
+// found) and throws CommandError for usage and input/output errors (2).
+namespace tgltool {
+
+int info(const std::string& file, bool json);
+int unpack(const std::string& file, const std::string& folder, bool overwrite);
+
+struct PackOptions {
+    std::vector<std::string> inputs; // one folder with animation.json, or image files
+    std::string output;
+    bool overwrite = false;
+    std::int32_t duration = 100;
+    std::vector<std::int32_t> durations;
+    bool hasAt = false;
+    std::pair<std::int32_t, std::int32_t> at;
+    std::vector<std::pair<std::int32_t, std::int32_t>> positions;
+};
+int pack(const PackOptions& options);
+
+enum class RenderMode { Frame, All, Sheet, WebP };
+int render(const std::string& file, const std::string& output, RenderMode mode, int frame, bool overwrite);
+
+int verify(const std::vector<std::string>& files);
+
+} // namespace tgltool

@@ -1,0 +1,188 @@
+#include "tools/tgl/inspection.h"
+
+#include "tgl/tgl_animation.h"
+#include "tgl/tgl_file_reader.h"
+#include "xlibplus/stream/std_file_stream.h"
+#include "xlibplus/string/string.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <sys/stat.h>
+
+namespace tgltool {
+
+namespace {
+
+// Signature tests first; TGA has none and is tried by name last.
+ImageInfo identify(const std::uint8_t* bytes, std::uint32_t size) {
+    ImageInfo info;
+    if (size == 0) return info;
+    SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
+    struct Format {
+        const char* name;
+        int (*test)(SDL_RWops*);
+    };
+    const Format formats[] = {{"PNG", IMG_isPNG}, {"BMP", IMG_isBMP}, {"JPG", IMG_isJPG},
+                              {"GIF", IMG_isGIF}, {"WEBP", IMG_isWEBP}, {"TIF", IMG_isTIF}};
+    const char* format = nullptr;
+    for (const Format& f : formats)
+        if (f.test(rw)) {
+            format = f.name;
+            break;
+        }
+    SDL_Surface* surface = format ? IMG_Load_RW(rw, 0) : IMG_LoadTyped_RW(rw, 0, "TGA");
+    if (surface) {
+        info.format = format ? format : "TGA";
+        info.width = surface->w;
+        info.height = surface->h;
+        SDL_FreeSurface(surface);
+    }
+    SDL_RWclose(rw);
+    return info;
+}
+
+// Whether the bytes are a zlib stream that inflates past `limit`; counts
+// without keeping the output.
+bool inflatesPast(const xlibplus::xStringA& payload, std::uint32_t limit) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(payload.cStr()));
+    z.avail_in = payload.length();
+    Bytef sink[16384];
+    std::uint64_t produced = 0;
+    int result = Z_OK;
+    while (result == Z_OK && produced <= limit) {
+        z.next_out = sink;
+        z.avail_out = sizeof sink;
+        result = inflate(&z, Z_NO_FLUSH);
+        produced += sizeof sink - z.avail_out;
+        if (result == Z_BUF_ERROR && z.avail_in == 0) break;
+    }
+    inflateEnd(&z);
+    return produced > limit;
+}
+
+std::string at(const std::string& what, std::uint32_t offset) {
+    return what + " at offset " + std::to_string(offset);
+}
+
+} // namespace
+
+const char* statusText(FrameStatus status) {
+    switch (status) {
+    case FrameStatus::Ok: return "ok";
+    case FrameStatus::NoBlock: return "no block";
+    case FrameStatus::NotZlib: return "not zlib";
+    case FrameStatus::NotAnImage: return "not an image";
+    case FrameStatus::OverSizeLimit: return "over the size limit";
+    }
+    return "";
+}
+
+std::int64_t Inspection::loopMilliseconds() const {
+    std::int64_t total = 0;
+    for (const FrameInfo& f : frames) total += f.duration;
+    return total;
+}
+
+bool Inspection::everyFrameShows() const {
+    if (!error.empty()) return false;
+    for (const FrameInfo& f : frames)
+        if (f.status != FrameStatus::Ok) return false;
+    return true;
+}
+
+Inspection inspect(const std::string& path, bool keepImages) {
+    Inspection result;
+    result.path = path;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.error = "cannot open the file";
+        result.ioError = true;
+        return result;
+    }
+    xlibplus::xStdFileStream stream(path.c_str(), "rb");
+    if (!stream.isOpen()) {
+        result.error = "cannot open the file";
+        result.ioError = true;
+        return result;
+    }
+    const std::uint32_t fileSize = stream.size();
+    std::uint8_t header[40] = {};
+    TglFileReader reader(stream);
+    if (!reader.readHeader(header)) {
+        result.error = "not a .tgl file (it does not begin with \"DFX\")";
+        return result;
+    }
+    stream.seek(3);
+    stream.read(&result.magicFourth, 1);
+    stream.seek(52);
+    std::memcpy(&result.durationFlag, header, 4);
+    result.headerRest.assign(header + 4, header + 40);
+    result.declaredFrameCount = reader.declaredFrameCount();
+    result.defaultDuration = reader.defaultDuration();
+
+    const std::int32_t count = reader.frameCount();
+    if (count < result.declaredFrameCount)
+        result.anomalies.push_back("the frame count " + std::to_string(result.declaredFrameCount) +
+                                   " is more than a file of " + std::to_string(fileSize) +
+                                   " bytes can mean; held to " + std::to_string(count));
+    const std::uint64_t tableBytes = 52 + std::uint64_t(count) * (result.durationFlag ? 20 : 16);
+    if (tableBytes > fileSize) result.anomalies.push_back("the file ends inside the frame table; missing values read as 0");
+
+    result.frames.resize(static_cast<std::size_t>(count));
+    for (FrameInfo& f : result.frames) {
+        const TglFileReader::Record r = reader.readRecord();
+        f.x = r.x;
+        f.y = r.y;
+        f.aux1 = r.aux1;
+        f.aux2 = r.aux2;
+        f.duration = reader.defaultDuration();
+    }
+    if (result.durationFlag != 0)
+        for (FrameInfo& f : result.frames) f.duration = reader.readDuration();
+
+    TglFileReader::Block block;
+    std::int32_t k = 0;
+    for (;; ++k) {
+        const TglFileReader::Next next = reader.nextBlock(k, block);
+        if (next == TglFileReader::Next::End) break;
+        if (next == TglFileReader::Next::Surplus) {
+            result.anomalies.push_back(at("a block with no frame left for it (reading stops)", block.offset));
+            break;
+        }
+        if (next == TglFileReader::Next::BadLength) {
+            result.anomalies.push_back(at(block.length < 0 ? "a negative payload length " + std::to_string(block.length)
+                                                           : "a payload length " + std::to_string(block.length) +
+                                                                 " past the end of the file",
+                                          block.offset) + " (reading stops)");
+            break;
+        }
+        FrameInfo& f = result.frames[static_cast<std::size_t>(k)];
+        f.hasBlock = true;
+        f.blockOffset = block.offset;
+        f.marker = block.marker;
+        f.second = block.second;
+        f.length = block.length;
+        xlibplus::xStringA payload;
+        reader.readPayload(block, payload);
+        xlibplus::xStringA image(payload);
+        if (!image.decompress(CTGL::kMaxImageBytes)) {
+            f.status = inflatesPast(payload, CTGL::kMaxImageBytes) ? FrameStatus::OverSizeLimit : FrameStatus::NotZlib;
+            continue;
+        }
+        f.inflatedBytes = image.length();
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(image.cStr());
+        f.image = identify(bytes, image.length());
+        f.status = f.image.format.empty() ? FrameStatus::NotAnImage : FrameStatus::Ok;
+        if (keepImages) f.inflated.assign(bytes, bytes + image.length());
+    }
+    if (reader.zeroWords() > 0)
+        result.anomalies.push_back(std::to_string(reader.zeroWords()) + " zero word(s) in the image area");
+    return result;
+}
+
+} // namespace tgltool

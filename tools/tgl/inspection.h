@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Everything the viewer's reading of a .tgl file finds in it, frame by frame,
+// with where each block lies and what became of its image.
+namespace tgltool {
+
+enum class FrameStatus { Ok, NoBlock, NotZlib, NotAnImage, OverSizeLimit };
+const char* statusText(FrameStatus status);
+
+struct ImageInfo {
+    std::string format; // "TGA", "PNG", ...; empty when not an image
+    int width = 0;
+    int height = 0;
+};
+
+struct FrameInfo {
+    std::int32_t x = 0, y = 0, aux1 = 0, aux2 = 0, duration = 0;
+    bool hasBlock = false;
+    std::uint32_t blockOffset = 0;
+    std::int32_t marker = 0, second = 0, length = 0;
+    std::uint32_t inflatedBytes = 0;
+    ImageInfo image;
+    FrameStatus status = FrameStatus::NoBlock;
+    std::vector<std::uint8_t> inflated; // kept only when asked for
+};
+
+struct Inspection {
+    std::string path;
+    std::string error; // the file could not be read as an animation at all
+    bool ioError = false;
+    std::uint8_t magicFourth = 0;
+    std::int32_t durationFlag = 0; // the header's first word
+    std::vector<std::uint8_t> headerRest; // its other 36 bytes
+    std::int32_t declaredFrameCount = 0;
+    std::int32_t defaultDuration = 0;
+    std::vector<FrameInfo> frames;
+    std::vector<std::string> anomalies;
+
+    std::int64_t loopMilliseconds() const;
+    bool everyFrameShows() const;
+};
+
+Inspection inspect(const std::string& path, bool keepImages);
+
+} // namespace tgltool

@@ -1,0 +1,118 @@
+// tgl: inspect, unpack, pack, render and verify .tgl animations.
+// Exit codes: 0 success, 1 problems found, 2 usage or input/output error.
+
+#include "tools/tgl/commands.h"
+#include "tools/tgl/output.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+constexpr const char* kVersion = "tgl 0.1";
+
+std::vector<std::int32_t> numbers(const std::string& text, char separator) {
+    std::vector<std::int32_t> out;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, separator);) {
+        std::size_t used = 0;
+        out.push_back(std::stoi(item, &used));
+        if (used != item.size()) throw tgltool::CommandError("not a number: " + item);
+    }
+    return out;
+}
+
+std::pair<std::int32_t, std::int32_t> point(const std::string& text) {
+    const auto xy = numbers(text, ',');
+    if (xy.size() != 2) throw tgltool::CommandError("a position is X,Y: " + text);
+    return {xy[0], xy[1]};
+}
+
+bool endsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Inspect, unpack, pack, render and verify .tgl animations.", "tgl"};
+    app.set_version_flag("--version", kVersion);
+    app.require_subcommand(1);
+
+    std::string file, folder, output;
+    bool json = false, force = false, all = false, sheet = false;
+    int frame = 0;
+    std::vector<std::string> inputs;
+    tgltool::PackOptions pack;
+    std::string durations, at, positions;
+
+    auto* info = app.add_subcommand("info", "the header, a row per frame, the loop time and any anomalies");
+    info->add_option("FILE", file, "a .tgl file")->required();
+    info->add_flag("--json", json, "one JSON document instead of text");
+
+    auto* unpack = app.add_subcommand("unpack", "write each frame's image and animation.json into a folder");
+    unpack->add_option("FILE", file, "a .tgl file")->required();
+    unpack->add_option("DIR", folder, "the folder to write into")->required();
+    unpack->add_flag("--force", force, "replace files that exist");
+
+    auto* packCommand = app.add_subcommand("pack", "build a .tgl file from a folder with animation.json, or from images");
+    packCommand->add_option("INPUT", pack.inputs, "a folder from unpack, or image files in frame order")->required();
+    packCommand->add_option("-o,--output", pack.output, "the .tgl file to write")->required();
+    packCommand->add_option("--duration", pack.duration, "milliseconds for every frame (default 100)");
+    packCommand->add_option("--durations", durations, "milliseconds per frame: a,b,c");
+    packCommand->add_option("--at", at, "X,Y for every frame (default: centred in 800 x 600)");
+    packCommand->add_option("--positions", positions, "X,Y per frame: x1,y1;x2,y2;...");
+    packCommand->add_flag("--force", pack.overwrite, "replace the output if it exists");
+
+    auto* renderCommand = app.add_subcommand("render", "what the viewer shows, as PNG or animated WebP");
+    renderCommand->add_option("FILE", file, "a .tgl file")->required();
+    renderCommand->add_option("-o,--output", output, "OUT.png, a folder with --all, or OUT.webp")->required();
+    renderCommand->add_option("--frame", frame, "the frame to render (default 0)");
+    auto* allFlag = renderCommand->add_flag("--all", all, "every frame as a PNG in the folder OUT");
+    renderCommand->add_flag("--sheet", sheet, "every frame on one contact sheet")->excludes(allFlag);
+    renderCommand->add_flag("--force", force, "replace files that exist");
+
+    auto* verify = app.add_subcommand("verify", "exit 0 when every frame of every file would show, 1 when not");
+    verify->add_option("FILE", inputs, "the .tgl files")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return 2;
+    }
+
+    try {
+        if (*info) return tgltool::info(file, json);
+        if (*unpack) return tgltool::unpack(file, folder, force);
+        if (*packCommand) {
+            if (!durations.empty()) pack.durations = numbers(durations, ',');
+            if (!at.empty()) {
+                pack.hasAt = true;
+                pack.at = point(at);
+            }
+            std::stringstream list(positions);
+            for (std::string item; std::getline(list, item, ';');) pack.positions.push_back(point(item));
+            return tgltool::pack(pack);
+        }
+        if (*renderCommand) {
+            tgltool::RenderMode mode = all ? tgltool::RenderMode::All
+                                       : sheet ? tgltool::RenderMode::Sheet
+                                       : endsWith(output, ".webp") ? tgltool::RenderMode::WebP
+                                                                   : tgltool::RenderMode::Frame;
+            return tgltool::render(file, output, mode, frame, force);
+        }
+        if (*verify) return tgltool::verify(inputs);
+    } catch (const tgltool::CommandError& e) {
+        std::fprintf(stderr, "tgl: %s\n", e.what());
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tgl: %s\n", e.what());
+        return 2;
+    }
+    return 2;
+}

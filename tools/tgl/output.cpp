@@ -1,0 +1,56 @@
+#include "tools/tgl/output.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace tgltool {
+
+void refuseExisting(const std::string& path, bool overwrite) {
+    if (!overwrite && std::filesystem::exists(path))
+        throw CommandError(path + ": already exists (use --force to replace it)");
+}
+
+void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite) {
+    refuseExisting(path, overwrite);
+    const std::string temporary = path + ".part-" + std::to_string(getpid());
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            std::remove(temporary.c_str());
+            throw CommandError(path + ": cannot write");
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::remove(temporary.c_str());
+        throw CommandError(path + ": cannot write (" + error.message() + ")");
+    }
+}
+
+std::vector<std::uint8_t> readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in || std::filesystem::is_directory(path)) throw CommandError(path + ": cannot read");
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+Progress::Progress(std::string label, std::size_t total)
+    : label_(std::move(label)), total_(total), start_(std::chrono::steady_clock::now()), terminal_(isatty(2) != 0) {}
+
+Progress::~Progress() {
+    if (shown_) std::fprintf(stderr, "\n");
+}
+
+void Progress::step(std::size_t done) {
+    if (!terminal_) return;
+    if (!shown_ && std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
+    shown_ = true;
+    std::fprintf(stderr, "\r%s: %zu/%zu", label_.c_str(), done, total_);
+    std::fflush(stderr);
+}
+
+} // namespace tgltool

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tgltool {
+
+// A failure that ends the command with exit code 2: usage or input/output.
+struct CommandError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Writes the whole file under a temporary name beside it, then renames it, so
+// that no half-written file is ever seen. Refuses an existing file unless
+// `overwrite`.
+void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite);
+void refuseExisting(const std::string& path, bool overwrite);
+std::vector<std::uint8_t> readWhole(const std::string& path);
+
+// A progress line on standard error for work that takes more than a second,
+// only when standard error is a terminal.
+class Progress {
+public:
+    Progress(std::string label, std::size_t total);
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    ~Progress();
+    void step(std::size_t done);
+
+private:
+    std::string label_;
+    std::size_t total_;
+    std::chrono::steady_clock::time_point start_;
+    bool shown_ = false;
+    bool terminal_;
+};
+
+} // namespace tgltool

@@ -1,0 +1,176 @@
+#include "draw/sprite.h"
+#include "engine/engine.h"
+#include "tgl/tgl_animation.h"
+#include "tools/tgl/commands.h"
+#include "tools/tgl/output.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
+
+namespace tgltool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+using Picture = std::vector<std::uint32_t>; // 0xAARRGGBB, kWidth x kHeight
+
+// Our engine, headless, for as long as a render runs.
+class HeadlessEngine {
+public:
+    HeadlessEngine() : engine_(qubCreate(kQubInterfaceVersion)) {
+        engine_->setBoolState(QubState::kHeadless, true);
+        if (!engine_->init()) throw CommandError("the engine did not start");
+    }
+    HeadlessEngine(const HeadlessEngine&) = delete;
+    HeadlessEngine& operator=(const HeadlessEngine&) = delete;
+    ~HeadlessEngine() {
+        engine_->shutdown();
+        engine_->release();
+    }
+    Engine* operator->() const { return engine_; }
+
+private:
+    Engine* engine_;
+};
+
+// What the viewer shows for one frame: white, and the frame's image at its place.
+Picture renderFrame(HeadlessEngine& engine, CTGL& animation, int index) {
+    Picture picture(std::size_t(kWidth) * kHeight);
+    engine->beginScene(0);
+    engine->clearScreen(0xFFFFFFFF);
+    CTGL::frame& f = animation.frames[index];
+    if (f.sprite) f.sprite->render(static_cast<float>(f.x), static_cast<float>(f.y));
+    engine->readBackBuffer(picture.data(), kWidth, kHeight);
+    engine->endScene();
+    return picture;
+}
+
+void writePng(const std::string& path, Picture& picture, int width, int height, bool overwrite) {
+    refuseExisting(path, overwrite);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(picture.data(), width, height, 32, width * 4,
+                                                              SDL_PIXELFORMAT_ARGB8888);
+    const std::string temporary = path + ".part-" + std::to_string(getpid());
+    const bool saved = surface && IMG_SavePNG(surface, temporary.c_str()) == 0;
+    SDL_FreeSurface(surface);
+    std::error_code error;
+    if (saved) fs::rename(temporary, path, error);
+    if (!saved || error) {
+        std::remove(temporary.c_str());
+        throw CommandError(path + ": cannot write");
+    }
+}
+
+// Frames at a quarter of their size, four to a row, on grey.
+Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height) {
+    constexpr int kScale = 4, kColumns = 4, kGap = 2;
+    const int cellW = kWidth / kScale, cellH = kHeight / kScale;
+    const int rows = (static_cast<int>(frames.size()) + kColumns - 1) / kColumns;
+    width = kColumns * cellW + (kColumns + 1) * kGap;
+    height = rows * cellH + (rows + 1) * kGap;
+    Picture sheet(std::size_t(width) * std::size_t(height), 0xFF808080);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const int x0 = kGap + static_cast<int>(i % kColumns) * (cellW + kGap);
+        const int y0 = kGap + static_cast<int>(i / kColumns) * (cellH + kGap);
+        for (int y = 0; y < cellH; ++y)
+            for (int x = 0; x < cellW; ++x) {
+                std::uint32_t sum[4] = {};
+                for (int dy = 0; dy < kScale; ++dy)
+                    for (int dx = 0; dx < kScale; ++dx) {
+                        const std::uint32_t p = frames[i][std::size_t((y * kScale + dy) * kWidth + x * kScale + dx)];
+                        for (int c = 0; c < 4; ++c) sum[c] += (p >> (8 * c)) & 0xFF;
+                    }
+                std::uint32_t out = 0;
+                for (int c = 0; c < 4; ++c) out |= (sum[c] / (kScale * kScale)) << (8 * c);
+                sheet[std::size_t((y0 + y) * width + x0 + x)] = out;
+            }
+    }
+    return sheet;
+}
+
+// Each frame for its own duration; one that lasts no time at all in the
+// viewer shows for one of its frames, 10 ms.
+std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames, const CTGL& animation) {
+    WebPAnimEncoderOptions options;
+    WebPConfig config;
+    if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config)) throw CommandError("WebP: bad library version");
+    config.lossless = 1;
+    options.anim_params.loop_count = 0;
+    std::unique_ptr<WebPAnimEncoder, void (*)(WebPAnimEncoder*)> encoder(WebPAnimEncoderNew(kWidth, kHeight, &options),
+                                                                           WebPAnimEncoderDelete);
+    int timestamp = 0;
+    auto& frameList = const_cast<CTGL&>(animation).frames;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        WebPPicture picture;
+        WebPPictureInit(&picture);
+        picture.use_argb = 1;
+        picture.width = kWidth;
+        picture.height = kHeight;
+        if (!WebPPictureAlloc(&picture)) throw CommandError("WebP: out of memory");
+        std::copy(frames[i].begin(), frames[i].end(), picture.argb);
+        const bool added = WebPAnimEncoderAdd(encoder.get(), &picture, timestamp, &config);
+        WebPPictureFree(&picture);
+        if (!added) throw CommandError("WebP: cannot encode frame " + std::to_string(i));
+        const std::int32_t duration = frameList[static_cast<std::int32_t>(i)].duration;
+        timestamp += duration > 0 ? duration : 10;
+    }
+    WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr);
+    WebPData data;
+    WebPDataInit(&data);
+    if (!WebPAnimEncoderAssemble(encoder.get(), &data)) throw CommandError("WebP: cannot assemble the animation");
+    std::vector<std::uint8_t> bytes(data.bytes, data.bytes + data.size);
+    WebPDataClear(&data);
+    return bytes;
+}
+
+} // namespace
+
+int render(const std::string& file, const std::string& output, RenderMode mode, int frame, bool overwrite) {
+    HeadlessEngine engine;
+    CTGL animation;
+    if (!animation.load(file.c_str())) throw CommandError(file + ": cannot be loaded as an animation");
+    const int count = animation.frames.size();
+    if (count == 0) throw CommandError(file + ": has no frames to render");
+
+    if (mode == RenderMode::Frame) {
+        if (frame < 0 || frame >= count)
+            throw CommandError("--frame " + std::to_string(frame) + ": the animation has frames 0 to " +
+                               std::to_string(count - 1));
+        Picture picture = renderFrame(engine, animation, frame);
+        writePng(output, picture, kWidth, kHeight, overwrite);
+        return 0;
+    }
+
+    std::vector<Picture> frames;
+    Progress progress("rendering", static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        frames.push_back(renderFrame(engine, animation, i));
+        progress.step(static_cast<std::size_t>(i + 1));
+    }
+    if (mode == RenderMode::All) {
+        fs::create_directories(output);
+        for (int i = 0; i < count; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "frame_%03d.png", i);
+            writePng((fs::path(output) / name).string(), frames[static_cast<std::size_t>(i)], kWidth, kHeight, overwrite);
+        }
+    } else if (mode == RenderMode::Sheet) {
+        int width = 0, height = 0;
+        Picture sheet = contactSheet(frames, width, height);
+        writePng(output, sheet, width, height, overwrite);
+    } else {
+        writeWhole(output, animatedWebP(frames, animation), overwrite);
+    }
+    return 0;
+}
+
+} // namespace tgltool

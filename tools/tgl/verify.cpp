@@ -1,0 +1,52 @@
+#include "tools/tgl/commands.h"
+#include "tools/tgl/inspection.h"
+#include "tools/tgl/output.h"
+
+#include <cstdio>
+
+namespace tgltool {
+
+namespace {
+
+const char* problemOf(FrameStatus status) {
+    switch (status) {
+    case FrameStatus::NoBlock: return "has no image block";
+    case FrameStatus::NotZlib: return "payload is not a zlib stream";
+    case FrameStatus::NotAnImage: return "payload inflates to no image the viewer can show";
+    case FrameStatus::OverSizeLimit: return "payload inflates past the size limit";
+    case FrameStatus::Ok: break;
+    }
+    return "";
+}
+
+} // namespace
+
+int verify(const std::vector<std::string>& files) {
+    bool allShow = true;
+    bool unreadable = false;
+    for (const std::string& file : files) {
+        const Inspection in = inspect(file, false);
+        if (!in.error.empty()) {
+            std::printf("%s: %s\n", file.c_str(), in.error.c_str());
+            allShow = false;
+            unreadable = unreadable || in.ioError;
+            continue;
+        }
+        // Block k belongs to frame k.
+        for (std::size_t i = 0; i < in.frames.size(); ++i) {
+            const FrameInfo& f = in.frames[i];
+            if (f.status == FrameStatus::Ok) continue;
+            allShow = false;
+            if (f.hasBlock)
+                std::printf("%s: block %zu at offset %u: %s\n", file.c_str(), i, f.blockOffset, problemOf(f.status));
+            else
+                std::printf("%s: frame %zu %s\n", file.c_str(), i, problemOf(f.status));
+        }
+        for (const std::string& a : in.anomalies) std::printf("%s: warning: %s\n", file.c_str(), a.c_str());
+        if (in.frames.empty()) std::printf("%s: warning: no frames\n", file.c_str());
+    }
+    if (unreadable) throw CommandError("some files could not be read");
+    return allShow ? 0 : 1;
+}
+
+} // namespace tgltool
