@@ -7,6 +7,7 @@ BUILD="${BUILD:-$ROOT/build}"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev
+  libcli11-dev nlohmann-json3-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth
 )
