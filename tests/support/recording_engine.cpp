@@ -32,6 +32,7 @@ void RecordingEngine::reset() {
     resources.clear();
     textureFiles.clear();
     resourcesHeld = 0;
+    keepRecords = true;
 }
 
 void RecordingEngine::release() {
@@ -118,7 +119,7 @@ void RecordingEngine::clearScreen(std::uint32_t argb) { record("clearScreen(" + 
 
 void RecordingEngine::drawQuad(const Quad* quad) {
     record("drawQuad");
-    quads.push_back(*quad);
+    if (keepRecords) quads.push_back(*quad);
 }
 
 TextureHandle RecordingEngine::loadTexture(const char* nameOrData, std::uint32_t size, bool) {

@@ -26,6 +26,7 @@ public:
     std::map<std::string, std::string> resources;                // what loadResource finds
     std::map<std::string, TextureHandle> textureFiles;           // what loadTexture(name, 0) finds
     int resourcesHeld = 0;                                       // loaded and not yet freed
+    bool keepRecords = true; // false: no calls or quads kept, for long runs
 
     void release() override;
     bool init() override;
@@ -59,5 +60,7 @@ public:
 
 private:
     RecordingEngine() = default;
-    void record(std::string call) { calls.push_back(std::move(call)); }
+    void record(std::string call) {
+        if (keepRecords) calls.push_back(std::move(call));
+    }
 };

@@ -123,7 +123,7 @@ xStringA xStringA::extension() const {
 int xStringA::compareNoCase(const char* text) const { return XLIB_STRICMP(cStr(), text); }
 
 std::uint32_t xStringA::read(void* destination, std::uint32_t count) {
-    if (position_ >= length_) return 0;
+    if (position_ >= length_ || count == 0) return 0;
     const std::uint32_t available = length_ - position_;
     const std::uint32_t k = count < available ? count : available;
     std::memcpy(destination, data_ + position_, k);
