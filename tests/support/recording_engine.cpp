@@ -33,6 +33,8 @@ void RecordingEngine::reset() {
     textureFiles.clear();
     resourcesHeld = 0;
     keepRecords = true;
+    decodeMemoryImages = false;
+    liveTextures = 0;
 }
 
 void RecordingEngine::release() {
@@ -109,13 +111,16 @@ void RecordingEngine::freeResource(void* resource) {
 }
 
 bool RecordingEngine::beginScene(std::uint32_t target) {
+    if (!keepRecords) return true;
     record("beginScene(" + std::to_string(target) + ")");
     return true;
 }
 
 void RecordingEngine::endScene() { record("endScene"); }
 
-void RecordingEngine::clearScreen(std::uint32_t argb) { record("clearScreen(" + hex(argb) + ")"); }
+void RecordingEngine::clearScreen(std::uint32_t argb) {
+    if (keepRecords) record("clearScreen(" + hex(argb) + ")");
+}
 
 void RecordingEngine::drawQuad(const Quad* quad) {
     record("drawQuad");
@@ -125,7 +130,10 @@ void RecordingEngine::drawQuad(const Quad* quad) {
 TextureHandle RecordingEngine::loadTexture(const char* nameOrData, std::uint32_t size, bool) {
     if (size != 0) {
         record("loadTexture(" + std::to_string(size) + " bytes)");
-        return 0;
+        if (!decodeMemoryImages) return 0;
+        ++liveTextures;
+        textureSizes[++lastTexture] = {8, 8};
+        return lastTexture;
     }
     record(std::string("loadTexture(") + nameOrData + ")");
     auto found = textureFiles.find(nameOrData);
@@ -134,6 +142,7 @@ TextureHandle RecordingEngine::loadTexture(const char* nameOrData, std::uint32_t
 
 void RecordingEngine::freeTexture(TextureHandle texture) {
     record("freeTexture(" + std::to_string(texture) + ")");
+    if (textureSizes.erase(texture) != 0 && texture > 1000) --liveTextures;
 }
 
 int RecordingEngine::textureWidth(TextureHandle texture, bool) {

@@ -27,6 +27,9 @@ public:
     std::map<std::string, TextureHandle> textureFiles;           // what loadTexture(name, 0) finds
     int resourcesHeld = 0;                                       // loaded and not yet freed
     bool keepRecords = true; // false: no calls or quads kept, for long runs
+    bool decodeMemoryImages = false; // true: a memory image gets a new 8 x 8 texture
+    int liveTextures = 0;
+    TextureHandle lastTexture = 1000;
 
     void release() override;
     bool init() override;
@@ -50,7 +53,7 @@ public:
     int textureHeight(TextureHandle texture, bool original) override;
 
     int referenceCount() override { return references; }
-    int liveTextureCount() override { return 0; }
+    int liveTextureCount() override { return liveTextures; }
     bool readBackBuffer(std::uint32_t*, int, int) override { return false; }
     bool saveBackBuffer(const char*) override { return false; }
     bool queueDrop(const char* const*, int) override { return false; }

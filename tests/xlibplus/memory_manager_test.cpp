@@ -1,4 +1,5 @@
 #include "xlibplus/memory/memory_manager.h"
+#include "xlibplus/memory/poisoning.h"
 #include "xlibplus/memory/size_class_pools.h"
 
 #include "tests/support/stdout_capture.h"
@@ -280,6 +281,9 @@ TEST(MemoryManager, FreshMemoryThatReadsAsABlockInUseIsReported) {
     // An overrun from one block writes what looks like a header in use over
     // the next block of the chunk, which has never been handed out yet.
     if (detail::sizeClassFigures(8).chunks != 0) GTEST_SKIP() << "class 8 in use";
+#if defined(XLIB_ADDRESS_SANITIZER)
+    GTEST_SKIP() << "the overrun this test makes is what AddressSanitizer reports";
+#endif
     void* first = xAlloc(10000, "first");
     auto* nextBlock = static_cast<std::uint8_t*>(first) - H + sizeClassBytes[8];
     xBlockHeader inUse{8, STATE_IN_USE, BLOCK_MAGIC, 1, "old"};

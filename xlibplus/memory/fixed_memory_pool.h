@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xlibplus/memory/poisoning.h"
+
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +39,7 @@ public:
     static constexpr std::size_t kBlockAreaBytes = std::size_t(BlocksPerChunk) * BlockSize;
     static constexpr std::size_t kChunkBytes = kChunkHeaderSize + kBlockAreaBytes;
     static_assert(kChunkHeaderSize % 16 == 0, "the block area stays 16-byte aligned");
+    static constexpr std::size_t kReadableWhenFree = 16;
 
     xFixedMemoryPool() = default;
     xFixedMemoryPool(const xFixedMemoryPool&) = delete;
@@ -68,6 +71,7 @@ public:
         ++chunk->usedCount;
         ++usedBlocks_;
         if (isFull(chunk)) moveToTail(chunk);
+        unpoison(block, BlockSize);
         return block;
     }
 
@@ -79,6 +83,9 @@ public:
         if (!chunk || chunk->usedCount == 0) return false;
         if (indexOf(chunk, block) >= chunk->carvedCount || isOnFreeList(chunk, block)) return false;
 
+        // A free block keeps its first bytes readable: the link, and the
+        // header the memory manager looks at.
+        poison(static_cast<std::uint8_t*>(block) + kReadableWhenFree, BlockSize - kReadableWhenFree);
         setLink(block, chunk->freeList);
         chunk->freeList = block;
         const bool wasFull = isFull(chunk);
@@ -100,6 +107,7 @@ public:
         for (Chunk* chunk = firstChunk_; chunk;) {
             Chunk* next = chunk->next;
             if (chunk->usedCount != 0) reportLeaks(chunk);
+            unpoison(areaOf(chunk), kBlockAreaBytes);
             giveChunk(chunk);
             chunk = next;
         }
@@ -149,6 +157,7 @@ private:
         if (!chunk) return nullptr;
         chunk->freeList = nullptr;
         chunk->usedCount = chunk->carvedCount = 0;
+        poison(areaOf(chunk), kBlockAreaBytes);
         insertBetween(chunk, nullptr, firstChunk_);
         ++chunkCount_;
         return chunk;
@@ -157,6 +166,7 @@ private:
     void releaseChunk(Chunk* chunk) {
         if (chunk->usedCount != 0) return;
         unlink(chunk);
+        unpoison(areaOf(chunk), kBlockAreaBytes);
         giveChunk(chunk);
         --chunkCount_;
     }

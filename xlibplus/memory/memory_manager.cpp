@@ -2,6 +2,7 @@
 
 #include "xlibplus/memory/block_regions.h"
 #include "xlibplus/memory/locks.h"
+#include "xlibplus/memory/poisoning.h"
 #include "xlibplus/memory/size_class_pools.h"
 
 #include <algorithm>
@@ -92,6 +93,15 @@ void* resizeLargeBlock(xBlockHeader* header, std::uint32_t size) {
     return static_cast<std::uint8_t*>(moved) + kBlockHeaderSize;
 }
 
+// Marks a pooled block's bytes past its requested size as off limits.
+void fitPoisonToSize(xBlockHeader* header) {
+    if (header->sizeClass >= kSizeClassCount) return;
+    auto* payload = reinterpret_cast<std::uint8_t*>(header) + kBlockHeaderSize;
+    const std::uint32_t capacity = sizeClassBytes[header->sizeClass] - kBlockHeaderSize;
+    memory::unpoison(payload, header->size);
+    memory::poison(payload + header->size, capacity - header->size);
+}
+
 } // namespace
 
 unsigned sizeClassOf(std::uint32_t grossSize) {
@@ -127,6 +137,7 @@ void* xDefMM::allocate(std::uint32_t size, const char* tag) {
     header->magic = BLOCK_MAGIC;
     header->size = size;
     header->tag = tag;
+    fitPoisonToSize(header);
     return static_cast<std::uint8_t*>(raw) + kBlockHeaderSize;
 }
 
@@ -155,6 +166,7 @@ void* xDefMM::reallocate(void* block, std::uint32_t size) {
     const unsigned k = sizeClassOf(size + kBlockHeaderSize);
     if (k == header->sizeClass && k < kSizeClassCount) {
         header->size = size;
+        fitPoisonToSize(header);
         return block;
     }
     if (k == LARGE_BLOCK_CLASS && header->sizeClass == LARGE_BLOCK_CLASS) return resizeLargeBlock(header, size);
@@ -202,6 +214,7 @@ int xBlockSetSize(void* block, std::uint32_t size) {
     xBlockHeader* header = validHeader(block);
     if (!header || xBlockCapacity(block) < size) return 0;
     header->size = size;
+    fitPoisonToSize(header);
     return 1;
 }
 
