@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -130,6 +131,43 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
         switched = showsOnly(e2e::grabWindow(display, *window, 800, 600), 0xFFFF00, 50, 60, 24);
     }
     EXPECT_TRUE(switched) << "the dropped animation is not shown; viewer output:\n" << textOf(output);
+
+    e2e::requestClose(display, *window);
+    auto exitCode = viewer.waitForExit(10s);
+    ASSERT_TRUE(exitCode);
+    EXPECT_EQ(*exitCode, 0);
+}
+
+long residentKilobytes(int pid) {
+    for (const std::string& line : readLines("/proc/" + std::to_string(pid) + "/status"))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// A hundred real drops in a row, alternating a valid, an invalid and a text
+// file: every one is taken, and the viewer's memory stays where it was.
+TEST_F(ViewerUnderXvfb, AHundredDropsInARowKeepItResponsiveAndItsMemoryFlat) {
+    std::filesystem::copy_file(SAMPLE_ANIMATION, dir.file("valid.tgl"));
+    tgltools::writeFile(dir.file("invalid.tgl"), {'n', 'o', 'p', 'e'});
+    tgltools::writeFile(dir.file("notes.txt"), {'h', 'i'});
+    const std::string files[] = {dir.file("valid.tgl"), dir.file("invalid.tgl"), dir.file("notes.txt")};
+
+    const std::string output = dir.file("viewer.out");
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
+    e2e::Display* display = server->display();
+    auto window = e2e::findWindow(display, kTitle, 30s);
+    ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
+
+    long settled = 0;
+    for (int drop = 0; drop < 100; ++drop) {
+        ASSERT_TRUE(e2e::dragAndDrop(display, *window, {files[drop % 3]}, 10s)) << "drop " << drop << " was not taken";
+        ASSERT_TRUE(viewer.running());
+        if (drop == 29) settled = residentKilobytes(viewer.id());
+    }
+    std::this_thread::sleep_for(200ms);
+    const long after = residentKilobytes(viewer.id());
+    std::printf("resident memory after 30 drops: %ld KiB, after 100: %ld KiB\n", settled, after);
+    EXPECT_LT(after, settled + 2048) << "the viewer's memory grows with every drop";
 
     e2e::requestClose(display, *window);
     auto exitCode = viewer.waitForExit(10s);

@@ -53,6 +53,7 @@ public:
     // The exit code, or nothing when it has not ended within the time (or died of a signal).
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
     bool running();
+    int id() const { return static_cast<int>(pid_); }
 
 private:
     pid_t pid_ = -1;
