@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
         {"seed-bad-length", TglWriter().frame({}).frame({}).image(tinyImage(3)).rawBlock({1, 2}, 1, 0, -9).build()},
         {"seed-not-zlib", TglWriter().frame({}).rawBlock({7, 7, 7, 7}).build()},
         {"seed-huge-count", TglWriter().frameCount(0x7FFFFFFF).frame({1, 2}).build()},
+        // Once read nothing into no buffer, which the sanitizers caught.
+        {"crash-empty-payload", TglWriter().frame({}).rawBlock({}).build()},
     };
     for (const auto& [name, bytes] : animations) {
         put(root / "tgl_parser", name, bytes);
