@@ -11,16 +11,6 @@ namespace tgltool {
 
 namespace {
 
-std::string hex(const std::vector<std::uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
-
 nlohmann::json toJson(const Inspection& in) {
     nlohmann::json frames = nlohmann::json::array();
     for (std::size_t i = 0; i < in.frames.size(); ++i) {

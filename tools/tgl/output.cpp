@@ -38,6 +38,16 @@ std::vector<std::uint8_t> readWhole(const std::string& path) {
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+std::string hex(const std::vector<std::uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
 Progress::Progress(std::string label, std::size_t total)
     : label_(std::move(label)), total_(total), start_(std::chrono::steady_clock::now()), terminal_(isatty(2) != 0) {}
 

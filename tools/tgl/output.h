@@ -20,6 +20,9 @@ void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes,
 void refuseExisting(const std::string& path, bool overwrite);
 std::vector<std::uint8_t> readWhole(const std::string& path);
 
+// Lower-case hexadecimal digits, two per byte.
+std::string hex(const std::vector<std::uint8_t>& bytes);
+
 // A progress line on standard error for work that takes more than a second,
 // only when standard error is a terminal.
 class Progress {

@@ -20,16 +20,6 @@ namespace {
 
 constexpr const char* kDescription = "animation.json";
 
-std::string hex(const std::vector<std::uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
-
 std::vector<std::uint8_t> unhex(const std::string& text) {
     if (text.size() % 2 != 0) throw CommandError("headerRest: an odd number of hexadecimal digits");
     std::vector<std::uint8_t> bytes;
