@@ -299,3 +299,32 @@ TEST(MemoryManager, FreshMemoryThatReadsAsABlockInUseIsReported) {
 }
 
 } // namespace
+
+#if defined(XLIB_ADDRESS_SANITIZER)
+namespace {
+
+// Only AddressSanitizer builds poison pool memory.
+TEST(MemoryPoisoning, OverrunsAndUsesAfterFreeInsideAPoolAreCaught) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            auto* block = static_cast<volatile char*>(xlibplus::xAlloc(10, "poisoned"));
+            block[10] = 1; // one past the requested size, inside the 48-byte block
+        },
+        "use-after-poison");
+    EXPECT_DEATH(
+        {
+            xlibplus::xAlloc(40, "keeps the chunk");
+            auto* block = static_cast<volatile char*>(xlibplus::xAlloc(40, "poisoned"));
+            xlibplus::xFree(const_cast<char*>(block));
+            block[20] = 1; // a free block in a chunk still held
+        },
+        "use-after-poison");
+    auto* grown = static_cast<char*>(xlibplus::xAlloc(10, "poisoned"));
+    grown = static_cast<char*>(xlibplus::xRealloc(grown, 40)); // same class: the bytes become usable
+    grown[39] = 1;
+    xlibplus::xFree(grown);
+}
+
+} // namespace
+#endif
