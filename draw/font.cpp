@@ -130,7 +130,7 @@ void Font::readGlyphLine(const char* line) {
     if (static_cast<float>(h) > lineHeight_) lineHeight_ = static_cast<float>(h);
 }
 
-const Sprite* Font::glyphFor(char byte, unsigned& code) const {
+Sprite* Font::glyphFor(char byte, unsigned& code) const {
     code = static_cast<unsigned char>(byte);
     if (!glyphs_[code]) code = kQuestionMark;
     return glyphs_[code];
@@ -169,7 +169,7 @@ void Font::render(float x, float y, int alignment, const char* text) {
             continue;
         }
         unsigned code;
-        Sprite* glyph = const_cast<Sprite*>(glyphFor(*text, code));
+        Sprite* glyph = glyphFor(*text, code);
         if (!glyph) continue;
         px = px + advanceBefore_[code] * widthRatio_ * scale_;
         glyph->renderTransformed(px, y, rotation_, stretch, scale_);

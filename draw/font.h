@@ -85,7 +85,7 @@ private:
     bool readBitmapLine(const char* fileName, const char* line, bool mipmap);
     void readGlyphLine(const char* line);
     // The glyph drawn for a byte: its own, else '?', else none.
-    const Sprite* glyphFor(char byte, unsigned& code) const;
+    Sprite* glyphFor(char byte, unsigned& code) const;
     float penStart(float x, int horizontal, const char* line) const;
     int wrapFormatBuffer(float boxWidth) const;
 

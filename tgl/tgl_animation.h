@@ -9,10 +9,6 @@ class Engine;
 class Sprite;
 class TglFileReader;
 
-namespace xlibplus {
-class xStringA;
-}
-
 // An animation read from a .tgl file: a 40-byte header, one record per frame
 // (where it is drawn and for how long) and, per frame, at most one
 // zlib-compressed image, which becomes an engine texture wrapped in a Sprite

@@ -1,5 +1,5 @@
 #include "tools/tgl/commands.h"
-#include "tools/tgl/inspection.h"
+#include "tools/tgl/animation_report.h"
 #include "tools/tgl/output.h"
 
 #include <nlohmann/json.hpp>
@@ -11,7 +11,7 @@ namespace tgltool {
 
 namespace {
 
-nlohmann::json toJson(const Inspection& in) {
+nlohmann::json toJson(const AnimationReport& in) {
     nlohmann::json frames = nlohmann::json::array();
     for (std::size_t i = 0; i < in.frames.size(); ++i) {
         const FrameInfo& f = in.frames[i];
@@ -41,7 +41,7 @@ nlohmann::json toJson(const Inspection& in) {
             {"anomalies", in.anomalies}};
 }
 
-void printText(const Inspection& in) {
+void printText(const AnimationReport& in) {
     std::printf("%s: %zu frame(s), %s, default duration %d ms, loop %lld ms\n", in.path.c_str(), in.frames.size(),
                 in.durationFlag ? "durations per frame" : "one duration for all", in.defaultDuration,
                 static_cast<long long>(in.loopMilliseconds()));
@@ -67,7 +67,7 @@ void printText(const Inspection& in) {
 } // namespace
 
 int info(const std::string& file, bool json) {
-    const Inspection in = inspect(file, false);
+    const AnimationReport in = readReport(file, false);
     if (in.ioError) throw CommandError(file + ": " + in.error);
     if (!in.error.empty()) {
         if (json)

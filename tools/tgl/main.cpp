@@ -1,4 +1,4 @@
-// tgl: inspect, unpack, pack, render and verify .tgl animations.
+// tgl: describe, unpack, pack, render and verify .tgl animations.
 // Exit codes: 0 success, 1 problems found, 2 usage or input/output error.
 
 #include "tools/tgl/commands.h"
@@ -37,7 +37,7 @@ bool endsWith(const std::string& s, const std::string& end) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Inspect, unpack, pack, render and verify .tgl animations.", "tgl"};
+    CLI::App app{"Describe, unpack, pack, render and verify .tgl animations.", "tgl"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
 

@@ -99,7 +99,7 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
 
 // Each frame for its own duration; one that lasts no time at all in the
 // viewer shows for one of its frames, 10 ms.
-std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames, const CTGL& animation) {
+std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames, const std::vector<std::int32_t>& durations) {
     WebPAnimEncoderOptions options;
     WebPConfig config;
     if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config)) throw CommandError("WebP: bad library version");
@@ -108,7 +108,6 @@ std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames, const
     std::unique_ptr<WebPAnimEncoder, void (*)(WebPAnimEncoder*)> encoder(WebPAnimEncoderNew(kWidth, kHeight, &options),
                                                                            WebPAnimEncoderDelete);
     int timestamp = 0;
-    auto& frameList = const_cast<CTGL&>(animation).frames;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         WebPPicture picture;
         WebPPictureInit(&picture);
@@ -120,8 +119,7 @@ std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames, const
         const bool added = WebPAnimEncoderAdd(encoder.get(), &picture, timestamp, &config);
         WebPPictureFree(&picture);
         if (!added) throw CommandError("WebP: cannot encode frame " + std::to_string(i));
-        const std::int32_t duration = frameList[static_cast<std::int32_t>(i)].duration;
-        timestamp += duration > 0 ? duration : 10;
+        timestamp += durations[i] > 0 ? durations[i] : 10;
     }
     WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr);
     WebPData data;
@@ -151,9 +149,11 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
     }
 
     std::vector<Picture> frames;
+    std::vector<std::int32_t> durations;
     Progress progress("rendering", static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         frames.push_back(renderFrame(engine, animation, i));
+        durations.push_back(animation.frames[i].duration);
         progress.step(static_cast<std::size_t>(i + 1));
     }
     if (mode == RenderMode::All) {
@@ -168,7 +168,7 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         Picture sheet = contactSheet(frames, width, height);
         writePng(output, sheet, width, height, overwrite);
     } else {
-        writeWhole(output, animatedWebP(frames, animation), overwrite);
+        writeWhole(output, animatedWebP(frames, durations), overwrite);
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "tools/common/tgl_writer.h"
 #include "tools/tgl/commands.h"
-#include "tools/tgl/inspection.h"
+#include "tools/tgl/animation_report.h"
 #include "tools/tgl/output.h"
 
 #include <SDL.h>
@@ -132,7 +132,7 @@ int packFromImages(const PackOptions& options) {
 } // namespace
 
 int unpack(const std::string& file, const std::string& folder, bool overwrite) {
-    const Inspection in = inspect(file, true);
+    const AnimationReport in = readReport(file, true);
     if (!in.error.empty()) throw CommandError(file + ": " + in.error);
     fs::create_directories(folder);
     nlohmann::json frames = nlohmann::json::array();

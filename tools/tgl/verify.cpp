@@ -1,5 +1,5 @@
 #include "tools/tgl/commands.h"
-#include "tools/tgl/inspection.h"
+#include "tools/tgl/animation_report.h"
 #include "tools/tgl/output.h"
 
 #include <cstdio>
@@ -25,7 +25,7 @@ int verify(const std::vector<std::string>& files) {
     bool allShow = true;
     bool unreadable = false;
     for (const std::string& file : files) {
-        const Inspection in = inspect(file, false);
+        const AnimationReport in = readReport(file, false);
         if (!in.error.empty()) {
             std::printf("%s: %s\n", file.c_str(), in.error.c_str());
             allShow = false;

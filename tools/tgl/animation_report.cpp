@@ -1,4 +1,4 @@
-#include "tools/tgl/inspection.h"
+#include "tools/tgl/animation_report.h"
 
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_file_reader.h"
@@ -82,21 +82,21 @@ const char* statusText(FrameStatus status) {
     return "";
 }
 
-std::int64_t Inspection::loopMilliseconds() const {
+std::int64_t AnimationReport::loopMilliseconds() const {
     std::int64_t total = 0;
     for (const FrameInfo& f : frames) total += f.duration;
     return total;
 }
 
-bool Inspection::everyFrameShows() const {
+bool AnimationReport::everyFrameShows() const {
     if (!error.empty()) return false;
     for (const FrameInfo& f : frames)
         if (f.status != FrameStatus::Ok) return false;
     return true;
 }
 
-Inspection inspect(const std::string& path, bool keepImages) {
-    Inspection result;
+AnimationReport readReport(const std::string& path, bool keepImages) {
+    AnimationReport result;
     result.path = path;
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -29,7 +29,7 @@ struct FrameInfo {
     std::vector<std::uint8_t> inflated; // kept only when asked for
 };
 
-struct Inspection {
+struct AnimationReport {
     std::string path;
     std::string error; // the file could not be read as an animation at all
     bool ioError = false;
@@ -45,6 +45,6 @@ struct Inspection {
     bool everyFrameShows() const;
 };
 
-Inspection inspect(const std::string& path, bool keepImages);
+AnimationReport readReport(const std::string& path, bool keepImages);
 
 } // namespace tgltool
