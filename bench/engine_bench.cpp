@@ -37,7 +37,8 @@ Quad quadAt(float x, float y, float angle, TextureHandle texture) {
     Quad q{};
     for (int i = 0; i < 4; ++i) {
         float px = corners[i][0] - 32, py = corners[i][1] - 32;
-        q.vertices[i] = Vertex{x + px * c - py * s, y + px * s + py * c, 0.5f, 0xFFFFFFFF, uv[i][0], uv[i][1]};
+        q.vertices[i] =
+            Vertex{x + px * c - py * s, y + px * s + py * c, 0.5f, 0xFFFFFFFF, uv[i][0], uv[i][1]};
     }
     q.texture = texture;
     q.blendMode = 2;
@@ -67,8 +68,8 @@ void texturedQuads(benchmark::State& state) {
         engine->beginScene(0);
         engine->clearScreen(0xFFFFFFFF);
         for (int i = 0; i < kQuadsPerFrame; ++i) {
-            Quad q = quadAt(static_cast<float>(40 + (i * 37) % 720), static_cast<float>(40 + (i * 53) % 520),
-                            angle, texture);
+            Quad q = quadAt(static_cast<float>(40 + (i * 37) % 720),
+                            static_cast<float>(40 + (i * 53) % 520), angle, texture);
             engine->drawQuad(&q);
         }
         std::uint32_t pixel;
@@ -77,7 +78,8 @@ void texturedQuads(benchmark::State& state) {
         quads += kQuadsPerFrame;
     }
     state.SetItemsProcessed(quads);
-    state.counters["quads/s"] = benchmark::Counter(static_cast<double>(quads), benchmark::Counter::kIsRate);
+    state.counters["quads/s"] =
+        benchmark::Counter(static_cast<double>(quads), benchmark::Counter::kIsRate);
     stopEngine();
 }
 BENCHMARK(texturedQuads)
@@ -126,7 +128,12 @@ void pacedLoopCpu(benchmark::State& state) {
     state.counters["fps"] = 100.0 * static_cast<double>(state.iterations()) / wall;
     stopEngine();
 }
-BENCHMARK(pacedLoopCpu)->Arg(1)->Arg(0)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(pacedLoopCpu)
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

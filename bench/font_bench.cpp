@@ -15,9 +15,11 @@
 namespace {
 
 std::string paragraph() {
-    const std::string words[] = {"sprite", "frame", "animation", "window", "texture", "quad", "engine", "viewer"};
+    const std::string words[] = {"sprite",  "frame", "animation", "window",
+                                 "texture", "quad",  "engine",    "viewer"};
     std::string text;
-    for (int i = 0; text.size() < 1000; ++i) text += words[(i * 5) % 8] + " ";
+    for (int i = 0; text.size() < 1000; ++i)
+        text += words[(i * 5) % 8] + " ";
     text.resize(1000);
     return text;
 }
@@ -35,19 +37,22 @@ void paragraphInABox(benchmark::State& state) {
         long glyphs = 0;
         // One frame first: the renderer sizes its command buffers then.
         engine->beginScene(0);
-        font.renderFormattedInBox(20, 20, 760, 560, Font::ALIGN_LEFT | Font::ALIGN_TOP, "%s", text.c_str());
+        font.renderFormattedInBox(20, 20, 760, 560, Font::ALIGN_LEFT | Font::ALIGN_TOP, "%s",
+                                  text.c_str());
         engine->endScene();
         const long mallocBefore = mallocCount();
         for (auto _ : state) {
             engine->beginScene(0);
             engine->clearScreen(0xFFFFFFFF);
-            font.renderFormattedInBox(20, 20, 760, 560, Font::ALIGN_LEFT | Font::ALIGN_TOP, "%s", text.c_str());
+            font.renderFormattedInBox(20, 20, 760, 560, Font::ALIGN_LEFT | Font::ALIGN_TOP, "%s",
+                                      text.c_str());
             engine->endScene();
             glyphs += static_cast<long>(text.size());
         }
-        state.counters["glyphs/s"] = benchmark::Counter(static_cast<double>(glyphs), benchmark::Counter::kIsRate);
-        state.counters["malloc/frame"] =
-            static_cast<double>(mallocCount() - mallocBefore) / static_cast<double>(state.iterations());
+        state.counters["glyphs/s"] =
+            benchmark::Counter(static_cast<double>(glyphs), benchmark::Counter::kIsRate);
+        state.counters["malloc/frame"] = static_cast<double>(mallocCount() - mallocBefore) /
+                                         static_cast<double>(state.iterations());
     }
     engine->shutdown();
     engine->release();

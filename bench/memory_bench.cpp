@@ -77,7 +77,6 @@ void reallocGrowTo4MiB(benchmark::State& state) {
 }
 BENCHMARK(reallocGrowTo4MiB)->Unit(benchmark::kMillisecond);
 
-
 } // namespace
 
 BENCHMARK_MAIN();

@@ -25,8 +25,8 @@ std::string imageLike(std::size_t size) {
 std::string zlibOf(const std::string& plain) {
     uLongf size = compressBound(plain.size());
     std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(plain.data()),
-             plain.size());
+    compress(reinterpret_cast<Bytef*>(out.data()), &size,
+             reinterpret_cast<const Bytef*>(plain.data()), plain.size());
     out.resize(size);
     return out;
 }
@@ -41,7 +41,11 @@ void stringDecompress(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * plain.size()));
 }
-BENCHMARK(stringDecompress)->Arg(64 << 10)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(stringDecompress)
+    ->Arg(64 << 10)
+    ->Arg(1 << 20)
+    ->Arg(8 << 20)
+    ->Unit(benchmark::kMicrosecond);
 
 void zlibUncompress(benchmark::State& state) {
     const std::string plain = imageLike(static_cast<std::size_t>(state.range(0)));
@@ -51,7 +55,8 @@ void zlibUncompress(benchmark::State& state) {
         // The copy matches the one the string benchmark makes of its input.
         std::string input = stream;
         uLongf size = out.size();
-        if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(input.data()), input.size()) != Z_OK)
+        if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(input.data()),
+                       input.size()) != Z_OK)
             state.SkipWithError("wrong result");
         benchmark::DoNotOptimize(out.data());
     }

@@ -31,10 +31,12 @@ std::vector<std::uint32_t> picture(int width, int height, int seed) {
     std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const bool inside = (x - width / 2) * (x - width / 2) + (y - height / 2) * (y - height / 2) <
-                                (width / 3) * (width / 3);
+            const bool inside =
+                (x - width / 2) * (x - width / 2) + (y - height / 2) * (y - height / 2) <
+                (width / 3) * (width / 3);
             pixels[std::size_t(y * width + x)] =
-                inside ? 0xFF000000u | std::uint32_t((x * 3 + seed) & 255) << 16 | std::uint32_t((y * 5) & 255) << 8 | 0x40u
+                inside ? 0xFF000000u | std::uint32_t((x * 3 + seed) & 255) << 16 |
+                             std::uint32_t((y * 5) & 255) << 8 | 0x40u
                        : 0x00000000u;
         }
     return pixels;
@@ -44,7 +46,8 @@ Sample makeSample(int frames, int width, int height) {
     Sample sample;
     tgltools::TglWriter writer;
     for (int i = 0; i < frames; ++i) {
-        const tgltools::Bytes image = tgltools::encodeTga(width, height, picture(width, height, i * 7), false);
+        const tgltools::Bytes image =
+            tgltools::encodeTga(width, height, picture(width, height, i * 7), false);
         sample.compressed.push_back(tgltools::zlibCompress(image));
         sample.imageBytes.push_back(image.size());
         writer.frame({i, i, 100}).rawBlock(sample.compressed.back());
@@ -72,8 +75,9 @@ void stopEngine(Engine* engine) {
 // range: frame count, width, height.
 void loadAnimation(benchmark::State& state) {
     Engine* engine = startEngine();
-    const Sample sample = makeSample(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-                                     static_cast<int>(state.range(2)));
+    const Sample sample =
+        makeSample(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                   static_cast<int>(state.range(2)));
     for (auto _ : state) {
         CTGL animation;
         if (!animation.load(sample.path.c_str())) state.SkipWithError("load failed");
@@ -88,13 +92,15 @@ void loadAnimation(benchmark::State& state) {
 BENCHMARK(loadAnimation)->Args({60, 256, 256})->Args({10, 800, 600})->Unit(benchmark::kMillisecond);
 
 void uncompressAndDecode(benchmark::State& state) {
-    const Sample sample = makeSample(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-                                     static_cast<int>(state.range(2)));
+    const Sample sample =
+        makeSample(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                   static_cast<int>(state.range(2)));
     for (auto _ : state) {
         for (std::size_t i = 0; i < sample.compressed.size(); ++i) {
             std::vector<Bytef> image(sample.imageBytes[i]);
             uLongf size = image.size();
-            uncompress(image.data(), &size, sample.compressed[i].data(), sample.compressed[i].size());
+            uncompress(image.data(), &size, sample.compressed[i].data(),
+                       sample.compressed[i].size());
             SDL_RWops* rw = SDL_RWFromConstMem(image.data(), static_cast<int>(size));
             SDL_Surface* surface = IMG_LoadTyped_RW(rw, 1, "TGA");
             benchmark::DoNotOptimize(surface);
@@ -103,7 +109,10 @@ void uncompressAndDecode(benchmark::State& state) {
     }
     std::remove(sample.path.c_str());
 }
-BENCHMARK(uncompressAndDecode)->Args({60, 256, 256})->Args({10, 800, 600})->Unit(benchmark::kMillisecond);
+BENCHMARK(uncompressAndDecode)
+    ->Args({60, 256, 256})
+    ->Args({10, 800, 600})
+    ->Unit(benchmark::kMillisecond);
 
 void updateAndRender(benchmark::State& state) {
     Engine* engine = startEngine();

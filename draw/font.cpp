@@ -45,7 +45,8 @@ Font::~Font() {
         delete glyph;
         glyph = nullptr;
     }
-    for (TextureHandle t : loadedTextures_) engine->freeTexture(t);
+    for (TextureHandle t : loadedTextures_)
+        engine->freeTexture(t);
     engine->release();
 }
 
@@ -57,7 +58,8 @@ const char* Font::readLine(const char* cursor, char line[kLineBytes]) {
     for (; *cursor != '\0' && !isLineEnd(*cursor); ++cursor)
         if (length < kLineBytes - 1) line[length++] = *cursor;
     line[length] = '\0';
-    while (isLineEnd(*cursor)) ++cursor;
+    while (isLineEnd(*cursor))
+        ++cursor;
     return cursor;
 }
 
@@ -107,7 +109,8 @@ void Font::readGlyphLine(const char* line) {
     const char* at = std::strchr(line, '=');
     if (!at) return;
     ++at;
-    while (*at == ' ') ++at;
+    while (*at == ' ')
+        ++at;
 
     std::uint32_t code = 0;
     if (*at == '"') {
@@ -115,16 +118,18 @@ void Font::readGlyphLine(const char* line) {
         code = static_cast<unsigned char>(at[1]);
         at += 3;
     } else {
-        for (int digit; (digit = hexValue(*at)) >= 0; ++at) code = code * 16 + static_cast<std::uint32_t>(digit);
+        for (int digit; (digit = hexValue(*at)) >= 0; ++at)
+            code = code * 16 + static_cast<std::uint32_t>(digit);
         if (code > 255) return;
     }
 
     int x, y, w, h, before, after;
-    if (std::sscanf(at, " , %d , %d , %d , %d , %d , %d", &x, &y, &w, &h, &before, &after) != 6) return;
+    if (std::sscanf(at, " , %d , %d , %d , %d , %d , %d", &x, &y, &w, &h, &before, &after) != 6)
+        return;
 
     delete glyphs_[code];
-    glyphs_[code] = new Sprite(texture_, static_cast<float>(x), static_cast<float>(y), static_cast<float>(w),
-                               static_cast<float>(h));
+    glyphs_[code] = new Sprite(texture_, static_cast<float>(x), static_cast<float>(y),
+                               static_cast<float>(w), static_cast<float>(h));
     advanceBefore_[code] = static_cast<float>(before);
     advanceAfter_[code] = static_cast<float>(after);
     if (static_cast<float>(h) > lineHeight_) lineHeight_ = static_cast<float>(h);
@@ -143,11 +148,14 @@ float Font::textWidth(const char* text, bool multiline) const {
         for (; *text != '\0' && *text != '\n'; ++text) {
             unsigned code;
             if (const Sprite* g = glyphFor(*text, code))
-                lineWidth = lineWidth + (((advanceAfter_[code] + advanceBefore_[code]) + letterGap_) + g->width());
+                lineWidth =
+                    lineWidth +
+                    (((advanceAfter_[code] + advanceBefore_[code]) + letterGap_) + g->width());
         }
         if (!multiline) return (widthRatio_ * scale_) * lineWidth;
         if (lineWidth > widest) widest = lineWidth;
-        while (isLineEnd(*text)) ++text;
+        while (isLineEnd(*text))
+            ++text;
     }
     return (widthRatio_ * scale_) * widest;
 }
@@ -195,7 +203,8 @@ int Font::wrapFormatBuffer(float boxWidth) const {
     int lines = 0;
     for (;;) {
         char* after = scan;
-        while (*after != '\0' && *after != ' ' && *after != '\n') ++after;
+        while (*after != '\0' && *after != ' ' && *after != '\n')
+            ++after;
 
         const char kept = *after;
         *after = '\0';
@@ -242,7 +251,8 @@ void Font::renderFormattedInBox(float x, float y, float boxWidth, float boxHeigh
     if ((alignment & ALIGN_HORIZONTAL_MASK) == ALIGN_CENTRE) tx = x + roundHalfEven(boxWidth / 2);
     float ty = y;
     if ((alignment & ALIGN_VERTICAL_MASK) == ALIGN_BOTTOM) ty = y + (boxHeight - blockHeight);
-    if ((alignment & ALIGN_VERTICAL_MASK) == ALIGN_MIDDLE) ty = y + roundHalfEven((boxHeight - blockHeight) / 2);
+    if ((alignment & ALIGN_VERTICAL_MASK) == ALIGN_MIDDLE)
+        ty = y + roundHalfEven((boxHeight - blockHeight) / 2);
     render(tx, ty, alignment, formatBuffer);
 }
 

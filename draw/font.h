@@ -16,7 +16,7 @@ class Sprite;
 // valid. Drawing allocates nothing; the formatting operations share one
 // class-wide buffer and are not re-entrant.
 class Font {
-public:
+  public:
     enum Alignment : int {
         ALIGN_LEFT = 0,
         ALIGN_RIGHT = 1,
@@ -74,7 +74,7 @@ public:
     // The text of the last formatting operation, wrapped by renderFormattedInBox.
     static const char* formattedText() { return formatBuffer; }
 
-private:
+  private:
     static constexpr int kLineBytes = 256;
     static constexpr int kPathBytes = 260;
     static constexpr int kFormatBytes = 1024;

@@ -15,10 +15,14 @@ void Rect::extend(float x, float y) {
     if (y > maxY) maxY = y;
 }
 
-bool Rect::contains(float x, float y) const { return x >= minX && x < maxX && y >= minY && y < maxY; }
+bool Rect::contains(float x, float y) const {
+    return x >= minX && x < maxX && y >= minY && y < maxY;
+}
 
 // Centre distance against the sum of half-sizes, both doubled.
 bool Rect::intersects(const Rect* other) const {
-    return std::fabs(minX + maxX - other->minX - other->maxX) < (maxX - minX) + (other->maxX - other->minX) &&
-           std::fabs(minY + maxY - other->minY - other->maxY) < (maxY - minY) + (other->maxY - other->minY);
+    return std::fabs(minX + maxX - other->minX - other->maxX) <
+               (maxX - minX) + (other->maxX - other->minX) &&
+           std::fabs(minY + maxY - other->minY - other->maxY) <
+               (maxY - minY) + (other->maxY - other->minY);
 }

@@ -4,7 +4,7 @@
 // point by point; a bounding box. While `empty` is set the coordinates mean
 // nothing, and contains and intersects do not look at it.
 class Rect {
-public:
+  public:
     Rect() = default; // empty
     Rect(float minX, float minY, float maxX, float maxY)
         : minX(minX), minY(minY), maxX(maxX), maxY(maxY), empty(false) {}

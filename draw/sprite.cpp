@@ -16,8 +16,8 @@ constexpr std::int32_t kDefaultBlendMode = 2;
 } // namespace
 
 Sprite::Sprite(TextureHandle texture, float regionX, float regionY, float width, float height)
-    : quad_{}, regionX_(regionX), regionY_(regionY), width_(width), height_(height), texSizeX_(1.0f),
-      texSizeY_(1.0f) {
+    : quad_{}, regionX_(regionX), regionY_(regionY), width_(width), height_(height),
+      texSizeX_(1.0f), texSizeY_(1.0f) {
     engine = qubCreate(kQubInterfaceVersion);
     if (texture != 0) {
         texSizeX_ = static_cast<float>(engine->textureWidth(texture, false));
@@ -78,7 +78,8 @@ void Sprite::transformedCorners(float x, float y, float rotation, float hs, floa
     }
 }
 
-void Sprite::renderTransformed(float x, float y, float rotation, float horizontalScale, float verticalScale) {
+void Sprite::renderTransformed(float x, float y, float rotation, float horizontalScale,
+                               float verticalScale) {
     if (verticalScale == 0.0f) verticalScale = horizontalScale;
     float corners[8];
     transformedCorners(x, y, rotation, horizontalScale, verticalScale, corners);
@@ -92,7 +93,8 @@ void Sprite::renderStretched(float x1, float y1, float x2, float y2) {
     engine->drawQuad(&quad_);
 }
 
-void Sprite::renderCorners(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3) {
+void Sprite::renderCorners(float x0, float y0, float x1, float y1, float x2, float y2, float x3,
+                           float y3) {
     const float corners[8] = {x0, y0, x1, y1, x2, y2, x3, y3};
     setPositions(corners);
     engine->drawQuad(&quad_);
@@ -103,13 +105,15 @@ Rect* Sprite::boundingBoxTransformed(float x, float y, float rotation, float hor
     box->clear();
     float corners[8];
     transformedCorners(x, y, rotation, horizontalScale, verticalScale, corners);
-    for (int i = 0; i < 4; ++i) box->extend(corners[2 * i], corners[2 * i + 1]);
+    for (int i = 0; i < 4; ++i)
+        box->extend(corners[2 * i], corners[2 * i + 1]);
     return box;
 }
 
 void Sprite::setColour(std::uint32_t colour, int corner) {
     if (corner == -1) {
-        for (Vertex& v : quad_.vertices) v.colour = colour;
+        for (Vertex& v : quad_.vertices)
+            v.colour = colour;
     } else if (corner >= 0 && corner < 4) {
         quad_.vertices[corner].colour = colour;
     }
@@ -117,7 +121,8 @@ void Sprite::setColour(std::uint32_t colour, int corner) {
 
 void Sprite::setZ(float z, int corner) {
     if (corner == -1) {
-        for (Vertex& v : quad_.vertices) v.z = z;
+        for (Vertex& v : quad_.vertices)
+            v.z = z;
     } else if (corner >= 0 && corner < 4) {
         quad_.vertices[corner].z = z;
     }

@@ -12,7 +12,7 @@ class Rect;
 // The sprite does not own its texture; whoever loaded it frees it. Every
 // sprite, copies included, holds an engine reference of its own.
 class Sprite {
-public:
+  public:
     // Shared by all sprites; set by every constructor.
     static Engine* engine;
 
@@ -25,9 +25,11 @@ public:
     void render(float x, float y);
     // Turned about the hot spot by `rotation` radians (+x towards +y) and scaled;
     // a vertical scale of 0 takes the horizontal one.
-    void renderTransformed(float x, float y, float rotation, float horizontalScale, float verticalScale);
+    void renderTransformed(float x, float y, float rotation, float horizontalScale,
+                           float verticalScale);
     void renderStretched(float x1, float y1, float x2, float y2);
-    void renderCorners(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
+    void renderCorners(float x0, float y0, float x1, float y1, float x2, float y2, float x3,
+                       float y3);
     // The box of the corners renderTransformed would draw, but with the vertical
     // scale used as passed. Draws nothing; returns `box`.
     Rect* boundingBoxTransformed(float x, float y, float rotation, float horizontalScale,
@@ -53,7 +55,7 @@ public:
     bool flippedY() const { return flippedY_; }
     const Quad& quad() const { return quad_; }
 
-private:
+  private:
     // The four corners renderTransformed draws, as x0, y0, x1, y1, ...
     void transformedCorners(float x, float y, float rotation, float horizontalScale,
                             float verticalScale, float corners[8]) const;

@@ -7,9 +7,9 @@
 // reference-counted instance: qubCreate adds a reference, release drops one,
 // and the last release destroys it. Everything else is reached through it.
 
-using TextureHandle = std::uint32_t;  // opaque, 0 = none
-using EngineCallback = bool (*)();    // frame callback: true ends run()
-using WindowHandle = void*;           // an HWND
+using TextureHandle = std::uint32_t; // opaque, 0 = none
+using EngineCallback = bool (*)();   // frame callback: true ends run()
+using WindowHandle = void*;          // an HWND
 
 // One corner of a Quad; the engine reads it by address.
 struct Vertex {
@@ -24,8 +24,8 @@ struct Vertex {
 // Corners 0..3 are (left, top), (right, top), (right, bottom), (left, bottom).
 struct Quad {
     Vertex vertices[4];
-    TextureHandle texture; // 0 = untextured, drawn in the vertex colours
-    std::int32_t blendMode;// bit 1 set = alpha blending, clear = additive
+    TextureHandle texture;  // 0 = untextured, drawn in the vertex colours
+    std::int32_t blendMode; // bit 1 set = alpha blending, clear = additive
 };
 
 static_assert(sizeof(Vertex) == 24, "Vertex is read by address");
@@ -40,30 +40,30 @@ static_assert(offsetof(Quad, vertices) == 0 && offsetof(Quad, texture) == 96 &&
 
 // State ids. Each belongs to one setter: bool, int, string, callback or handle.
 namespace QubState {
-inline constexpr int kWindowed = 1;        // bool: false = fullscreen desktop
-inline constexpr int kRunUnfocused = 5;    // bool: false = pause while unfocused
-inline constexpr int kFrameCallback = 8;   // callback: per-frame update
-inline constexpr int kRenderCallback = 9;  // callback: per-frame drawing
-inline constexpr int kMainWindow = 15;     // handle: the main window
-inline constexpr int kScreenWidth = 17;    // int: client width, pixels
-inline constexpr int kScreenHeight = 18;   // int: client height, pixels
-inline constexpr int kColourDepth = 19;    // int: bits per pixel
-inline constexpr int kFrameRate = 24;      // int: frames per second, 0 = unlimited
-inline constexpr int kWindowTitle = 27;    // string
-inline constexpr int kLogFile = 29;        // string: opened by init
+inline constexpr int kWindowed = 1;       // bool: false = fullscreen desktop
+inline constexpr int kRunUnfocused = 5;   // bool: false = pause while unfocused
+inline constexpr int kFrameCallback = 8;  // callback: per-frame update
+inline constexpr int kRenderCallback = 9; // callback: per-frame drawing
+inline constexpr int kMainWindow = 15;    // handle: the main window
+inline constexpr int kScreenWidth = 17;   // int: client width, pixels
+inline constexpr int kScreenHeight = 18;  // int: client height, pixels
+inline constexpr int kColourDepth = 19;   // int: bits per pixel
+inline constexpr int kFrameRate = 24;     // int: frames per second, 0 = unlimited
+inline constexpr int kWindowTitle = 27;   // string
+inline constexpr int kLogFile = 29;       // string: opened by init
 
 // Extensions for tests and tools; the viewer never sets them.
-inline constexpr int kHeadless = 100;       // bool: software renderer, off-screen window
-inline constexpr int kFailInit = 101;       // bool: init fails as if no window could be made
-inline constexpr int kStopAfterFrames = 102;// int: run ends after that many frames, 0 = never
-inline constexpr int kBeforePresent = 103;  // callback: called by endScene before it presents;
-                                            // true ends run after this frame
+inline constexpr int kHeadless = 100;        // bool: software renderer, off-screen window
+inline constexpr int kFailInit = 101;        // bool: init fails as if no window could be made
+inline constexpr int kStopAfterFrames = 102; // int: run ends after that many frames, 0 = never
+inline constexpr int kBeforePresent = 103;   // callback: called by endScene before it presents;
+                                             // true ends run after this frame
 } // namespace QubState
 
 inline constexpr std::uint32_t kQubInterfaceVersion = 0x180;
 
 class Engine {
-public:
+  public:
     // Operations in the order of the engine's table.
     virtual void release() = 0;
     virtual bool init() = 0;
@@ -102,7 +102,7 @@ public:
     // Queues a drop of these paths as the window system would deliver it.
     virtual bool queueDrop(const char* const* paths, int count) = 0;
 
-protected:
+  protected:
     ~Engine() = default; // destroyed through release only
 };
 

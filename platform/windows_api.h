@@ -6,9 +6,9 @@
 
 #if defined(_WIN32)
 
-#include <windows.h>
-#include <shellapi.h>
 #include <mmsystem.h>
+#include <shellapi.h>
+#include <windows.h>
 
 #else
 
@@ -50,8 +50,7 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLongPtrA(HWND window, int index);
 LONG SetWindowLongA(HWND window, int index, LONG value);
 LONG GetWindowLongA(HWND window, int index);
-LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam,
-                        LPARAM lParam);
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Dropped files. index 0xFFFFFFFF gives the count; a null buffer gives the path's
 // length; otherwise the path is copied, cut to fit and zero-terminated, and the

@@ -9,7 +9,7 @@ namespace qub {
 // The engine's log file: one line per call, flushed at once so that nothing is
 // lost when the process dies. Not copyable: it owns the open file.
 class EngineLog {
-public:
+  public:
     EngineLog() = default;
     EngineLog(const EngineLog&) = delete;
     EngineLog& operator=(const EngineLog&) = delete;
@@ -27,7 +27,7 @@ public:
         ;
     void lineV(const char* format, std::va_list args);
 
-private:
+  private:
     std::FILE* file_ = nullptr;
 };
 

@@ -8,7 +8,7 @@ namespace qub {
 // late frame does not shift the ones after it; a loop that falls more than one
 // frame behind starts afresh from now instead of racing to catch up.
 class FramePacer {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     // A rate of 0 or less: no pacing.
@@ -28,7 +28,7 @@ public:
         return deadline_;
     }
 
-private:
+  private:
     Clock::duration period_{};
     Clock::time_point deadline_{};
 };

@@ -19,7 +19,7 @@ namespace qub {
 // counted by qubCreate; the last release deletes it, shutting down first.
 // Everything runs on the thread that called init.
 class QubEngine final : public Engine {
-public:
+  public:
     // The one instance, made on first use, with one more reference.
     static QubEngine* acquire();
 
@@ -50,7 +50,7 @@ public:
     bool saveBackBuffer(const char* pngFileName) override;
     bool queueDrop(const char* const* paths, int count) override;
 
-private:
+  private:
     QubEngine() = default;
     QubEngine(const QubEngine&) = delete;
     QubEngine& operator=(const QubEngine&) = delete;

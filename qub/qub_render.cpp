@@ -75,7 +75,8 @@ bool QubEngine::saveBackBuffer(const char* pngFileName) {
     int width = 0;
     int height = 0;
     if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0) return false;
-    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* frame =
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
     if (!frame) return false;
     bool saved = readBackBuffer(static_cast<std::uint32_t*>(frame->pixels), width, height) &&
                  IMG_SavePNG(frame, pngFileName) == 0;

@@ -31,7 +31,8 @@ void TextureStore::attach(SDL_Renderer* renderer, EngineLog* log) {
 }
 
 void TextureStore::clear() {
-    for (auto& item : textures_) SDL_DestroyTexture(item.second.texture);
+    for (auto& item : textures_)
+        SDL_DestroyTexture(item.second.texture);
     textures_.clear();
 }
 

@@ -17,7 +17,7 @@ class EngineLog;
 // Textures by handle. The store owns every texture it made until freeTexture
 // or clear; handles are never reused while the store lives.
 class TextureStore {
-public:
+  public:
     TextureStore() = default;
     TextureStore(const TextureStore&) = delete;
     TextureStore& operator=(const TextureStore&) = delete;
@@ -36,7 +36,7 @@ public:
     int height(TextureHandle texture) const;
     int count() const { return static_cast<int>(textures_.size()); }
 
-private:
+  private:
     struct Entry {
         SDL_Texture* texture;
         int width;

@@ -11,14 +11,14 @@ namespace {
 
 // An engine reference for as long as a load makes textures.
 class EngineReference {
-public:
+  public:
     EngineReference() : engine_(qubCreate(kQubInterfaceVersion)) {}
     EngineReference(const EngineReference&) = delete;
     EngineReference& operator=(const EngineReference&) = delete;
     ~EngineReference() { engine_->release(); }
     Engine& operator*() const { return *engine_; }
 
-private:
+  private:
     Engine* engine_;
 };
 
@@ -42,7 +42,9 @@ bool CTGL::load(const char* path) {
     return parse(stream);
 }
 
-std::int32_t CTGL::readInt32(xlibplus::IIStream& stream) { return TglFileReader::readInt32(stream); }
+std::int32_t CTGL::readInt32(xlibplus::IIStream& stream) {
+    return TglFileReader::readInt32(stream);
+}
 
 std::int32_t CTGL::perFrameDurations() const {
     std::int32_t flag;
@@ -71,7 +73,8 @@ void CTGL::readFrameRecords(TglFileReader& reader) {
         f.duration = reader.defaultDuration();
     }
     if (perFrameDurations() != 0)
-        for (std::int32_t i = 0; i < count; ++i) frames[i].duration = reader.readDuration();
+        for (std::int32_t i = 0; i < count; ++i)
+            frames[i].duration = reader.readDuration();
 }
 
 // Blocks go to frames in order; reading stops at the end of the file, at a

@@ -15,13 +15,13 @@ class TglFileReader;
 // covering all of it. The animation owns its frames' sprites and their
 // textures.
 class CTGL {
-public:
+  public:
     struct frame {
         std::int32_t x;
         std::int32_t y;
         std::int32_t aux1;
         std::int32_t aux2;
-        Sprite* sprite; // null when the frame has no image
+        Sprite* sprite;        // null when the frame has no image
         std::int32_t duration; // milliseconds
     };
 
@@ -47,7 +47,7 @@ public:
     std::uint8_t fileHeader[40] = {};
     xlibplus::xVector<frame> frames;
 
-private:
+  private:
     std::uint32_t imageLimit_ = kMaxImageBytes;
 
     void readFrameRecords(TglFileReader& reader);

@@ -55,7 +55,8 @@ TglFileReader::Next TglFileReader::nextBlock(std::int32_t framesWithImage, Block
         block.second = readInt32(stream_);
         block.length = readInt32(stream_);
         if (framesWithImage >= count_) return Next::Surplus;
-        if (block.length < 0 || static_cast<std::uint32_t>(block.length) > stream_.remaining()) return Next::BadLength;
+        if (block.length < 0 || static_cast<std::uint32_t>(block.length) > stream_.remaining())
+            return Next::BadLength;
         return Next::Block;
     }
 }

@@ -14,7 +14,7 @@ class xStringA;
 // words and blocks. The loader and the command-line tool both read through it,
 // so they agree on every malformed file.
 class TglFileReader {
-public:
+  public:
     struct Record {
         std::int32_t x;
         std::int32_t y;
@@ -28,10 +28,10 @@ public:
         std::int32_t length;
     };
     enum class Next {
-        Block,        // a block for the next frame; its payload is next
-        End,          // the file ended
-        Surplus,      // a block with no frame left for it: reading stops
-        BadLength,    // a negative length, or one past the rest of the file: reading stops
+        Block,     // a block for the next frame; its payload is next
+        End,       // the file ended
+        Surplus,   // a block with no frame left for it: reading stops
+        BadLength, // a negative length, or one past the rest of the file: reading stops
     };
 
     explicit TglFileReader(xlibplus::IIStream& stream) : stream_(stream) {}
@@ -57,7 +57,7 @@ public:
     void readPayload(const Block& block, xlibplus::xStringA& payload);
     int zeroWords() const { return zeroWords_; }
 
-private:
+  private:
     xlibplus::IIStream& stream_;
     std::int32_t declaredCount_ = 0;
     std::int32_t count_ = 0;

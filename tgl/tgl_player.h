@@ -9,7 +9,7 @@ class CTGL;
 // late updates do not stretch the animation; each update advances at most one
 // frame. The player does not own the animation, which must outlive it.
 class CTGLPlayer {
-public:
+  public:
     explicit CTGLPlayer(CTGL* animation) : animation_(animation) {}
 
     void start();
@@ -20,7 +20,7 @@ public:
     std::int32_t current() const { return current_; }
     bool playing() const { return playing_; }
 
-private:
+  private:
     void scheduleNext();
 
     CTGL* animation_;

@@ -22,29 +22,35 @@ constexpr double kPi = 3.14159265358979323846;
 
 // Straight-alpha drawing with soft edges, enough for a few round shapes.
 class Canvas {
-public:
-    Canvas(int width, int height) : width_(width), height_(height), pixels_(std::size_t(width * height), 0) {}
+  public:
+    Canvas(int width, int height)
+        : width_(width), height_(height), pixels_(std::size_t(width * height), 0) {}
 
     // Everything within `radius` of the segment (x0, y0)-(x1, y1); a disc when
     // the ends meet.
     void capsule(double x0, double y0, double x1, double y1, double radius, std::uint32_t argb) {
-        paint([&](double x, double y) {
-            const double dx = x1 - x0, dy = y1 - y0;
-            const double len2 = dx * dx + dy * dy;
-            const double t = len2 > 0 ? std::clamp(((x - x0) * dx + (y - y0) * dy) / len2, 0.0, 1.0) : 0.0;
-            return radius - std::hypot(x - (x0 + t * dx), y - (y0 + t * dy));
-        }, argb);
+        paint(
+            [&](double x, double y) {
+                const double dx = x1 - x0, dy = y1 - y0;
+                const double len2 = dx * dx + dy * dy;
+                const double t =
+                    len2 > 0 ? std::clamp(((x - x0) * dx + (y - y0) * dy) / len2, 0.0, 1.0) : 0.0;
+                return radius - std::hypot(x - (x0 + t * dx), y - (y0 + t * dy));
+            },
+            argb);
     }
     void ellipse(double cx, double cy, double rx, double ry, std::uint32_t argb) {
-        paint([&](double x, double y) {
-            const double nx = (x - cx) / rx, ny = (y - cy) / ry;
-            return (1.0 - std::sqrt(nx * nx + ny * ny)) * std::min(rx, ry);
-        }, argb);
+        paint(
+            [&](double x, double y) {
+                const double nx = (x - cx) / rx, ny = (y - cy) / ry;
+                return (1.0 - std::sqrt(nx * nx + ny * ny)) * std::min(rx, ry);
+            },
+            argb);
     }
 
     const std::vector<std::uint32_t>& pixels() const { return pixels_; }
 
-private:
+  private:
     // `inside` gives the signed distance to the shape's edge, positive inside.
     template <typename Inside> void paint(Inside inside, std::uint32_t argb) {
         for (int y = 0; y < height_; ++y)
@@ -80,12 +86,12 @@ std::vector<std::uint32_t> drawFrame(double phase) {
     const std::uint32_t outline = 0xFF5A2A10, body = 0xFFF08A30, belly = 0xFFFFC07A;
 
     c.ellipse(48, 106, 26 - lift * 8, 4, 0x50000000); // shadow, smaller as it rises
-    c.ellipse(34, 96, 10, 6, outline);                  // feet
+    c.ellipse(34, 96, 10, 6, outline);                // feet
     c.ellipse(62, 96, 10, 6, outline);
     const double armX = 76 + std::cos(wave) * 16, armY = 58 - std::sin(wave) * 16;
-    c.capsule(70, 62, armX, armY, 6, outline);           // waving arm
+    c.capsule(70, 62, armX, armY, 6, outline); // waving arm
     c.capsule(70, 62, armX, armY, 4, body);
-    c.capsule(24, 64, 16, 78, 6, outline);               // resting arm
+    c.capsule(24, 64, 16, 78, 6, outline); // resting arm
     c.capsule(24, 64, 16, 78, 4, body);
     c.ellipse(48, 60 + squash, 31, 35 - squash, outline);
     c.ellipse(48, 60 + squash, 28, 32 - squash, body);
@@ -113,7 +119,9 @@ int main(int argc, char** argv) {
         tgltools::TglFrame frame;
         frame.x = 352 + static_cast<int>(std::lround(std::sin(2 * phase) * 12));
         frame.y = 250 - static_cast<int>(std::lround(std::sin(phase) * 40));
-        frame.duration = 60 + static_cast<int>(std::lround(std::pow(std::sin(phase), 4) * 100)); // hangs at the top
+        frame.duration =
+            60 +
+            static_cast<int>(std::lround(std::pow(std::sin(phase), 4) * 100)); // hangs at the top
         writer.frame(frame);
         writer.image(tgltools::encodeTga(kWidth, kHeight, drawFrame(phase), i % 2 == 1));
     }

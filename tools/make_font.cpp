@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     int cellWidth = 0;
     int cellHeight = 0;
     for (int code = kFirst; code <= kLast; ++code) {
-        SDL_Surface* rendered = TTF_RenderGlyph_Blended(ttf, static_cast<Uint16>(code), SDL_Color{255, 255, 255, 255});
+        SDL_Surface* rendered =
+            TTF_RenderGlyph_Blended(ttf, static_cast<Uint16>(code), SDL_Color{255, 255, 255, 255});
         if (!rendered) return fail(TTF_GetError());
         SDL_Surface* argb = SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0);
         SDL_FreeSurface(rendered);
@@ -64,24 +65,26 @@ int main(int argc, char** argv) {
         const int x0 = static_cast<int>(i % kColumns) * cellWidth;
         const int y0 = static_cast<int>(i / kColumns) * cellHeight;
         for (int y = 0; y < g.surface->h; ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(g.surface->pixels) +
-                                                                     y * g.surface->pitch);
+            const auto* row = reinterpret_cast<const std::uint32_t*>(
+                static_cast<const std::uint8_t*>(g.surface->pixels) + y * g.surface->pitch);
             for (int x = 0; x < g.surface->w; ++x)
                 image[std::size_t(y0 + y) * std::size_t(width) + std::size_t(x0 + x)] =
                     (row[x] & 0xFF000000u) | 0x00FFFFFFu;
         }
         char line[96];
-        std::snprintf(line, sizeof line, "Char = %X, %d, %d, %d, %d, 0, 0\r\n", g.code, x0, y0, g.surface->w,
-                      g.surface->h);
+        std::snprintf(line, sizeof line, "Char = %X, %d, %d, %d, %d, 0, 0\r\n", g.code, x0, y0,
+                      g.surface->w, g.surface->h);
         description += line;
         SDL_FreeSurface(g.surface);
     }
     TTF_CloseFont(ttf);
     TTF_Quit();
 
-    if (!tgltools::writeFile(folder + "/font1.tga", tgltools::encodeTga(width, height, image, true)))
+    if (!tgltools::writeFile(folder + "/font1.tga",
+                             tgltools::encodeTga(width, height, image, true)))
         return fail("cannot write " + folder + "/font1.tga");
-    if (!tgltools::writeFile(folder + "/font1.fnt", std::vector<std::uint8_t>(description.begin(), description.end())))
+    if (!tgltools::writeFile(folder + "/font1.fnt",
+                             std::vector<std::uint8_t>(description.begin(), description.end())))
         return fail("cannot write " + folder + "/font1.fnt");
     return 0;
 }

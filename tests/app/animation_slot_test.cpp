@@ -26,7 +26,7 @@ tgltools::Bytes square(std::uint32_t argb) {
 // The slot and the window procedure over our engine, headless, in a folder of
 // fixture files made current for the test.
 class Slot : public HeadlessEngineSuite {
-protected:
+  protected:
     void SetUp() override {
         cwd.emplace(dir.path());
         tgltools::TglWriter one;
@@ -60,7 +60,8 @@ protected:
         std::vector<std::uint32_t> pixels(800 * 600);
         engine->readBackBuffer(pixels.data(), 800, 600);
         engine->endScene();
-        return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p != 0xFFFFFFFF; }));
+        return static_cast<int>(std::count_if(pixels.begin(), pixels.end(),
+                                              [](std::uint32_t p) { return p != 0xFFFFFFFF; }));
     }
 
     TempDir dir;
@@ -68,7 +69,8 @@ protected:
 };
 
 TEST_F(Slot, TheStartupRequestLoadsAtTheNextStepAndPlays) {
-    tgltools::writeFile("stand_1.tgl", tgltools::TglWriter().frame({0, 0, 50}).image(square(0xFF00FF00)).build());
+    tgltools::writeFile("stand_1.tgl",
+                        tgltools::TglWriter().frame({0, 0, 50}).image(square(0xFF00FF00)).build());
     requestStartupAnimation();
     EXPECT_TRUE(reloadPending);
     EXPECT_STREQ(currentFileName.cStr(), "stand_1.tgl");
@@ -99,7 +101,8 @@ TEST_F(Slot, AnInvalidFileWhilePlayingLeavesTheWindowWhite) {
     animationStep();
     EXPECT_EQ(currentAnimation, nullptr);
     EXPECT_EQ(inkedPixels(), 0);
-    EXPECT_EQ(engine->liveTextureCount(), texturesBefore) << "the old animation's texture went with it";
+    EXPECT_EQ(engine->liveTextureCount(), texturesBefore)
+        << "the old animation's texture went with it";
 }
 
 TEST_F(Slot, AFileWithNoFramesPlaysNothing) {
@@ -125,8 +128,10 @@ TEST_F(Slot, SeveralRequestsBeforeAFrameLoadTheLastOnce) {
 
 // Drops through the window procedure, as the window system delivers them.
 class Drops : public Slot {
-protected:
-    static LRESULT CALLBACK engineSide(HWND, UINT message, WPARAM, LPARAM) { return message == WM_DROPFILES ? 7 : 3; }
+  protected:
+    static LRESULT CALLBACK engineSide(HWND, UINT message, WPARAM, LPARAM) {
+        return message == WM_DROPFILES ? 7 : 3;
+    }
 
     void SetUp() override {
         Slot::SetUp();

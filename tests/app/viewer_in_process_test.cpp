@@ -25,7 +25,8 @@ std::ostream& operator<<(std::ostream& out, const Seen& s) {
     return out << std::hex << s.colour << std::dec << "@" << s.x << "," << s.y;
 }
 
-constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kYellow = 0xFFFFFF00;
+constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF,
+                        kYellow = 0xFFFFFF00;
 
 Engine* hooked = nullptr;
 std::uint32_t fakeNow = 0;
@@ -39,7 +40,8 @@ bool observeFrame() {
     hooked->readBackBuffer(pixels.data(), 800, 600);
     Seen s{0xFFFFFFFF, -1, -1};
     for (int i = 0; i < 800 * 600 && s.x < 0; ++i)
-        if (pixels[static_cast<std::size_t>(i)] != 0xFFFFFFFF) s = Seen{pixels[static_cast<std::size_t>(i)], i % 800, i / 800};
+        if (pixels[static_cast<std::size_t>(i)] != 0xFFFFFFFF)
+            s = Seen{pixels[static_cast<std::size_t>(i)], i % 800, i / 800};
     if (static_cast<int>(seen.size()) == dropAtFrame) {
         const char* paths[] = {dropPath.c_str()};
         hooked->queueDrop(paths, 1);
@@ -56,16 +58,21 @@ tgltools::Bytes square(std::uint32_t argb) {
 // WinMain over our engine, headless, on a fake clock, with a drop scripted
 // through the engine's event queue.
 class ViewerInProcess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         cwd.emplace(dir.path());
         tgltools::TglWriter startup;
         startup.perFrameDurations(true)
-            .frame({100, 100, 30}).image(square(kRed))
-            .frame({300, 200, 50}).image(square(kGreen))
-            .frame({500, 300, 20}).image(square(kBlue));
+            .frame({100, 100, 30})
+            .image(square(kRed))
+            .frame({300, 200, 50})
+            .image(square(kGreen))
+            .frame({500, 300, 20})
+            .image(square(kBlue));
         tgltools::writeFile("stand_1.tgl", startup.build());
-        tgltools::writeFile("other.TGL", tgltools::TglWriter().frame({50, 60, 1000}).image(square(kYellow)).build());
+        tgltools::writeFile(
+            "other.TGL",
+            tgltools::TglWriter().frame({50, 60, 1000}).image(square(kYellow)).build());
 
         hooked = qubCreate(kQubInterfaceVersion);
         hooked->setBoolState(QubState::kHeadless, true);
@@ -94,8 +101,8 @@ TEST_F(ViewerInProcess, EachFrameShowsAtItsPlaceForItsTime) {
     run(16);
     const Seen red{kRed, 100, 100}, green{kGreen, 300, 200}, blue{kBlue, 500, 300};
     // Frames every 10 ms: red until 30, green until 80, blue until 100, then red again.
-    const std::vector<Seen> expected = {red,  red,  red,  green, green, green, green, green,
-                                        blue, blue, red,  red,   red,   green, green, green};
+    const std::vector<Seen> expected = {red,  red,  red, green, green, green, green, green,
+                                        blue, blue, red, red,   red,   green, green, green};
     EXPECT_EQ(seen, expected);
 }
 
@@ -105,7 +112,8 @@ TEST_F(ViewerInProcess, ADropSwitchesAtTheNextFrame) {
     run(8);
     ASSERT_EQ(seen.size(), 8u);
     EXPECT_EQ(seen[4], (Seen{kGreen, 300, 200}));
-    for (int i = 5; i < 8; ++i) EXPECT_EQ(seen[static_cast<std::size_t>(i)], (Seen{kYellow, 50, 60})) << i;
+    for (int i = 5; i < 8; ++i)
+        EXPECT_EQ(seen[static_cast<std::size_t>(i)], (Seen{kYellow, 50, 60})) << i;
 }
 
 TEST_F(ViewerInProcess, DroppingAnythingElseChangesNothing) {

@@ -25,7 +25,7 @@ bool checkFrameIsWhite() {
 // WinMain over our engine, headless, with the hooks a test may set; the test
 // holds a reference of its own so that the hooks outlive WinMain's release.
 class WinMainOverEngine : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         cwd.emplace(dir.path());
         hookEngine = qubCreate(kQubInterfaceVersion);

@@ -31,7 +31,7 @@ Calls concat(Calls a, const Calls& b) {
 }
 
 class WinMainShell : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { engine.reset(); }
     int runWinMain() {
         char commandLine[] = "";
@@ -42,8 +42,9 @@ protected:
 
 TEST_F(WinMainShell, ConfiguresInitialisesRunsAndShutsDownInOrder) {
     EXPECT_EQ(runWinMain(), 0);
-    EXPECT_EQ(engine.calls, concat(kConfiguration, {"getWindowHandle(15)", "qubCreate", "loadResource(font1.fnt)",
-                                                    "run", "release", "shutdown", "release"}));
+    EXPECT_EQ(engine.calls,
+              concat(kConfiguration, {"getWindowHandle(15)", "qubCreate", "loadResource(font1.fnt)",
+                                      "run", "release", "shutdown", "release"}));
     EXPECT_EQ(engine.references, 0);
     EXPECT_EQ(appEngine, nullptr);
 }
@@ -59,8 +60,10 @@ TEST_F(WinMainShell, EveryFrameClearsToOpaqueWhiteAndNeverEndsTheLoop) {
     engine.framesToRun = 3;
     EXPECT_EQ(runWinMain(), 0);
     Calls frame = {"beginScene(0)", "clearScreen(FFFFFFFF)", "endScene"};
-    Calls expected = concat(kConfiguration, {"getWindowHandle(15)", "qubCreate", "loadResource(font1.fnt)", "run"});
-    for (int i = 0; i < 3; ++i) expected = concat(expected, frame);
+    Calls expected = concat(kConfiguration,
+                            {"getWindowHandle(15)", "qubCreate", "loadResource(font1.fnt)", "run"});
+    for (int i = 0; i < 3; ++i)
+        expected = concat(expected, frame);
     expected = concat(expected, {"release", "shutdown", "release"});
     EXPECT_EQ(engine.calls, expected);
 }

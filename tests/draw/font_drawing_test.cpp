@@ -19,16 +19,18 @@ struct Drawn {
 };
 
 class FontDrawing : public FontTest {
-protected:
+  protected:
     std::vector<Drawn> drawn() const {
         std::vector<Drawn> out;
         for (const Quad& q : engine.quads)
-            out.push_back(Drawn{q.vertices[0].x, q.vertices[0].y, q.vertices[1].x - q.vertices[0].x});
+            out.push_back(
+                Drawn{q.vertices[0].x, q.vertices[0].y, q.vertices[1].x - q.vertices[0].x});
         return out;
     }
     std::vector<float> xs() const {
         std::vector<float> out;
-        for (const Drawn& d : drawn()) out.push_back(d.x);
+        for (const Drawn& d : drawn())
+            out.push_back(d.x);
         return out;
     }
 };
@@ -37,7 +39,8 @@ TEST_F(FontDrawing, LeftAlignedPenAdvancesByBeforeWidthAndAfter) {
     auto font = fontFrom(kFont);
     font->render(100, 50, Font::ALIGN_LEFT, "ABC");
     EXPECT_EQ(xs(), (std::vector<float>{101, 111, 117}));
-    for (const Drawn& d : drawn()) EXPECT_EQ(d.y, 50);
+    for (const Drawn& d : drawn())
+        EXPECT_EQ(d.y, 50);
     EXPECT_EQ(font->textWidth("ABC", false), 21);
 }
 
@@ -107,7 +110,7 @@ TEST_F(FontDrawing, FormattedTextIsCutAt1023Characters) {
 // The line count shows in where a bottom-aligned block starts: y + box height
 // minus lines x line height.
 class FontWrapping : public FontDrawing {
-protected:
+  protected:
     int linesFor(const char* text, float boxWidth) {
         engine.quads.clear();
         font->renderFormattedInBox(0, 0, boxWidth, 100, Font::ALIGN_BOTTOM, "%s", text);

@@ -19,7 +19,8 @@ void expectGlyphA(const Font& font) {
 
 TEST_F(FontTest, LineEndsOfEveryKindAndBlankLines) {
     for (const char* end : {"\r\n", "\n", "\r", "\n\n\r\n"}) {
-        auto font = fontFrom(std::string("[QUBFONT]") + end + "Bitmap = glyphs.tga" + end + kGlyphA + end);
+        auto font =
+            fontFrom(std::string("[QUBFONT]") + end + "Bitmap = glyphs.tga" + end + kGlyphA + end);
         expectGlyphA(*font);
         EXPECT_EQ(font->texture(), 5u);
         EXPECT_EQ(font->glyph('A')->quad().texture, 5u);
@@ -28,9 +29,10 @@ TEST_F(FontTest, LineEndsOfEveryKindAndBlankLines) {
 }
 
 TEST_F(FontTest, QuotedAndHexadecimalCodes) {
-    auto font = fontFrom("[QUBFONT]\nChar = 41, 0, 0, 8, 10, 1, 2\nChar=\" \",1,2,3,4,5,6\n"
-                         "Char = \"\"\", 9, 9, 9, 9, 9, 9\nChar = \"=x, 7, 7, 7, 7, 7, 7\n"
-                         "Char = ff, 1, 1, 1, 1, 1, 1\nChar = 100, 1, 1, 1, 1, 1, 1\nChar =, 3, 3, 3, 3, 3, 3\n");
+    auto font = fontFrom(
+        "[QUBFONT]\nChar = 41, 0, 0, 8, 10, 1, 2\nChar=\" \",1,2,3,4,5,6\n"
+        "Char = \"\"\", 9, 9, 9, 9, 9, 9\nChar = \"=x, 7, 7, 7, 7, 7, 7\n"
+        "Char = ff, 1, 1, 1, 1, 1, 1\nChar = 100, 1, 1, 1, 1, 1, 1\nChar =, 3, 3, 3, 3, 3, 3\n");
     expectGlyphA(*font);
     EXPECT_NE(font->glyph(' '), nullptr);
     EXPECT_NE(font->glyph('"'), nullptr);
@@ -41,8 +43,10 @@ TEST_F(FontTest, QuotedAndHexadecimalCodes) {
 }
 
 TEST_F(FontTest, LinesThatDoNotScanAreIgnored) {
-    auto font = fontFrom("[QUBFONT]\nChar 41, 0, 0, 8, 10, 1, 2\nChar = 42, 1, 2, 3\nChar = \"C\nChar = \"D\"\n"
-                         "Character = 45, 1, 1, 1, 1, 1, 1\nchar = 46, 1, 1, 1, 1, 1, 1\n Char = 47, 1, 1, 1, 1, 1, 1\n");
+    auto font = fontFrom(
+        "[QUBFONT]\nChar 41, 0, 0, 8, 10, 1, 2\nChar = 42, 1, 2, 3\nChar = \"C\nChar = \"D\"\n"
+        "Character = 45, 1, 1, 1, 1, 1, 1\nchar = 46, 1, 1, 1, 1, 1, 1\n Char = 47, 1, 1, 1, 1, 1, "
+        "1\n");
     EXPECT_EQ(font->glyph('A'), nullptr) << "no equals sign";
     EXPECT_EQ(font->glyph('B'), nullptr) << "fewer than six numbers";
     EXPECT_EQ(font->glyph('C'), nullptr) << "nothing closes the quote";
@@ -57,7 +61,8 @@ TEST_F(FontTest, HeaderMustBeExact) {
         engine.calls.clear();
         auto font = fontFrom(std::string(header) + "\n" + kGlyphA + "\n");
         EXPECT_EQ(font->glyph('A'), nullptr);
-        EXPECT_TRUE(called("log(Font fonts/test.fnt has incorrect format.)")) << "header \"" << header << "\"";
+        EXPECT_TRUE(called("log(Font fonts/test.fnt has incorrect format.)"))
+            << "header \"" << header << "\"";
     }
 }
 
@@ -65,7 +70,8 @@ TEST_F(FontTest, MissingFileGivesAnEmptyFontSilently) {
     Font font("nowhere.fnt", false);
     EXPECT_EQ(font.texture(), 0u);
     EXPECT_EQ(font.lineHeight(), 0);
-    for (const auto& c : engine.calls) EXPECT_EQ(c.rfind("log(", 0), std::string::npos) << c;
+    for (const auto& c : engine.calls)
+        EXPECT_EQ(c.rfind("log(", 0), std::string::npos) << c;
 }
 
 TEST_F(FontTest, ImagePathIsTheFontFilesFolderPlusTheName) {
@@ -92,7 +98,8 @@ TEST_F(FontTest, BitmapLineWithoutANameAsksForTheFontFilesOwnPath) {
 }
 
 TEST_F(FontTest, GlyphsBeforeAnyBitmapUseTextureZero) {
-    auto font = fontFrom("[QUBFONT]\nChar = 41, 4, 6, 8, 10, 0, 0\nBitmap = glyphs.tga\nChar = 42, 0, 0, 8, 10, 0, 0\n");
+    auto font = fontFrom("[QUBFONT]\nChar = 41, 4, 6, 8, 10, 0, 0\nBitmap = glyphs.tga\nChar = 42, "
+                         "0, 0, 8, 10, 0, 0\n");
     EXPECT_EQ(font->glyph('A')->quad().texture, 0u);
     EXPECT_EQ(font->glyph('A')->quad().vertices[0].u, 4) << "pixel coordinates";
     EXPECT_EQ(font->glyph('B')->quad().texture, 5u);
@@ -110,7 +117,8 @@ TEST_F(FontTest, AnImageThatDoesNotLoadStopsReading) {
 
 TEST_F(FontTest, ReplacedGlyphsGoAndEveryTextureIsFreedOnce) {
     engine.textureFiles["fonts/second.tga"] = 6;
-    auto font = fontFrom("[QUBFONT]\nBitmap = glyphs.tga\nChar = 41, 0, 0, 8, 10, 0, 0\nChar = 41, 8, 0, 8, 12, 0, 0\n"
+    auto font = fontFrom("[QUBFONT]\nBitmap = glyphs.tga\nChar = 41, 0, 0, 8, 10, 0, 0\nChar = 41, "
+                         "8, 0, 8, 12, 0, 0\n"
                          "Bitmap = second.tga\nChar = 42, 0, 0, 8, 10, 0, 0\n");
     EXPECT_EQ(engine.references, 3) << "the font and its two glyphs";
     EXPECT_EQ(font->glyph('A')->regionX(), 8);
@@ -128,14 +136,16 @@ TEST_F(FontTest, ReplacedGlyphsGoAndEveryTextureIsFreedOnce) {
 
 TEST_F(FontTest, OverlongLinesAreCutAndOverlongPathsRefused) {
     std::string padded = "Char = 41, 0, 0, 8, 10, 1, 2" + std::string(400, ' ') + "junk";
-    auto font = fontFrom("[QUBFONT]\n" + padded + "\nChar = 42" + std::string(300, ' ') + ", 1, 1, 1, 1, 1, 1\n");
+    auto font = fontFrom("[QUBFONT]\n" + padded + "\nChar = 42" + std::string(300, ' ') +
+                         ", 1, 1, 1, 1, 1, 1\n");
     EXPECT_NE(font->glyph('A'), nullptr);
     EXPECT_EQ(font->glyph('B'), nullptr) << "its numbers lie past the cut";
 
     const std::string longName(250, 'n');
     engine.calls.clear();
     fontFrom("[QUBFONT]\nBitmap = " + longName + "\n", "a/very/deep/folder/test.fnt");
-    for (const auto& c : engine.calls) EXPECT_EQ(c.rfind("loadTexture(", 0), std::string::npos) << "past 259 characters";
+    for (const auto& c : engine.calls)
+        EXPECT_EQ(c.rfind("loadTexture(", 0), std::string::npos) << "past 259 characters";
 }
 
 } // namespace

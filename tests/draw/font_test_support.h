@@ -11,7 +11,7 @@
 // Fonts over the recording engine: description files and image sizes are
 // given to it, and what the font asks and draws is read back from it.
 class FontTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine.reset();
         engine.textureFiles["fonts/glyphs.tga"] = 5;
@@ -22,7 +22,8 @@ protected:
         EXPECT_EQ(engine.resourcesHeld, 0) << "the description went back to the engine";
     }
 
-    std::unique_ptr<Font> fontFrom(const std::string& description, const std::string& name = "fonts/test.fnt") {
+    std::unique_ptr<Font> fontFrom(const std::string& description,
+                                   const std::string& name = "fonts/test.fnt") {
         engine.resources[name] = description;
         return std::make_unique<Font>(name.c_str(), false);
     }

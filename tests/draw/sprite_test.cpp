@@ -10,7 +10,7 @@
 namespace {
 
 class SpriteTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine.reset();
         engine.textureSizes[7] = {64, 32};
@@ -56,7 +56,8 @@ TEST_F(SpriteTest, NewSpriteDefaults) {
     // Corners 0..3: (left, top), (right, top), (right, bottom), (left, bottom).
     EXPECT_EQ(uvs(s), (std::vector<float>{0.25f, 0.25f, 0.75f, 0.25f, 0.75f, 0.75f, 0.25f, 0.75f}));
     const std::vector<std::string> asked(engine.calls.end() - 2, engine.calls.end());
-    EXPECT_EQ(asked, (std::vector<std::string>{"textureWidth(7)", "textureHeight(7)"})) << "width first";
+    EXPECT_EQ(asked, (std::vector<std::string>{"textureWidth(7)", "textureHeight(7)"}))
+        << "width first";
 }
 
 TEST_F(SpriteTest, TextureZeroGivesPixelCoordinatesWithoutAskingTheEngine) {
@@ -93,11 +94,20 @@ TEST_F(SpriteTest, TransformedTurnsAboutTheHotSpotWithFloatProducts) {
     s.renderTransformed(200, 100, rot, 2.0f, 0.5f);
     const float c = static_cast<float>(std::cos(static_cast<double>(rot)));
     const float sn = static_cast<float>(std::sin(static_cast<double>(rot)));
-    const float a1 = -(8.0f * 2.0f), b1 = -(4.0f * 0.5f), a2 = (32.0f - 8.0f) * 2.0f, b2 = (16.0f - 4.0f) * 0.5f;
-    auto cx = [&](float a, float b) { float p = a * c; float q = b * sn; return p - q + 200.0f; };
-    auto cy = [&](float a, float b) { float p = a * sn; float q = b * c; return p + q + 100.0f; };
-    EXPECT_EQ(lastCorners(), (std::vector<float>{cx(a1, b1), cy(a1, b1), cx(a2, b1), cy(a2, b1), cx(a2, b2),
-                                                 cy(a2, b2), cx(a1, b2), cy(a1, b2)}));
+    const float a1 = -(8.0f * 2.0f), b1 = -(4.0f * 0.5f), a2 = (32.0f - 8.0f) * 2.0f,
+                b2 = (16.0f - 4.0f) * 0.5f;
+    auto cx = [&](float a, float b) {
+        float p = a * c;
+        float q = b * sn;
+        return p - q + 200.0f;
+    };
+    auto cy = [&](float a, float b) {
+        float p = a * sn;
+        float q = b * c;
+        return p + q + 100.0f;
+    };
+    EXPECT_EQ(lastCorners(), (std::vector<float>{cx(a1, b1), cy(a1, b1), cx(a2, b1), cy(a2, b1),
+                                                 cx(a2, b2), cy(a2, b2), cx(a1, b2), cy(a1, b2)}));
 }
 
 TEST_F(SpriteTest, VerticalScaleZeroDrawsWithTheHorizontalButBoxesFlat) {
@@ -142,18 +152,21 @@ TEST_F(SpriteTest, StretchedAndCornersDrawWhereTheyAreTold) {
 TEST_F(SpriteTest, ColourAndDepthForOneCornerOrAll) {
     Sprite s(7, 0, 0, 32, 16);
     s.setColour(0x80FF0000, -1);
-    for (const Vertex& v : s.quad().vertices) EXPECT_EQ(v.colour, 0x80FF0000u);
+    for (const Vertex& v : s.quad().vertices)
+        EXPECT_EQ(v.colour, 0x80FF0000u);
     s.setColour(0xFF00FF00, 2);
     EXPECT_EQ(s.quad().vertices[2].colour, 0xFF00FF00u);
     EXPECT_EQ(s.quad().vertices[1].colour, 0x80FF0000u);
     s.setColour(0x12345678, 4);
     s.setColour(0x12345678, -2);
-    for (int i : {0, 1, 3}) EXPECT_EQ(s.quad().vertices[i].colour, 0x80FF0000u);
+    for (int i : {0, 1, 3})
+        EXPECT_EQ(s.quad().vertices[i].colour, 0x80FF0000u);
     s.setZ(0.25f, 0);
     EXPECT_EQ(s.quad().vertices[0].z, 0.25f);
     EXPECT_EQ(s.quad().vertices[1].z, 0.5f);
     s.setZ(0.75f, -1);
-    for (const Vertex& v : s.quad().vertices) EXPECT_EQ(v.z, 0.75f);
+    for (const Vertex& v : s.quad().vertices)
+        EXPECT_EQ(v.z, 0.75f);
     s.setZ(0.1f, 99);
     s.setBlendMode(0);
     EXPECT_EQ(s.quad().blendMode, 0);
@@ -164,11 +177,13 @@ TEST_F(SpriteTest, FlippingTwiceTheSameWayChangesNothingMore) {
     const auto plain = uvs(s);
     s.setFlip(true, false, false);
     const auto mirrored = uvs(s);
-    EXPECT_EQ(mirrored, (std::vector<float>{plain[2], plain[3], plain[0], plain[1], plain[6], plain[7], plain[4], plain[5]}));
+    EXPECT_EQ(mirrored, (std::vector<float>{plain[2], plain[3], plain[0], plain[1], plain[6],
+                                            plain[7], plain[4], plain[5]}));
     s.setFlip(true, false, false);
     EXPECT_EQ(uvs(s), mirrored);
     s.setFlip(true, true, false);
-    EXPECT_EQ(uvs(s), (std::vector<float>{plain[4], plain[5], plain[6], plain[7], plain[0], plain[1], plain[2], plain[3]}));
+    EXPECT_EQ(uvs(s), (std::vector<float>{plain[4], plain[5], plain[6], plain[7], plain[0],
+                                          plain[1], plain[2], plain[3]}));
     s.setFlip(false, false, false);
     EXPECT_EQ(uvs(s), plain);
 }

@@ -17,9 +17,10 @@ using namespace std::chrono_literals;
 const char* const kTitle = "QUB Tutorial 03 - Using helper classes";
 
 class ViewerUnderXvfb : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        if (!e2e::XvfbServer::available()) GTEST_SKIP() << "Xvfb is not installed; end-to-end tests skipped";
+        if (!e2e::XvfbServer::available())
+            GTEST_SKIP() << "Xvfb is not installed; end-to-end tests skipped";
         server.emplace();
         ASSERT_TRUE(server->started()) << "Xvfb did not start";
     }
@@ -35,7 +36,8 @@ bool allWhite(const std::vector<unsigned long>& pixels) {
 
 std::string textOf(const std::string& fileName) {
     std::string text;
-    for (const std::string& line : readLines(fileName)) text += line + "\n";
+    for (const std::string& line : readLines(fileName))
+        text += line + "\n";
     return text;
 }
 
@@ -77,19 +79,23 @@ TEST_F(ViewerUnderXvfb, OpensTheTitledWhiteWindowLogsAndExitsZeroWhenClosed) {
 int distinctPictures(e2e::Display* display, e2e::Window window, std::chrono::milliseconds span,
                      std::chrono::milliseconds step) {
     std::vector<std::vector<unsigned long>> pictures;
-    for (auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;) {
+    for (auto end = std::chrono::steady_clock::now() + span;
+         std::chrono::steady_clock::now() < end;) {
         auto picture = e2e::grabWindow(display, window, 800, 600);
-        if (std::find(pictures.begin(), pictures.end(), picture) == pictures.end()) pictures.push_back(picture);
+        if (std::find(pictures.begin(), pictures.end(), picture) == pictures.end())
+            pictures.push_back(picture);
         std::this_thread::sleep_for(step);
     }
     return static_cast<int>(pictures.size());
 }
 
-bool showsOnly(const std::vector<unsigned long>& pixels, unsigned long colour, int x0, int y0, int side) {
+bool showsOnly(const std::vector<unsigned long>& pixels, unsigned long colour, int x0, int y0,
+               int side) {
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
             const bool inside = x >= x0 && x < x0 + side && y >= y0 && y < y0 + side;
-            if (pixels[static_cast<std::size_t>(y * 800 + x)] != (inside ? colour : 0xFFFFFFul)) return false;
+            if (pixels[static_cast<std::size_t>(y * 800 + x)] != (inside ? colour : 0xFFFFFFul))
+                return false;
         }
     return true;
 }
@@ -98,10 +104,11 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
     std::filesystem::copy_file(SAMPLE_ANIMATION, dir.file("stand_1.tgl"));
     tgltools::writeFile(dir.file("notes.txt"), {'h', 'i'});
     const auto yellow = std::vector<std::uint32_t>(24 * 24, 0xFFFFFF00);
-    tgltools::writeFile(dir.file("Other.TGL"), tgltools::TglWriter()
-                                                   .frame({50, 60, 1000})
-                                                   .image(tgltools::encodeTga(24, 24, yellow, false))
-                                                   .build());
+    tgltools::writeFile(dir.file("Other.TGL"),
+                        tgltools::TglWriter()
+                            .frame({50, 60, 1000})
+                            .image(tgltools::encodeTga(24, 24, yellow, false))
+                            .build());
 
     const std::string output = dir.file("viewer.out");
     e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
@@ -121,16 +128,20 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
     // Twelve frames of 60 to 160 ms: a second shows several of them.
     EXPECT_GE(distinctPictures(display, *window, 1200ms, 20ms), 5) << "the sample does not play";
 
-    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("notes.txt")}, 10s)) << "the drop was not taken";
-    EXPECT_GE(distinctPictures(display, *window, 600ms, 20ms), 3) << "a text file stopped the animation";
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("notes.txt")}, 10s))
+        << "the drop was not taken";
+    EXPECT_GE(distinctPictures(display, *window, 600ms, 20ms), 3)
+        << "a text file stopped the animation";
 
-    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("Other.TGL"), dir.file("notes.txt")}, 10s));
+    ASSERT_TRUE(
+        e2e::dragAndDrop(display, *window, {dir.file("Other.TGL"), dir.file("notes.txt")}, 10s));
     bool switched = false;
     for (int attempt = 0; attempt < 100 && !switched; ++attempt) {
         std::this_thread::sleep_for(50ms);
         switched = showsOnly(e2e::grabWindow(display, *window, 800, 600), 0xFFFF00, 50, 60, 24);
     }
-    EXPECT_TRUE(switched) << "the dropped animation is not shown; viewer output:\n" << textOf(output);
+    EXPECT_TRUE(switched) << "the dropped animation is not shown; viewer output:\n"
+                          << textOf(output);
 
     e2e::requestClose(display, *window);
     auto exitCode = viewer.waitForExit(10s);
@@ -150,7 +161,8 @@ TEST_F(ViewerUnderXvfb, AHundredDropsInARowKeepItResponsiveAndItsMemoryFlat) {
     std::filesystem::copy_file(SAMPLE_ANIMATION, dir.file("valid.tgl"));
     tgltools::writeFile(dir.file("invalid.tgl"), {'n', 'o', 'p', 'e'});
     tgltools::writeFile(dir.file("notes.txt"), {'h', 'i'});
-    const std::string files[] = {dir.file("valid.tgl"), dir.file("invalid.tgl"), dir.file("notes.txt")};
+    const std::string files[] = {dir.file("valid.tgl"), dir.file("invalid.tgl"),
+                                 dir.file("notes.txt")};
 
     const std::string output = dir.file("viewer.out");
     e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
@@ -160,7 +172,8 @@ TEST_F(ViewerUnderXvfb, AHundredDropsInARowKeepItResponsiveAndItsMemoryFlat) {
 
     long settled = 0;
     for (int drop = 0; drop < 100; ++drop) {
-        ASSERT_TRUE(e2e::dragAndDrop(display, *window, {files[drop % 3]}, 10s)) << "drop " << drop << " was not taken";
+        ASSERT_TRUE(e2e::dragAndDrop(display, *window, {files[drop % 3]}, 10s))
+            << "drop " << drop << " was not taken";
         ASSERT_TRUE(viewer.running());
         if (drop == 29) settled = residentKilobytes(viewer.id());
     }

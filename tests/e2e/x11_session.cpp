@@ -10,9 +10,9 @@
 #include <cctype>
 #include <csignal>
 #include <cstdlib>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <sys/wait.h>
 
 namespace e2e {
 
@@ -33,7 +33,8 @@ std::optional<Window> search(Display* display, Window parent, const std::string&
     unsigned int count = 0;
     if (!XQueryTree(display, parent, &root, &ignored, &children, &count)) return std::nullopt;
     std::optional<Window> found;
-    for (unsigned int i = 0; i < count && !found; ++i) found = search(display, children[i], title);
+    for (unsigned int i = 0; i < count && !found; ++i)
+        found = search(display, children[i], title);
     if (children) XFree(children);
     return found;
 }
@@ -60,7 +61,8 @@ XvfbServer::XvfbServer() {
     char buffer[32] = {};
     ssize_t got = 0;
     while (got < static_cast<ssize_t>(sizeof buffer) - 1) {
-        ssize_t n = read(pipeFds[0], buffer + got, sizeof buffer - 1 - static_cast<std::size_t>(got));
+        ssize_t n =
+            read(pipeFds[0], buffer + got, sizeof buffer - 1 - static_cast<std::size_t>(got));
         if (n <= 0) break;
         got += n;
         if (buffer[got - 1] == '\n') break;
@@ -143,7 +145,8 @@ std::vector<unsigned long> grabWindow(Display* display, Window window, int width
     if (!image) return pixels;
     pixels.reserve(static_cast<std::size_t>(width * height));
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
     XDestroyImage(image);
     return pixels;
 }
@@ -183,7 +186,8 @@ void sendClientMessage(Display* display, Window target, Atom type, const long (&
     event.xclient.window = target;
     event.xclient.message_type = type;
     event.xclient.format = 32;
-    for (int i = 0; i < 5; ++i) event.xclient.data.l[i] = data[i];
+    for (int i = 0; i < 5; ++i)
+        event.xclient.data.l[i] = data[i];
     XSendEvent(display, target, False, NoEventMask, &event);
     XFlush(display);
 }
@@ -203,7 +207,8 @@ bool dragAndDrop(Display* display, Window target, const std::vector<std::string>
     const Atom uriList = XInternAtom(display, "text/uri-list", False);
 
     std::string uris;
-    for (const std::string& path : paths) uris += fileUri(path) + "\r\n";
+    for (const std::string& path : paths)
+        uris += fileUri(path) + "\r\n";
 
     const Window root = DefaultRootWindow(display);
     const Window source = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
@@ -213,9 +218,11 @@ bool dragAndDrop(Display* display, Window target, const std::vector<std::string>
     XTranslateCoordinates(display, target, root, 400, 300, &rootX, &rootY, &child);
 
     const long version = 5;
-    sendClientMessage(display, target, enter, {static_cast<long>(source), version << 24, static_cast<long>(uriList), 0, 0});
+    sendClientMessage(display, target, enter,
+                      {static_cast<long>(source), version << 24, static_cast<long>(uriList), 0, 0});
     sendClientMessage(display, target, position,
-                      {static_cast<long>(source), 0, (long(rootX) << 16) | rootY, CurrentTime, static_cast<long>(copy)});
+                      {static_cast<long>(source), 0, (long(rootX) << 16) | rootY, CurrentTime,
+                       static_cast<long>(copy)});
 
     bool dropped = false;
     bool done = false;
@@ -233,7 +240,8 @@ bool dragAndDrop(Display* display, Window target, const std::vector<std::string>
                 sendClientMessage(display, target, leave, {static_cast<long>(source), 0, 0, 0, 0});
                 break; // the target refused
             }
-            sendClientMessage(display, target, drop, {static_cast<long>(source), 0, CurrentTime, 0, 0});
+            sendClientMessage(display, target, drop,
+                              {static_cast<long>(source), 0, CurrentTime, 0, 0});
         } else if (event.type == SelectionRequest) {
             const XSelectionRequestEvent& request = event.xselectionrequest;
             XEvent reply{};
@@ -244,8 +252,10 @@ bool dragAndDrop(Display* display, Window target, const std::vector<std::string>
             reply.xselection.time = request.time;
             reply.xselection.property = None;
             if (request.target == uriList) {
-                XChangeProperty(display, request.requestor, request.property, uriList, 8, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(uris.data()), static_cast<int>(uris.size()));
+                XChangeProperty(display, request.requestor, request.property, uriList, 8,
+                                PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(uris.data()),
+                                static_cast<int>(uris.size()));
                 reply.xselection.property = request.property;
             }
             XSendEvent(display, request.requestor, False, NoEventMask, &reply);

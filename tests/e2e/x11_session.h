@@ -23,7 +23,7 @@ struct WindowGeometry {
 
 // An Xvfb server on a display number of its own choosing; killed on destruction.
 class XvfbServer {
-public:
+  public:
     static bool available();
     XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
@@ -34,7 +34,7 @@ public:
     const std::string& name() const { return name_; } // ":N"
     Display* display() const { return display_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string name_;
     Display* display_ = nullptr;
@@ -43,7 +43,7 @@ private:
 // A program started in a folder with DISPLAY set, its standard output and
 // error going to `outputFile`; killed on destruction if still running.
 class Process {
-public:
+  public:
     Process(const std::string& program, const std::string& folder, const std::string& display,
             const std::string& outputFile);
     Process(const Process&) = delete;
@@ -55,7 +55,7 @@ public:
     bool running();
     int id() const { return static_cast<int>(pid_); }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::optional<int> status_;
 };

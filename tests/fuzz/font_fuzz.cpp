@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine.textureSizes[5] = {256, 128};
     {
         Font font("fonts/fuzz.fnt", false);
-        font.renderFormattedInBox(0, 0, 120, 80, Font::ALIGN_CENTRE | Font::ALIGN_MIDDLE, "%s", "The quick brown fox\njumps");
+        font.renderFormattedInBox(0, 0, 120, 80, Font::ALIGN_CENTRE | Font::ALIGN_MIDDLE, "%s",
+                                  "The quick brown fox\njumps");
         font.textWidth("measure me\nand me", true);
     }
     if (engine.references != 0 || engine.resourcesHeld != 0) std::abort(); // something leaked

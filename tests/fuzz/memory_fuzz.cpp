@@ -28,7 +28,8 @@ bool holds(const Held& h, std::uint32_t bytes) {
 }
 
 void stamp(Held& h) {
-    for (std::uint32_t i = 0; i < h.size; ++i) h.block[i] = static_cast<std::uint8_t>(h.fill + i);
+    for (std::uint32_t i = 0; i < h.size; ++i)
+        h.block[i] = static_cast<std::uint8_t>(h.fill + i);
 }
 
 } // namespace
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 1: { // allocate
             Held h{static_cast<std::uint8_t*>(xlibplus::xAlloc(amount, tag)), amount, op};
             check(h.block && reinterpret_cast<std::uintptr_t>(h.block) % 16 == 0);
-            check(xlibplus::xBlockCapacity(h.block) >= amount && xlibplus::xBlockTag(h.block) == tag);
+            check(xlibplus::xBlockCapacity(h.block) >= amount &&
+                  xlibplus::xBlockTag(h.block) == tag);
             stamp(h);
             held.push_back(h);
             break;
@@ -69,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 4: { // queries on addresses that are not blocks
             std::uint8_t local[32] = {};
-            check(xlibplus::xBlockTag(local + 16) == nullptr && xlibplus::xBlockCapacity(local + 16) == 0);
+            check(xlibplus::xBlockTag(local + 16) == nullptr &&
+                  xlibplus::xBlockCapacity(local + 16) == 0);
             xlibplus::xFree(local + 16);
             break;
         }
@@ -79,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check(xlibplus::xBlockSetSize(held[which].block, held[which].size) == 1);
             break;
         }
-        for (const Held& h : held) check(holds(h, std::min<std::uint32_t>(h.size, 64)));
+        for (const Held& h : held)
+            check(holds(h, std::min<std::uint32_t>(h.size, 64)));
     }
     for (Held& h : held) {
         check(holds(h, h.size));

@@ -5,11 +5,11 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <string>
 
 namespace {
@@ -81,14 +81,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 3: {
             char buffer[32];
             const std::uint32_t got = s.read(buffer, count);
-            const std::size_t expected = position >= model.size() ? 0 : std::min<std::size_t>(n, model.size() - position);
-            check(got == expected && std::memcmp(buffer, model.data() + std::min<std::size_t>(position, model.size()), got) == 0);
+            const std::size_t expected =
+                position >= model.size() ? 0 : std::min<std::size_t>(n, model.size() - position);
+            check(got == expected &&
+                  std::memcmp(buffer, model.data() + std::min<std::size_t>(position, model.size()),
+                              got) == 0);
             check(s.tell() == position + got);
             break;
         }
         case 4:
             s.seek(count * 3);
-            check(s.tell() == std::min<std::uint32_t>(count * 3, static_cast<std::uint32_t>(model.size())));
+            check(s.tell() ==
+                  std::min<std::uint32_t>(count * 3, static_cast<std::uint32_t>(model.size())));
             break;
         case 5: { // bytes past the old end are not initialised: take them as they are
             const std::size_t kept = std::min(model.size(), n);

@@ -32,7 +32,7 @@ LRESULT CALLBACK recordingProcedure(HWND, UINT message, WPARAM wParam, LPARAM) {
 }
 
 class DropFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         seen.clear();
         finishInProcedure = false;
@@ -43,7 +43,8 @@ protected:
         EXPECT_EQ(platform::liveDropCount(), 0);
     }
     void acceptFiles() {
-        SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
+        SetWindowLongA(window, GWL_EXSTYLE,
+                       GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     }
 
     HWND window = nullptr;
@@ -71,7 +72,7 @@ TEST_F(DropFiles, AnUnfinishedHandleIsFinishedAfterTheMessage) {
 }
 
 class DropQueries : public ::testing::Test {
-protected:
+  protected:
     static LRESULT CALLBACK capture(HWND, UINT message, WPARAM wParam, LPARAM) {
         if (message == WM_DROPFILES) body(reinterpret_cast<HDROP>(wParam));
         return 0;

@@ -5,7 +5,7 @@
 namespace {
 
 class MultimediaTimer : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { platform::setTimeSource(nullptr); }
 };
 

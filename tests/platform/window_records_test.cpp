@@ -22,7 +22,7 @@ LRESULT CALLBACK subclassProcedure(HWND window, UINT message, WPARAM wParam, LPA
 LONG_PTR asLong(WNDPROC procedure) { return reinterpret_cast<LONG_PTR>(procedure); }
 
 class WindowRecords : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         calls.clear();
         window = platform::createWindow(baseProcedure);
@@ -49,7 +49,9 @@ TEST_F(WindowRecords, SubclassingReturnsThePreviousProcedureAndChains) {
 
 TEST_F(WindowRecords, ExtendedStyleStartsEmptyAndKeepsWhatIsWritten) {
     EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE), 0);
-    EXPECT_EQ(SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES), 0);
+    EXPECT_EQ(SetWindowLongA(window, GWL_EXSTYLE,
+                             GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES),
+              0);
     EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE), WS_EX_ACCEPTFILES);
     EXPECT_EQ(GetWindowLongPtrA(window, GWL_EXSTYLE), WS_EX_ACCEPTFILES);
 }

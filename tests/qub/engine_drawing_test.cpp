@@ -4,7 +4,7 @@
 namespace {
 
 class EngineDrawing : public HeadlessEngine {
-protected:
+  protected:
     TextureHandle load(const testimg::Image& image) {
         auto bytes = testimg::tga(image, false);
         TextureHandle handle = engine->loadTexture(reinterpret_cast<const char*>(bytes.data()),

@@ -53,7 +53,8 @@ TEST_F(EngineResources, WholeFileZeroTerminatedWithItsSize) {
     TempDir dir;
     testimg::writeFile(dir.file("font1.fnt"), testimg::Bytes{'[', 'Q', 0, 'B'});
     std::uint32_t size = 99;
-    auto* data = static_cast<const char*>(engine->loadResource(dir.file("font1.fnt").c_str(), &size));
+    auto* data =
+        static_cast<const char*>(engine->loadResource(dir.file("font1.fnt").c_str(), &size));
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(size, 4u);
     EXPECT_EQ(std::memcmp(data, "[Q\0B\0", 5), 0);

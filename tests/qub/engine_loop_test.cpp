@@ -27,7 +27,7 @@ bool presentObserver() {
 }
 
 class EngineLoop : public HeadlessEngine {
-protected:
+  protected:
     void SetUp() override {
         HeadlessEngine::SetUp();
         calls.clear();
@@ -109,7 +109,8 @@ TEST_F(EngineLoop, QueuedDropArrivesAsOneMessageOnlyWhenFilesAreAccepted) {
     ASSERT_TRUE(engine->queueDrop(several, 3));
     engine->run();
     ASSERT_EQ(received.drops.size(), 1u);
-    EXPECT_EQ(received.drops[0], (std::vector<std::string>{"/tmp/a.TGL", "/tmp/b.txt", "/tmp/c.tgl"}));
+    EXPECT_EQ(received.drops[0],
+              (std::vector<std::string>{"/tmp/a.TGL", "/tmp/b.txt", "/tmp/c.tgl"}));
     EXPECT_EQ(platform::liveDropCount(), 0);
 }
 

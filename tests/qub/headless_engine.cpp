@@ -9,7 +9,8 @@
         int e = static_cast<int>((expected >> shift) & 0xFF);
         if (std::abs(a - e) > tolerance) {
             char text[64];
-            std::snprintf(text, sizeof text, "0x%08X is not within %d of 0x%08X", actual, tolerance, expected);
+            std::snprintf(text, sizeof text, "0x%08X is not within %d of 0x%08X", actual, tolerance,
+                          expected);
             return ::testing::AssertionFailure() << text;
         }
     }

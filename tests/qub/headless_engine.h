@@ -10,7 +10,7 @@
 // A fixture holding an initialised engine that renders off-screen with the
 // software renderer, unpaced.
 class HeadlessEngine : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine = qubCreate(kQubInterfaceVersion);
         ASSERT_NE(engine, nullptr);
@@ -41,7 +41,8 @@ protected:
         const float ys[4] = {top, top, top + height, top + height};
         const float us[4] = {0, 1, 1, 0};
         const float vs[4] = {0, 0, 1, 1};
-        for (int i = 0; i < 4; ++i) q.vertices[i] = Vertex{xs[i], ys[i], 0.5f, colour, us[i], vs[i]};
+        for (int i = 0; i < 4; ++i)
+            q.vertices[i] = Vertex{xs[i], ys[i], 0.5f, colour, us[i], vs[i]};
         q.texture = texture;
         q.blendMode = blendMode;
         return q;

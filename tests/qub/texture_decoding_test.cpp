@@ -13,7 +13,7 @@ using testimg::Image;
 constexpr int kBlendTolerance = 4;
 
 class TextureDecoding : public HeadlessEngine {
-protected:
+  protected:
     TextureHandle fromMemory(const Bytes& bytes) {
         return engine->loadTexture(reinterpret_cast<const char*>(bytes.data()),
                                    static_cast<std::uint32_t>(bytes.size()), false);
@@ -28,13 +28,15 @@ protected:
         ASSERT_EQ(engine->textureHeight(texture, false), image.height);
         ASSERT_TRUE(engine->beginScene(0));
         engine->clearScreen(background);
-        Quad quad = quadAt(0, 0, static_cast<float>(image.width), static_cast<float>(image.height), texture);
+        Quad quad = quadAt(0, 0, static_cast<float>(image.width), static_cast<float>(image.height),
+                           texture);
         engine->drawQuad(&quad);
         auto pixels = frame();
         engine->endScene();
         for (int y = 0; y < image.height; ++y)
             for (int x = 0; x < image.width; ++x)
-                ASSERT_TRUE(colourNear(pixel(pixels, x, y), over(image.at(x, y), background), tolerance))
+                ASSERT_TRUE(
+                    colourNear(pixel(pixels, x, y), over(image.at(x, y), background), tolerance))
                     << "at " << x << "," << y;
     }
 
@@ -57,7 +59,8 @@ TEST_F(TextureDecoding, UncompressedTgaWithAlpha) {
 
 TEST_F(TextureDecoding, RunLengthEncodedTgaWithAlpha) {
     Image image = testimg::pattern(20, 6, true);
-    for (int x = 3; x < 15; ++x) image.pixels[static_cast<std::size_t>(2 * 20 + x)] = 0x40FF00FF; // a long run
+    for (int x = 3; x < 15; ++x)
+        image.pixels[static_cast<std::size_t>(2 * 20 + x)] = 0x40FF00FF; // a long run
     Bytes rle = testimg::tga(image, true);
     EXPECT_LT(rle.size(), testimg::tga(image, false).size());
     expectPixels(fromMemory(rle), image, 0xFF000000, kBlendTolerance);
@@ -89,16 +92,20 @@ TEST_F(TextureDecoding, FromFileByName) {
     testimg::writeFile(dir.file("frame.tga"), testimg::tga(image, false));
     testimg::writeFile(dir.file("no_extension"), testimg::tga(image, true));
     testimg::writeFile(dir.file("picture.png"), testimg::png(image));
-    expectPixels(engine->loadTexture(dir.file("frame.tga").c_str(), 0, false), image, 0xFFFFFFFF, kBlendTolerance);
-    expectPixels(engine->loadTexture(dir.file("no_extension").c_str(), 0, false), image, 0xFFFFFFFF, kBlendTolerance);
-    expectPixels(engine->loadTexture(dir.file("picture.png").c_str(), 0, true), image, 0xFFFFFFFF, kBlendTolerance);
+    expectPixels(engine->loadTexture(dir.file("frame.tga").c_str(), 0, false), image, 0xFFFFFFFF,
+                 kBlendTolerance);
+    expectPixels(engine->loadTexture(dir.file("no_extension").c_str(), 0, false), image, 0xFFFFFFFF,
+                 kBlendTolerance);
+    expectPixels(engine->loadTexture(dir.file("picture.png").c_str(), 0, true), image, 0xFFFFFFFF,
+                 kBlendTolerance);
     EXPECT_EQ(engine->loadTexture(dir.file("missing.png").c_str(), 0, false), 0u);
     EXPECT_EQ(engine->loadTexture(dir.path().c_str(), 0, false), 0u);
 }
 
 TEST_F(TextureDecoding, AnythingUndecodableGivesZero) {
     Bytes garbage;
-    for (int i = 0; i < 300; ++i) garbage.push_back(static_cast<std::uint8_t>(i * 7 + 3));
+    for (int i = 0; i < 300; ++i)
+        garbage.push_back(static_cast<std::uint8_t>(i * 7 + 3));
     EXPECT_EQ(fromMemory(garbage), 0u);
 
     Bytes png = testimg::png(testimg::pattern(16, 16, true));
@@ -113,7 +120,8 @@ TEST_F(TextureDecoding, TgaCutShortKeepsItsSizeWithTheMissingPixelsTransparent) 
     Image image = testimg::solid(4, 4, 0xFF0000FF);
     Bytes tga = testimg::tga(image, false);
     tga.resize(18 + 6 * 4); // header and six pixels
-    for (std::size_t i = 6; i < image.pixels.size(); ++i) image.pixels[i] = 0;
+    for (std::size_t i = 6; i < image.pixels.size(); ++i)
+        image.pixels[i] = 0;
     expectPixels(fromMemory(tga), image, 0xFFFFFFFF, 0);
 }
 

@@ -28,20 +28,23 @@ struct Held {
     int textures;
     int references;
     bool operator==(const Held& o) const {
-        return managerBytes == o.managerBytes && managerBlocks == o.managerBlocks && textures == o.textures &&
-               references == o.references;
+        return managerBytes == o.managerBytes && managerBlocks == o.managerBlocks &&
+               textures == o.textures && references == o.references;
     }
 };
 
 Held held(RecordingEngine& engine) {
     std::uint32_t blocks = 0;
-    for (unsigned k = 0; k < xlibplus::kSizeClassCount; ++k) blocks += xlibplus::detail::sizeClassFigures(k).usedBlocks;
-    return Held{xlibplus::detail::blockRegions().bytes(), blocks, engine.liveTextures, engine.references};
+    for (unsigned k = 0; k < xlibplus::kSizeClassCount; ++k)
+        blocks += xlibplus::detail::sizeClassFigures(k).usedBlocks;
+    return Held{xlibplus::detail::blockRegions().bytes(), blocks, engine.liveTextures,
+                engine.references};
 }
 
 std::ostream& operator<<(std::ostream& out, const Held& h) {
-    return out << h.managerBytes << " bytes and " << h.managerBlocks << " blocks in the memory manager, " << h.textures
-               << " textures, " << h.references << " engine references";
+    return out << h.managerBytes << " bytes and " << h.managerBlocks
+               << " blocks in the memory manager, " << h.textures << " textures, " << h.references
+               << " engine references";
 }
 
 std::uint32_t fakeNow = 0;
@@ -59,11 +62,13 @@ TEST(ViewerSoak, TenMillionFramesAndTwoThousandDropsHoldNothingMore) {
     valid.perFrameDurations(1);
     for (int i = 0; i < 3; ++i)
         valid.frame({i * 10, i * 20, 100 + i * 50})
-            .image(tgltools::encodeTga(2, 2, std::vector<std::uint32_t>(4, 0xFF00FF00u + i), false));
+            .image(
+                tgltools::encodeTga(2, 2, std::vector<std::uint32_t>(4, 0xFF00FF00u + i), false));
     tgltools::writeFile(dir.file("valid.tgl"), valid.build());
     tgltools::writeFile(dir.file("invalid.tgl"), {'n', 'o', 'p', 'e'});
     tgltools::writeFile(dir.file("notes.txt"), {'h', 'i'});
-    const std::string files[] = {dir.file("valid.tgl"), dir.file("invalid.tgl"), dir.file("notes.txt")};
+    const std::string files[] = {dir.file("valid.tgl"), dir.file("invalid.tgl"),
+                                 dir.file("notes.txt")};
 
     RecordingEngine& engine = RecordingEngine::instance();
     engine.reset();
@@ -92,9 +97,10 @@ TEST(ViewerSoak, TenMillionFramesAndTwoThousandDropsHoldNothingMore) {
     EXPECT_TRUE(wrapped);
     EXPECT_EQ(drops, kDrops);
     ASSERT_GT(afterValidLoads.size(), 600u);
-    std::printf("held after the first valid load: %zu bytes, %u blocks, %d textures, %d references\n",
-                afterValidLoads[1].managerBytes, afterValidLoads[1].managerBlocks, afterValidLoads[1].textures,
-                afterValidLoads[1].references);
+    std::printf(
+        "held after the first valid load: %zu bytes, %u blocks, %d textures, %d references\n",
+        afterValidLoads[1].managerBytes, afterValidLoads[1].managerBlocks,
+        afterValidLoads[1].textures, afterValidLoads[1].references);
     for (std::size_t i = 2; i < afterValidLoads.size(); ++i)
         ASSERT_EQ(afterValidLoads[i], afterValidLoads[1]) << "after valid load " << i;
     EXPECT_EQ(afterValidLoads[1].textures, 3);

@@ -7,7 +7,7 @@
 // Our engine, initialised headless for a whole test suite: derive a fixture
 // from this and use `engine`.
 class HeadlessEngineSuite : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         engine = qubCreate(kQubInterfaceVersion);
         engine->setBoolState(QubState::kHeadless, true);

@@ -39,14 +39,16 @@ SDL_Surface* surfaceOf(const Image& image) {
     for (int y = 0; y < image.height; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
                                                      y * surface->pitch);
-        for (int x = 0; x < image.width; ++x) row[x] = image.at(x, y);
+        for (int x = 0; x < image.width; ++x)
+            row[x] = image.at(x, y);
     }
     return surface;
 }
 
 template <typename Save> Bytes encodeWith(const Image& image, Save save) {
     SDL_Surface* surface = surfaceOf(image);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(image.width * image.height) * 8 + 4096);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(image.width * image.height) * 8 +
+                                     4096);
     SDL_RWops* memory = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
     int result = save(surface, memory);
     Sint64 size = SDL_RWtell(memory);
@@ -63,7 +65,8 @@ Image pattern(int width, int height, bool withAlpha) {
     Image image{width, height, {}};
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            std::uint32_t alpha = withAlpha ? static_cast<std::uint32_t>((x * 37 + y * 11) % 256) : 0xFF;
+            std::uint32_t alpha =
+                withAlpha ? static_cast<std::uint32_t>((x * 37 + y * 11) % 256) : 0xFF;
             std::uint32_t r = static_cast<std::uint32_t>(x * 255 / (width > 1 ? width - 1 : 1));
             std::uint32_t g = static_cast<std::uint32_t>(y * 255 / (height > 1 ? height - 1 : 1));
             std::uint32_t b = static_cast<std::uint32_t>((x + y) % 2 ? 0x20 : 0xC0);
@@ -73,7 +76,8 @@ Image pattern(int width, int height, bool withAlpha) {
 }
 
 Image solid(int width, int height, std::uint32_t argb) {
-    return Image{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width * height), argb)};
+    return Image{width, height,
+                 std::vector<std::uint32_t>(static_cast<std::size_t>(width * height), argb)};
 }
 
 Bytes tga(const Image& image, bool runLengthEncoded) {
@@ -84,13 +88,15 @@ Bytes bmp24(const Image& image) {
     const std::uint32_t rowSize = static_cast<std::uint32_t>((image.width * 3 + 3) & ~3);
     const std::uint32_t pixelOffset = 14 + 40;
     Bytes out;
-    putBmpFileHeader(out, pixelOffset + rowSize * static_cast<std::uint32_t>(image.height), pixelOffset);
+    putBmpFileHeader(out, pixelOffset + rowSize * static_cast<std::uint32_t>(image.height),
+                     pixelOffset);
     put32(out, 40);
     put32(out, static_cast<std::uint32_t>(image.width));
     put32(out, static_cast<std::uint32_t>(image.height)); // positive: bottom-up
     put16(out, 1);
     put16(out, 24);
-    for (int i = 0; i < 6; ++i) put32(out, 0); // BI_RGB, sizes, resolution, palette
+    for (int i = 0; i < 6; ++i)
+        put32(out, 0); // BI_RGB, sizes, resolution, palette
     for (int y = image.height - 1; y >= 0; --y) {
         std::size_t start = out.size();
         for (int x = 0; x < image.width; ++x) {
@@ -99,7 +105,8 @@ Bytes bmp24(const Image& image) {
             out.push_back(static_cast<std::uint8_t>(p >> 8));
             out.push_back(static_cast<std::uint8_t>(p >> 16));
         }
-        while (out.size() - start < rowSize) out.push_back(0);
+        while (out.size() - start < rowSize)
+            out.push_back(0);
     }
     return out;
 }
@@ -117,20 +124,24 @@ Bytes bmp32(const Image& image) {
     put16(out, 32);
     put32(out, 3); // BI_BITFIELDS
     put32(out, dataSize);
-    for (int i = 0; i < 4; ++i) put32(out, 0); // resolution, palette
+    for (int i = 0; i < 4; ++i)
+        put32(out, 0); // resolution, palette
     put32(out, 0x00FF0000);
     put32(out, 0x0000FF00);
     put32(out, 0x000000FF);
     put32(out, 0xFF000000);
     put32(out, 0x73524742); // 'sRGB'
-    for (int i = 0; i < 12; ++i) put32(out, 0); // endpoints and gamma
+    for (int i = 0; i < 12; ++i)
+        put32(out, 0); // endpoints and gamma
     for (int y = image.height - 1; y >= 0; --y)
-        for (int x = 0; x < image.width; ++x) putBgra(out, image.at(x, y));
+        for (int x = 0; x < image.width; ++x)
+            putBgra(out, image.at(x, y));
     return out;
 }
 
 Bytes png(const Image& image) {
-    return encodeWith(image, [](SDL_Surface* s, SDL_RWops* rw) { return IMG_SavePNG_RW(s, rw, 0); });
+    return encodeWith(image,
+                      [](SDL_Surface* s, SDL_RWops* rw) { return IMG_SavePNG_RW(s, rw, 0); });
 }
 
 Bytes jpeg(const Image& image, int quality) {
@@ -141,7 +152,8 @@ Bytes jpeg(const Image& image, int quality) {
 
 void writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 

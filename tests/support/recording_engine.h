@@ -11,7 +11,7 @@
 // engine. Linking recording_engine makes qubCreate hand out this one instance
 // and count its references; `reset` starts a test afresh.
 class RecordingEngine final : public Engine {
-public:
+  public:
     static RecordingEngine& instance();
     void reset();
 
@@ -21,12 +21,12 @@ public:
     int framesToRun = 0; // run() calls the frame and render callbacks this often
     WindowHandle windowHandle = reinterpret_cast<WindowHandle>(0x1000);
 
-    std::vector<Quad> quads;                                     // every drawQuad, in order
-    std::map<TextureHandle, std::pair<int, int>> textureSizes;   // answers textureWidth/Height
-    std::map<std::string, std::string> resources;                // what loadResource finds
-    std::map<std::string, TextureHandle> textureFiles;           // what loadTexture(name, 0) finds
-    int resourcesHeld = 0;                                       // loaded and not yet freed
-    bool keepRecords = true; // false: no calls or quads kept, for long runs
+    std::vector<Quad> quads;                                   // every drawQuad, in order
+    std::map<TextureHandle, std::pair<int, int>> textureSizes; // answers textureWidth/Height
+    std::map<std::string, std::string> resources;              // what loadResource finds
+    std::map<std::string, TextureHandle> textureFiles;         // what loadTexture(name, 0) finds
+    int resourcesHeld = 0;                                     // loaded and not yet freed
+    bool keepRecords = true;         // false: no calls or quads kept, for long runs
     bool decodeMemoryImages = false; // true: a memory image gets a new 8 x 8 texture
     int liveTextures = 0;
     TextureHandle lastTexture = 1000;
@@ -61,7 +61,7 @@ public:
     EngineCallback frameCallback = nullptr;
     EngineCallback renderCallback = nullptr;
 
-private:
+  private:
     RecordingEngine() = default;
     void record(std::string call) {
         if (keepRecords) calls.push_back(std::move(call));

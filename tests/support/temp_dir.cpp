@@ -28,6 +28,7 @@ CurrentDirectory::~CurrentDirectory() {
 std::vector<std::string> readLines(const std::string& fileName) {
     std::vector<std::string> lines;
     std::ifstream in(fileName);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }

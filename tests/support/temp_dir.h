@@ -7,7 +7,7 @@
 // A fresh folder under the system's temporary folder, removed with everything
 // in it when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -16,19 +16,19 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Makes a folder current for as long as the object lives.
 class CurrentDirectory {
-public:
+  public:
     explicit CurrentDirectory(const std::filesystem::path& folder);
     CurrentDirectory(const CurrentDirectory&) = delete;
     CurrentDirectory& operator=(const CurrentDirectory&) = delete;
     ~CurrentDirectory();
 
-private:
+  private:
     std::filesystem::path previous_;
 };
 

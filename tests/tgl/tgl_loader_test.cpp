@@ -19,12 +19,13 @@ using tgltools::TglFrame;
 using tgltools::TglWriter;
 
 Bytes squareImage(int side, std::uint32_t argb) {
-    return tgltools::encodeTga(side, side, std::vector<std::uint32_t>(std::size_t(side * side), argb), false);
+    return tgltools::encodeTga(side, side,
+                               std::vector<std::uint32_t>(std::size_t(side * side), argb), false);
 }
 
 // Loader tests over our engine, headless, on files the test writer makes.
 class Loader : public HeadlessEngineSuite {
-protected:
+  protected:
     void SetUp() override { texturesBefore = engine->liveTextureCount(); }
     void TearDown() override {
         animation.reset();
@@ -71,7 +72,11 @@ TEST_F(Loader, FramesTakeTheDefaultOrTheirOwnDurations) {
     EXPECT_EQ(frame(0).sprite, nullptr);
 
     TglWriter own;
-    own.perFrameDurations(true).defaultDuration(120).frame({0, 0, 30}).frame({0, 0, 40}).frame({0, 0, -7});
+    own.perFrameDurations(true)
+        .defaultDuration(120)
+        .frame({0, 0, 30})
+        .frame({0, 0, 40})
+        .frame({0, 0, -7});
     ASSERT_TRUE(load(own.build()));
     EXPECT_EQ(animation->perFrameDurations(), 1);
     EXPECT_EQ(frame(0).duration, 30);
@@ -81,7 +86,10 @@ TEST_F(Loader, FramesTakeTheDefaultOrTheirOwnDurations) {
 
 TEST_F(Loader, ImagesBecomeSpritesCoveringTheirTexture) {
     TglWriter w;
-    w.frame({100, 50, 10}).frame({0, 0, 10}).image(squareImage(16, 0xFFFF0000)).image(squareImage(8, 0xFF00FF00));
+    w.frame({100, 50, 10})
+        .frame({0, 0, 10})
+        .image(squareImage(16, 0xFFFF0000))
+        .image(squareImage(8, 0xFF00FF00));
     ASSERT_TRUE(load(w.build()));
     ASSERT_NE(frame(0).sprite, nullptr);
     EXPECT_EQ(frame(0).sprite->width(), 16);
@@ -95,7 +103,12 @@ TEST_F(Loader, ImagesBecomeSpritesCoveringTheirTexture) {
 TEST_F(Loader, ZeroWordsTakeNoFrameAndAnEmptyBlockTakesOne) {
     TglWriter w;
     w.frame({}).frame({}).frame({});
-    w.zeroWord().image(squareImage(4, 0xFF000000)).zeroWord().zeroWord().rawBlock({}).image(squareImage(6, 0xFF000000));
+    w.zeroWord()
+        .image(squareImage(4, 0xFF000000))
+        .zeroWord()
+        .zeroWord()
+        .rawBlock({})
+        .image(squareImage(6, 0xFF000000));
     ASSERT_TRUE(load(w.build()));
     EXPECT_EQ(frame(0).sprite->width(), 4);
     EXPECT_EQ(frame(1).sprite, nullptr) << "L = 0: empty data makes no texture";
@@ -106,7 +119,9 @@ TEST_F(Loader, ZeroWordsTakeNoFrameAndAnEmptyBlockTakesOne) {
 TEST_F(Loader, ABadPayloadLeavesItsFrameEmptyAndTheNextBlockGoesOn) {
     TglWriter w;
     w.frame({}).frame({}).frame({});
-    w.rawBlock(Bytes{1, 2, 3, 4, 5, 6}).rawBlock(tgltools::zlibCompress(Bytes(100, 'x'))).image(squareImage(4, 0xFF000000));
+    w.rawBlock(Bytes{1, 2, 3, 4, 5, 6})
+        .rawBlock(tgltools::zlibCompress(Bytes(100, 'x')))
+        .image(squareImage(4, 0xFF000000));
     ASSERT_TRUE(load(w.build()));
     EXPECT_EQ(frame(0).sprite, nullptr) << "not zlib";
     EXPECT_EQ(frame(1).sprite, nullptr) << "not an image";
@@ -115,7 +130,8 @@ TEST_F(Loader, ABadPayloadLeavesItsFrameEmptyAndTheNextBlockGoesOn) {
 
 TEST_F(Loader, FewerBlocksThanFramesKeepTheRest) {
     TglWriter w;
-    w.defaultDuration(70).frame({1, 1}).frame({2, 2}).frame({3, 3}).image(squareImage(4, 0xFF000000));
+    w.defaultDuration(70).frame({1, 1}).frame({2, 2}).frame({3, 3}).image(
+        squareImage(4, 0xFF000000));
     ASSERT_TRUE(load(w.build()));
     EXPECT_NE(frame(0).sprite, nullptr);
     EXPECT_EQ(frame(1).sprite, nullptr);
@@ -125,7 +141,10 @@ TEST_F(Loader, FewerBlocksThanFramesKeepTheRest) {
 
 TEST_F(Loader, SurplusBlocksAreIgnored) {
     TglWriter w;
-    w.frame({}).image(squareImage(4, 0xFF000000)).image(squareImage(5, 0xFF000000)).image(squareImage(6, 0xFF000000));
+    w.frame({})
+        .image(squareImage(4, 0xFF000000))
+        .image(squareImage(5, 0xFF000000))
+        .image(squareImage(6, 0xFF000000));
     bool loaded = false;
     EXPECT_EQ(stdoutOf([&] { loaded = load(w.build()); }), "") << "no index error";
     ASSERT_TRUE(loaded);
@@ -142,7 +161,10 @@ TEST_F(Loader, SurplusBlocksAreIgnored) {
 TEST_F(Loader, ANegativeOrOverlongLengthEndsTheImages) {
     for (std::int32_t length : {-1, -100000, 1000000}) {
         TglWriter w;
-        w.frame({}).frame({}).image(squareImage(4, 0xFF000000)).rawBlock(Bytes(64, 0), 1, 0, length);
+        w.frame({})
+            .frame({})
+            .image(squareImage(4, 0xFF000000))
+            .rawBlock(Bytes(64, 0), 1, 0, length);
         ASSERT_TRUE(load(w.build())) << length;
         EXPECT_NE(frame(0).sprite, nullptr);
         EXPECT_EQ(frame(1).sprite, nullptr);
@@ -151,7 +173,11 @@ TEST_F(Loader, ANegativeOrOverlongLengthEndsTheImages) {
 
 TEST_F(Loader, FilesCutShortGiveZerosForWhatIsMissing) {
     TglWriter w;
-    w.perFrameDurations(true).defaultDuration(50).frame({7, 8, 90}).frame({9, 10, 91}).frame({11, 12, 92});
+    w.perFrameDurations(true)
+        .defaultDuration(50)
+        .frame({7, 8, 90})
+        .frame({9, 10, 91})
+        .frame({11, 12, 92});
     Bytes whole = w.build();
     Bytes insideDurations(whole.begin(), whole.begin() + 52 + 48 + 4);
     ASSERT_TRUE(load(insideDurations));

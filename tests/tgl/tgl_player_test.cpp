@@ -15,7 +15,7 @@ namespace {
 // The player over a fake multimedia clock and the recording engine. Frames
 // carry untextured sprites, so drawing them needs no real texture.
 class Player : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine.reset();
         platform::setTimeSource([this] { return clock; });
@@ -71,7 +71,8 @@ TEST_F(Player, EachFrameForItsOwnDurationInALoop) {
     makeAnimation({100, 200, 100});
     player->start();
     const auto seen = changes(framesOver(10, 900), 10);
-    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{100, 1}, {300, 2}, {400, 0}, {500, 1}, {700, 2}, {800, 0}, {900, 1}}));
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{
+                        {100, 1}, {300, 2}, {400, 0}, {500, 1}, {700, 2}, {800, 0}, {900, 1}}));
 }
 
 TEST_F(Player, UpdatesBetweenTheTimerTicksOnTheSchedule) {
@@ -79,7 +80,8 @@ TEST_F(Player, UpdatesBetweenTheTimerTicksOnTheSchedule) {
     player->start();
     const auto seen = changes(framesOver(30, 900), 30);
     // First update at or after 100, 300, 400, 500 ...
-    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{120, 1}, {300, 2}, {420, 0}, {510, 1}, {720, 2}, {810, 0}, {900, 1}}));
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{
+                        {120, 1}, {300, 2}, {420, 0}, {510, 1}, {720, 2}, {810, 0}, {900, 1}}));
 }
 
 TEST_F(Player, AZeroDurationFrameLastsOneUpdate) {
@@ -161,7 +163,8 @@ TEST_F(Player, KeepsItsScheduleAcrossTheTimerWrap) {
     makeAnimation({100, 200, 100});
     player->start();
     const auto seen = changes(framesOver(10, 900), 10);
-    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{100, 1}, {300, 2}, {400, 0}, {500, 1}, {700, 2}, {800, 0}, {900, 1}}));
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{
+                        {100, 1}, {300, 2}, {400, 0}, {500, 1}, {700, 2}, {800, 0}, {900, 1}}));
 }
 
 TEST_F(Player, ADeadlinePastTheWrapIsNotDueBeforeTheTimerGetsThere) {
@@ -183,9 +186,11 @@ namespace {
 
 TEST(FrameList, ABadIndexNamesTheOperationAsTheViewerAlwaysHas) {
     CTGL animation;
-    std::string printed = stdoutOf([&] { EXPECT_THROW(animation.frames[0], xlibplus::xInvalidIndexException); });
+    std::string printed =
+        stdoutOf([&] { EXPECT_THROW(animation.frames[0], xlibplus::xInvalidIndexException); });
     EXPECT_EQ(printed, "THROW INVALID INDEX FROM xlibplus::_xVector<struct CTGL::frame,class "
-                       "xlibplus::xEmptyLock<class xlibplus::xEmptyLocker>,class xlibplus::xEmptyLocker>::operator []\n");
+                       "xlibplus::xEmptyLock<class xlibplus::xEmptyLocker>,class "
+                       "xlibplus::xEmptyLocker>::operator []\n");
 }
 
 } // namespace

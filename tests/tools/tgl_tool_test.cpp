@@ -30,18 +30,23 @@ std::string slurp(const std::string& path) {
 }
 
 Bytes tga(int side, std::uint32_t argb) {
-    return tgltools::encodeTga(side, side, std::vector<std::uint32_t>(std::size_t(side * side), argb), false);
+    return tgltools::encodeTga(side, side,
+                               std::vector<std::uint32_t>(std::size_t(side * side), argb), false);
 }
 
 // The real tgl program, run in the test's folder.
 class TglTool : public ::testing::Test {
-protected:
+  protected:
     Outcome tgl(const std::string& arguments) {
-        const std::string command = "cd '" + dir.path().string() + "' && '" TGL_TOOL "' " + arguments + " > out.txt 2> err.txt";
+        const std::string command = "cd '" + dir.path().string() + "' && '" TGL_TOOL "' " +
+                                    arguments + " > out.txt 2> err.txt";
         const int status = std::system(command.c_str());
-        return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file("out.txt")), slurp(dir.file("err.txt"))};
+        return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file("out.txt")),
+                       slurp(dir.file("err.txt"))};
     }
-    void write(const std::string& name, const Bytes& bytes) { tgltools::writeFile(dir.file(name), bytes); }
+    void write(const std::string& name, const Bytes& bytes) {
+        tgltools::writeFile(dir.file(name), bytes);
+    }
     json infoOf(const std::string& name) {
         Outcome r = tgl("info --json " + name);
         EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -54,7 +59,9 @@ protected:
 TEST_F(TglTool, PackUnpackPackGivesTheSameBytesAndTheSameImages) {
     write("a.tga", tga(8, 0xFFFF0000));
     write("b.tga", tga(6, 0x8000FF00));
-    ASSERT_EQ(tgl("pack a.tga b.tga -o first.tgl --durations 40,90 --positions '10,20;30,40'").exitCode, 0);
+    ASSERT_EQ(
+        tgl("pack a.tga b.tga -o first.tgl --durations 40,90 --positions '10,20;30,40'").exitCode,
+        0);
     ASSERT_EQ(tgl("unpack first.tgl out").exitCode, 0);
     EXPECT_EQ(slurp(dir.file("out/frame_000.tga")), slurp(dir.file("a.tga")));
     EXPECT_EQ(slurp(dir.file("out/frame_001.tga")), slurp(dir.file("b.tga")));
@@ -81,7 +88,10 @@ TEST_F(TglTool, PackDefaultsCentreTheFramesWithOneDuration) {
 TEST_F(TglTool, InfoReportsEveryMalformedKindFieldByField) {
     TglWriter w;
     w.frame({1, 2, 0, 3, 4}).frame({}).frame({}).frame({});
-    w.image(tga(4, 0xFF000000)).zeroWord().rawBlock(Bytes{9, 9, 9}, 7, 8).rawBlock(tgltools::zlibCompress(Bytes(50, 'x')));
+    w.image(tga(4, 0xFF000000))
+        .zeroWord()
+        .rawBlock(Bytes{9, 9, 9}, 7, 8)
+        .rawBlock(tgltools::zlibCompress(Bytes(50, 'x')));
     w.image(tga(4, 0xFF000000)); // a fourth frame is left, so this one fits
     w.image(tga(4, 0xFF000000)); // surplus
     write("bad.tgl", w.build());
@@ -125,14 +135,19 @@ TEST_F(TglTool, InfoReportsLengthsAndCountsTheFileCannotHold) {
 
 TEST_F(TglTool, RenderPutsEachFrameAtItsPosition) {
     TglWriter w;
-    w.frame({100, 50, 10}).image(tga(10, 0xFFFF0000)).frame({300, 200, 10}).image(tga(10, 0xFF0000FF));
+    w.frame({100, 50, 10})
+        .image(tga(10, 0xFFFF0000))
+        .frame({300, 200, 10})
+        .image(tga(10, 0xFF0000FF));
     write("two.tgl", w.build());
     ASSERT_EQ(tgl("render two.tgl --frame 1 -o f1.png").exitCode, 0);
     SDL_Surface* loaded = IMG_Load(dir.file("f1.png").c_str());
     ASSERT_NE(loaded, nullptr);
     SDL_Surface* png = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(loaded);
-    auto at = [&](int x, int y) { return static_cast<const std::uint32_t*>(png->pixels)[y * png->pitch / 4 + x]; };
+    auto at = [&](int x, int y) {
+        return static_cast<const std::uint32_t*>(png->pixels)[y * png->pitch / 4 + x];
+    };
     EXPECT_EQ(png->w, 800);
     EXPECT_EQ(at(305, 205), 0xFF0000FFu);
     EXPECT_EQ(at(299, 205), 0xFFFFFFFFu);
@@ -150,7 +165,9 @@ TEST_F(TglTool, RenderPutsEachFrameAtItsPosition) {
 
 TEST_F(TglTool, VerifyExitCodes) {
     write("good.tgl", TglWriter().frame({}).image(tga(4, 0xFF000000)).build());
-    write("bad.tgl", TglWriter().frame({}).frame({}).image(tga(4, 0xFF000000)).rawBlock(Bytes{1, 2, 3}).build());
+    write(
+        "bad.tgl",
+        TglWriter().frame({}).frame({}).image(tga(4, 0xFF000000)).rawBlock(Bytes{1, 2, 3}).build());
     EXPECT_EQ(tgl("verify good.tgl").exitCode, 0);
     Outcome bad = tgl("verify good.tgl bad.tgl");
     EXPECT_EQ(bad.exitCode, 1);
@@ -173,7 +190,8 @@ TEST_F(TglTool, NothingIsOverwrittenWithoutForce) {
 }
 
 TEST_F(TglTool, UsageErrorsExitTwoWithAMessage) {
-    for (const char* arguments : {"", "frobnicate", "info", "pack a.tga", "render x.tgl", "pack a.tga -o x.tgl --durations 1,z"}) {
+    for (const char* arguments : {"", "frobnicate", "info", "pack a.tga", "render x.tgl",
+                                  "pack a.tga -o x.tgl --durations 1,z"}) {
         Outcome r = tgl(arguments);
         EXPECT_EQ(r.exitCode, 2) << arguments;
         EXPECT_FALSE(r.err.empty() && r.out.empty()) << arguments;

@@ -20,7 +20,8 @@ template <typename Set> std::vector<int> members(const Set& set) {
 
 std::vector<int> range(int from, int to) {
     std::vector<int> codes;
-    for (int c = from; c <= to; ++c) codes.push_back(c);
+    for (int c = from; c <= to; ++c)
+        codes.push_back(c);
     return codes;
 }
 
@@ -55,9 +56,9 @@ TEST(CharSet, CodesAreUnsigned) {
 TEST(CharSet, TheGlobalClasses) {
     EXPECT_EQ(members(xlibplus::blanks), (std::vector<int>{0x09, 0x20}));
     EXPECT_EQ(members(xlibplus::wideLineBreaks), (std::vector<int>{0x0A, 0x0D}));
-    const std::vector<int> punctuation = {0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A,
-                                          0x2B, 0x2C, 0x2D, 0x2E, 0x2F, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F,
-                                          0x5B, 0x5C, 0x5D, 0x5E, 0x5F, 0x60, 0x7B, 0x7C, 0x7D, 0x7E};
+    const std::vector<int> punctuation = {
+        0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x2C, 0x2D, 0x2E, 0x2F,
+        0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x5B, 0x5C, 0x5D, 0x5E, 0x5F, 0x60, 0x7B, 0x7C, 0x7D, 0x7E};
     EXPECT_EQ(members(xlibplus::punctuation), punctuation);
     EXPECT_EQ(members(xlibplus::widePunctuation), punctuation);
     EXPECT_EQ(members(xlibplus::punctuation2), punctuation);

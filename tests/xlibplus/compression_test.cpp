@@ -27,13 +27,15 @@ std::string sample(std::size_t size) {
 std::string zlibOf(const std::string& plain) {
     uLongf size = compressBound(plain.size());
     std::string out(size, '\0');
-    ::compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(plain.data()),
-               plain.size());
+    ::compress(reinterpret_cast<Bytef*>(out.data()), &size,
+               reinterpret_cast<const Bytef*>(plain.data()), plain.size());
     out.resize(size);
     return out;
 }
 
-xStringA stringOf(const std::string& bytes) { return xStringA(bytes.data(), bytes.data() + bytes.size()); }
+xStringA stringOf(const std::string& bytes) {
+    return xStringA(bytes.data(), bytes.data() + bytes.size());
+}
 
 TEST(Compression, RoundTripsAcrossChunkBoundaries) {
     for (std::size_t size : {0u, 1u, 1023u, 1024u, 1025u, 2048u, 3072u, 5000u, 70000u}) {

@@ -11,7 +11,7 @@ using xlibplus::memory::xFixedMemoryPool;
 
 // A pool that counts its chunk traffic and records the blocks it reports as leaked.
 class CountingPool : public xFixedMemoryPool<64, 64> {
-public:
+  public:
     ~CountingPool() override { releaseAll(); }
 
     void onLeakedBlock(void* block) override { leaked.push_back(block); }
@@ -20,7 +20,7 @@ public:
     int chunksTaken = 0;
     int chunksGiven = 0;
 
-protected:
+  protected:
     void* takeChunk(std::size_t bytes) override {
         ++chunksTaken;
         return xFixedMemoryPool::takeChunk(bytes);
@@ -35,13 +35,15 @@ using Chunk = CountingPool::Chunk;
 
 std::vector<std::uint32_t> useCounts(const CountingPool& pool) {
     std::vector<std::uint32_t> counts;
-    for (const Chunk* c = pool.firstChunk(); c; c = c->next) counts.push_back(c->usedCount);
+    for (const Chunk* c = pool.firstChunk(); c; c = c->next)
+        counts.push_back(c->usedCount);
     return counts;
 }
 
 std::vector<void*> allocateMany(CountingPool& pool, int count) {
     std::vector<void*> blocks;
-    for (int i = 0; i < count; ++i) blocks.push_back(pool.allocate());
+    for (int i = 0; i < count; ++i)
+        blocks.push_back(pool.allocate());
     return blocks;
 }
 
@@ -58,7 +60,8 @@ TEST(FixedMemoryPool, FirstAllocationIsTheFirstBlockOfAFreshChunk) {
     EXPECT_EQ(pool.chunkCount(), 0u);
     void* block = pool.allocate();
     ASSERT_NE(pool.firstChunk(), nullptr);
-    EXPECT_EQ(block, reinterpret_cast<const std::uint8_t*>(pool.firstChunk()) + CountingPool::kChunkHeaderSize);
+    EXPECT_EQ(block, reinterpret_cast<const std::uint8_t*>(pool.firstChunk()) +
+                         CountingPool::kChunkHeaderSize);
     EXPECT_EQ(pool.chunkCount(), 1u);
     EXPECT_EQ(pool.usedBlocks(), 1u);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 16, 0u);
@@ -74,7 +77,8 @@ TEST(FixedMemoryPool, SixtyFourFillAChunkThatMovesToTheTailAndTheNextGoesToANewH
     const Chunk* first = pool.firstChunk();
     EXPECT_EQ(first->usedCount, 64u);
     EXPECT_EQ(pool.lastChunk(), first);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(blocks[i], CountingPool::blockAt(first, i)) << "carved in address order";
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(blocks[i], CountingPool::blockAt(first, i)) << "carved in address order";
 
     blocks.push_back(pool.allocate());
     EXPECT_EQ(pool.chunkCount(), 2u);
@@ -91,7 +95,8 @@ TEST(FixedMemoryPool, ReleasedBlocksComeBackLastInFirstOut) {
     pool.release(blocks[2]);
     EXPECT_EQ(pool.allocate(), blocks[2]);
     EXPECT_EQ(pool.allocate(), blocks[1]);
-    EXPECT_EQ(pool.allocate(), CountingPool::blockAt(pool.firstChunk(), 4)) << "then carving goes on";
+    EXPECT_EQ(pool.allocate(), CountingPool::blockAt(pool.firstChunk(), 4))
+        << "then carving goes on";
     EXPECT_EQ(pool.usedBlocks(), 5u);
 }
 
@@ -169,7 +174,8 @@ TEST(FixedMemoryPool, ReleaseAllReportsExactlyTheBlocksStillHandedOut) {
     CountingPool pool;
     auto blocks = allocateMany(pool, 70);
     // Freeing 64..69 empties the second chunk; the first keeps all but 1 and 3.
-    for (int i : {1, 3, 64, 65, 66, 67, 68, 69}) pool.release(blocks[i]);
+    for (int i : {1, 3, 64, 65, 66, 67, 68, 69})
+        pool.release(blocks[i]);
     std::vector<void*> expected;
     for (int i = 0; i < 64; ++i)
         if (i != 1 && i != 3) expected.push_back(blocks[i]);

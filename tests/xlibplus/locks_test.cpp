@@ -37,7 +37,8 @@ bool otherThreadCanTake(xCriticalSectionLock* lock, std::thread& taker, std::ato
         xCriticalSectionLocker locker(lock);
         taken = true;
     });
-    for (int i = 0; i < 100 && !taken; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    for (int i = 0; i < 100 && !taken; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return taken;
 }
 

@@ -22,10 +22,10 @@ using namespace xlibplus;
 constexpr std::uint32_t H = kBlockHeaderSize;
 constexpr std::uint32_t kLargestPooled = 0x20000 - H;
 
-
 void fill(void* block, std::uint32_t bytes, std::uint8_t seed) {
     auto* p = static_cast<std::uint8_t*>(block);
-    for (std::uint32_t i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(seed + i * 7);
+    for (std::uint32_t i = 0; i < bytes; ++i)
+        p[i] = static_cast<std::uint8_t>(seed + i * 7);
 }
 
 bool holds(const void* block, std::uint32_t bytes, std::uint8_t seed) {
@@ -35,7 +35,9 @@ bool holds(const void* block, std::uint32_t bytes, std::uint8_t seed) {
     return true;
 }
 
-xBlockHeader* headerOf(void* block) { return reinterpret_cast<xBlockHeader*>(static_cast<std::uint8_t*>(block) - H); }
+xBlockHeader* headerOf(void* block) {
+    return reinterpret_cast<xBlockHeader*>(static_cast<std::uint8_t*>(block) - H);
+}
 
 TEST(SizeClasses, SmallestClassThatHoldsTheGrossSize) {
     EXPECT_EQ(sizeClassOf(0), 0u);
@@ -58,7 +60,8 @@ TEST(MemoryManager, EveryClassBoundaryOnBothSides) {
         ASSERT_NE(over, nullptr);
         EXPECT_EQ(xBlockCapacity(fits), usable) << "class " << k;
         EXPECT_EQ(headerOf(fits)->sizeClass, k);
-        const std::uint32_t nextCapacity = k + 1 < kSizeClassCount ? sizeClassBytes[k + 1] - H : usable + 1;
+        const std::uint32_t nextCapacity =
+            k + 1 < kSizeClassCount ? sizeClassBytes[k + 1] - H : usable + 1;
         EXPECT_EQ(xBlockCapacity(over), nextCapacity) << "class " << k;
         EXPECT_EQ(headerOf(over)->sizeClass, k + 1);
         xFree(fits);
@@ -99,8 +102,10 @@ TEST(MemoryManager, HeaderRecordsClassStateMagicSizeAndTag) {
 
 TEST(MemoryManager, EveryAddressIs16ByteAligned) {
     std::vector<void*> blocks;
-    for (std::uint32_t size : {0u, 1u, 15u, 48u, 49u, 100u, 1000u, 5000u, 70000u, 131061u, 300000u}) {
-        for (int i = 0; i < 3; ++i) blocks.push_back(xAlloc(size, "align"));
+    for (std::uint32_t size :
+         {0u, 1u, 15u, 48u, 49u, 100u, 1000u, 5000u, 70000u, 131061u, 300000u}) {
+        for (int i = 0; i < 3; ++i)
+            blocks.push_back(xAlloc(size, "align"));
         blocks.push_back(xRealloc(xAlloc(size, "align"), size * 2 + 1));
     }
     for (void* b : blocks) {
@@ -170,7 +175,8 @@ TEST(MemoryManager, GrowingAKilobyteAtATimeKeepsEveryByte) {
         size += 1024;
     }
     for (int step = 0; step < 600; ++step)
-        ASSERT_TRUE(holds(static_cast<std::uint8_t*>(buffer) + step * 1024, 1024, static_cast<std::uint8_t>(step)));
+        ASSERT_TRUE(holds(static_cast<std::uint8_t*>(buffer) + step * 1024, 1024,
+                          static_cast<std::uint8_t>(step)));
     xFree(buffer);
 }
 
@@ -200,14 +206,16 @@ TEST(MemoryManager, NullAndForeignAddressesAreLeftAlone) {
     EXPECT_NE(fresh, pretend);
     EXPECT_STREQ(xBlockTag(fresh), "NONAME");
     xFree(fresh);
-    EXPECT_EQ(std::memcmp(foreign, &forged, sizeof forged), 0) << "nothing written into foreign memory";
+    EXPECT_EQ(std::memcmp(foreign, &forged, sizeof forged), 0)
+        << "nothing written into foreign memory";
     std::free(foreign);
 }
 
 TEST(MemoryManager, AnAddressAfterAnUnmappedPageIsNeverRead) {
     const long page = sysconf(_SC_PAGESIZE);
-    auto* pages = static_cast<std::uint8_t*>(
-        mmap(nullptr, static_cast<std::size_t>(page) * 2, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    auto* pages = static_cast<std::uint8_t*>(mmap(nullptr, static_cast<std::size_t>(page) * 2,
+                                                  PROT_READ | PROT_WRITE,
+                                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(pages, MAP_FAILED);
     ASSERT_EQ(munmap(pages, static_cast<std::size_t>(page)), 0);
     void* startOfMappedPage = pages + page;
@@ -321,7 +329,8 @@ TEST(MemoryPoisoning, OverrunsAndUsesAfterFreeInsideAPoolAreCaught) {
         },
         "use-after-poison");
     auto* grown = static_cast<char*>(xlibplus::xAlloc(10, "poisoned"));
-    grown = static_cast<char*>(xlibplus::xRealloc(grown, 40)); // same class: the bytes become usable
+    grown =
+        static_cast<char*>(xlibplus::xRealloc(grown, 40)); // same class: the bytes become usable
     grown[39] = 1;
     xlibplus::xFree(grown);
 }

@@ -20,7 +20,8 @@ struct Held {
 
 void stamp(Held& h) {
     auto* p = static_cast<std::uint8_t*>(h.block);
-    for (std::uint32_t i = 0; i < h.size; ++i) p[i] = static_cast<std::uint8_t>(h.seed ^ (i * 13));
+    for (std::uint32_t i = 0; i < h.size; ++i)
+        p[i] = static_cast<std::uint8_t>(h.seed ^ (i * 13));
 }
 
 bool intact(const Held& h, std::uint32_t upTo) {
@@ -101,10 +102,13 @@ TEST(MemoryManagerThreads, FourThreadsOfRandomOperationsKeepEveryByte) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([t, &damaged] { damaged[t] = worker(1234u + t, kOperations); });
-    for (auto& t : threads) t.join();
-    for (Held& h : exchange) xFree(h.block);
+    for (auto& t : threads)
+        t.join();
+    for (Held& h : exchange)
+        xFree(h.block);
     exchange.clear();
-    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(damaged[t], 0) << "thread " << t;
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(damaged[t], 0) << "thread " << t;
 }
 
 } // namespace

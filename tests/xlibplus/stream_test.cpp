@@ -1,5 +1,5 @@
-#include "xlibplus/stream/std_file_stream.h"
 #include "tests/support/temp_dir.h"
+#include "xlibplus/stream/std_file_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ void writeBytes(const std::string& path, const std::string& bytes) {
 
 // An in-memory stream of a given size with the default operations.
 class SizedStream : public xStream {
-public:
+  public:
     SizedStream(bool littleEndian, std::uint32_t size) : xStream(littleEndian), size_(size) {}
     std::uint32_t tell() override { return position; }
     std::uint32_t size() override { return size_; }
@@ -28,7 +28,7 @@ public:
     std::uint32_t write(const void*, std::uint32_t) override { return 0; }
     std::uint32_t position = 0;
 
-private:
+  private:
     std::uint32_t size_;
 };
 

@@ -90,7 +90,8 @@ TEST(StringGrowth, BufferComesFromTheMemoryManager) {
 
 TEST(StringGrowth, AppendOfItsOwnBytesSurvivesTheMove) {
     xStringA s("abcdefgh");
-    for (int i = 0; i < 12; ++i) s.append(s.cStr(), s.length());
+    for (int i = 0; i < 12; ++i)
+        s.append(s.cStr(), s.length());
     EXPECT_EQ(s.length(), 8u << 12);
     EXPECT_EQ(contentOf(s).substr(s.length() - 8), "abcdefgh");
     EXPECT_EQ(contentOf(s).find_first_not_of("abcdefgh"), std::string::npos);

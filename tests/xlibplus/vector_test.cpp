@@ -22,10 +22,10 @@ struct Record {
 };
 static_assert(sizeof(Record) == 24);
 
-
 xVector<int>* filled(int count) {
     auto* v = new xVector<int>;
-    for (int i = 0; i < count; ++i) (*v)[v->appendElements(1)] = i;
+    for (int i = 0; i < count; ++i)
+        (*v)[v->appendElements(1)] = i;
     return v;
 }
 
@@ -35,11 +35,13 @@ TEST(Vector, GrowsByTwiceThePlusEight) {
     EXPECT_EQ(v.capacity(), 0);
     EXPECT_EQ(v.appendElements(1), 0);
     EXPECT_EQ(v.capacity(), 8);
-    for (int i = 1; i < 8; ++i) v.appendElements(1);
+    for (int i = 1; i < 8; ++i)
+        v.appendElements(1);
     EXPECT_EQ(v.capacity(), 8);
     v.appendElements(1);
     EXPECT_EQ(v.capacity(), 24);
-    for (int i = 9; i < 25; ++i) v.appendElements(1);
+    for (int i = 9; i < 25; ++i)
+        v.appendElements(1);
     EXPECT_EQ(v.capacity(), 56);
     EXPECT_EQ(v.size(), 25);
     v.appendElements(100);
@@ -106,7 +108,8 @@ TEST(Vector, BadIndexPrintsTheOperationAndThrows) {
             } catch (const xException& e) {
                 EXPECT_EQ(e.code(), 0);
                 EXPECT_EQ(e.message().length(), 13u);
-                EXPECT_STREQ(e.message().cStr(), "\xB7\xC7\xB7\xA8\xB5\xC4\xCB\xF7\xD2\xFD\xD6\xB5!");
+                EXPECT_STREQ(e.message().cStr(),
+                             "\xB7\xC7\xB7\xA8\xB5\xC4\xCB\xF7\xD2\xFD\xD6\xB5!");
             }
         });
         EXPECT_EQ(out.rfind("THROW INVALID INDEX FROM ", 0), 0u) << out;
@@ -122,7 +125,8 @@ struct Named {};
 } // namespace
 
 template <>
-struct xlibplus::xVectorIndexOperation<Named, xlibplus::xEmptyLock<xlibplus::xEmptyLocker>, xlibplus::xEmptyLocker> {
+struct xlibplus::xVectorIndexOperation<Named, xlibplus::xEmptyLock<xlibplus::xEmptyLocker>,
+                                       xlibplus::xEmptyLocker> {
     static const char* name(const char*) { return "a name of its own"; }
 };
 

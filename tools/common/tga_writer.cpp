@@ -25,7 +25,8 @@ void putRunLengthRow(Bytes& out, const std::uint32_t* row, int width) {
     int x = 0;
     while (x < width) {
         int run = 1;
-        while (x + run < width && run < 128 && row[x + run] == row[x]) ++run;
+        while (x + run < width && run < 128 && row[x + run] == row[x])
+            ++run;
         if (run > 1) {
             out.push_back(static_cast<std::uint8_t>(0x80 | (run - 1)));
             putPixel(out, row[x]);
@@ -33,22 +34,26 @@ void putRunLengthRow(Bytes& out, const std::uint32_t* row, int width) {
             continue;
         }
         int raw = 1;
-        while (x + raw < width && raw < 128 && row[x + raw] != row[x + raw - 1]) ++raw;
+        while (x + raw < width && raw < 128 && row[x + raw] != row[x + raw - 1])
+            ++raw;
         if (x + raw < width && raw > 1) --raw; // the last one starts a run
         out.push_back(static_cast<std::uint8_t>(raw - 1));
-        for (int i = 0; i < raw; ++i) putPixel(out, row[x + i]);
+        for (int i = 0; i < raw; ++i)
+            putPixel(out, row[x + i]);
         x += raw;
     }
 }
 
 } // namespace
 
-Bytes encodeTga(int width, int height, const std::vector<std::uint32_t>& pixels, bool runLengthEncoded) {
+Bytes encodeTga(int width, int height, const std::vector<std::uint32_t>& pixels,
+                bool runLengthEncoded) {
     Bytes out;
     out.push_back(0);                         // no image id
     out.push_back(0);                         // no colour map
     out.push_back(runLengthEncoded ? 10 : 2); // true colour
-    for (int i = 0; i < 5; ++i) out.push_back(0);
+    for (int i = 0; i < 5; ++i)
+        out.push_back(0);
     put16(out, 0); // origin
     put16(out, 0);
     put16(out, static_cast<unsigned>(width));
@@ -60,7 +65,8 @@ Bytes encodeTga(int width, int height, const std::vector<std::uint32_t>& pixels,
         if (runLengthEncoded) {
             putRunLengthRow(out, row, width);
         } else {
-            for (int x = 0; x < width; ++x) putPixel(out, row[x]);
+            for (int x = 0; x < width; ++x)
+                putPixel(out, row[x]);
         }
     }
     return out;
@@ -68,7 +74,8 @@ Bytes encodeTga(int width, int height, const std::vector<std::uint32_t>& pixels,
 
 bool writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 

@@ -8,7 +8,8 @@ namespace {
 
 void putInt32(Bytes& out, std::int32_t value) {
     const auto v = static_cast<std::uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 void putBytes(Bytes& out, const Bytes& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
@@ -80,7 +81,8 @@ Bytes TglWriter::build() const {
         putInt32(out, f.aux2);
     }
     if (perFrameDurations_ != 0)
-        for (const TglFrame& f : frames_) putInt32(out, f.duration);
+        for (const TglFrame& f : frames_)
+            putInt32(out, f.duration);
     putBytes(out, imageArea_);
     return out;
 }

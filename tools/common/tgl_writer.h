@@ -22,7 +22,7 @@ struct TglFrame {
 };
 
 class TglWriter {
-public:
+  public:
     // The four bytes before the header; "DFX" and one free byte by default.
     TglWriter& magic(const std::string& fourBytes);
     // Header bytes after the flag word (36 of them); zero by default.
@@ -46,7 +46,7 @@ public:
 
     Bytes build() const;
 
-private:
+  private:
     std::string magic_ = std::string("DFX\0", 4);
     Bytes headerRest_ = Bytes(36, 0);
     std::int32_t perFrameDurations_ = 0;

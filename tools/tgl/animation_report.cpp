@@ -25,7 +25,7 @@ ImageInfo identify(const std::uint8_t* bytes, std::uint32_t size) {
         const char* name;
         int (*test)(SDL_RWops*);
     };
-    const Format formats[] = {{"PNG", IMG_isPNG}, {"BMP", IMG_isBMP}, {"JPG", IMG_isJPG},
+    const Format formats[] = {{"PNG", IMG_isPNG}, {"BMP", IMG_isBMP},   {"JPG", IMG_isJPG},
                               {"GIF", IMG_isGIF}, {"WEBP", IMG_isWEBP}, {"TIF", IMG_isTIF}};
     const char* format = nullptr;
     for (const Format& f : formats)
@@ -84,7 +84,8 @@ const char* statusText(FrameStatus status) {
 
 std::int64_t AnimationReport::loopMilliseconds() const {
     std::int64_t total = 0;
-    for (const FrameInfo& f : frames) total += f.duration;
+    for (const FrameInfo& f : frames)
+        total += f.duration;
     return total;
 }
 
@@ -131,7 +132,9 @@ AnimationReport readReport(const std::string& path, bool keepImages) {
                                    " is more than a file of " + std::to_string(fileSize) +
                                    " bytes can mean; held to " + std::to_string(count));
     const std::uint64_t tableBytes = 52 + std::uint64_t(count) * (result.durationFlag ? 20 : 16);
-    if (tableBytes > fileSize) result.anomalies.push_back("the file ends inside the frame table; missing values read as 0");
+    if (tableBytes > fileSize)
+        result.anomalies.push_back(
+            "the file ends inside the frame table; missing values read as 0");
 
     result.frames.resize(static_cast<std::size_t>(count));
     for (FrameInfo& f : result.frames) {
@@ -143,7 +146,8 @@ AnimationReport readReport(const std::string& path, bool keepImages) {
         f.duration = reader.defaultDuration();
     }
     if (result.durationFlag != 0)
-        for (FrameInfo& f : result.frames) f.duration = reader.readDuration();
+        for (FrameInfo& f : result.frames)
+            f.duration = reader.readDuration();
 
     TglFileReader::Block block;
     std::int32_t k = 0;
@@ -151,14 +155,17 @@ AnimationReport readReport(const std::string& path, bool keepImages) {
         const TglFileReader::Next next = reader.nextBlock(k, block);
         if (next == TglFileReader::Next::End) break;
         if (next == TglFileReader::Next::Surplus) {
-            result.anomalies.push_back(at("a block with no frame left for it (reading stops)", block.offset));
+            result.anomalies.push_back(
+                at("a block with no frame left for it (reading stops)", block.offset));
             break;
         }
         if (next == TglFileReader::Next::BadLength) {
-            result.anomalies.push_back(at(block.length < 0 ? "a negative payload length " + std::to_string(block.length)
-                                                           : "a payload length " + std::to_string(block.length) +
-                                                                 " past the end of the file",
-                                          block.offset) + " (reading stops)");
+            result.anomalies.push_back(
+                at(block.length < 0 ? "a negative payload length " + std::to_string(block.length)
+                                    : "a payload length " + std::to_string(block.length) +
+                                          " past the end of the file",
+                   block.offset) +
+                " (reading stops)");
             break;
         }
         FrameInfo& f = result.frames[static_cast<std::size_t>(k)];
@@ -171,7 +178,8 @@ AnimationReport readReport(const std::string& path, bool keepImages) {
         reader.readPayload(block, payload);
         xlibplus::xStringA image(payload);
         if (!image.decompress(CTGL::kMaxImageBytes)) {
-            f.status = inflatesPast(payload, CTGL::kMaxImageBytes) ? FrameStatus::OverSizeLimit : FrameStatus::NotZlib;
+            f.status = inflatesPast(payload, CTGL::kMaxImageBytes) ? FrameStatus::OverSizeLimit
+                                                                   : FrameStatus::NotZlib;
             continue;
         }
         f.inflatedBytes = image.length();
@@ -181,7 +189,8 @@ AnimationReport readReport(const std::string& path, bool keepImages) {
         if (keepImages) f.inflated.assign(bytes, bytes + image.length());
     }
     if (reader.zeroWords() > 0)
-        result.anomalies.push_back(std::to_string(reader.zeroWords()) + " zero word(s) in the image area");
+        result.anomalies.push_back(std::to_string(reader.zeroWords()) +
+                                   " zero word(s) in the image area");
     return result;
 }
 

@@ -34,7 +34,7 @@ struct AnimationReport {
     std::string error; // the file could not be read as an animation at all
     bool ioError = false;
     std::uint8_t magicFourth = 0;
-    std::int32_t durationFlag = 0; // the header's first word
+    std::int32_t durationFlag = 0;        // the header's first word
     std::vector<std::uint8_t> headerRest; // its other 36 bytes
     std::int32_t declaredFrameCount = 0;
     std::int32_t defaultDuration = 0;

@@ -25,7 +25,8 @@ struct PackOptions {
 int pack(const PackOptions& options);
 
 enum class RenderMode { Frame, All, Sheet, WebP };
-int render(const std::string& file, const std::string& output, RenderMode mode, int frame, bool overwrite);
+int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
+           bool overwrite);
 
 int verify(const std::vector<std::string>& files);
 

@@ -48,33 +48,43 @@ int main(int argc, char** argv) {
     tgltool::PackOptions pack;
     std::string durations, at, positions;
 
-    auto* info = app.add_subcommand("info", "the header, a row per frame, the loop time and any anomalies");
+    auto* info =
+        app.add_subcommand("info", "the header, a row per frame, the loop time and any anomalies");
     info->add_option("FILE", file, "a .tgl file")->required();
     info->add_flag("--json", json, "one JSON document instead of text");
 
-    auto* unpack = app.add_subcommand("unpack", "write each frame's image and animation.json into a folder");
+    auto* unpack =
+        app.add_subcommand("unpack", "write each frame's image and animation.json into a folder");
     unpack->add_option("FILE", file, "a .tgl file")->required();
     unpack->add_option("DIR", folder, "the folder to write into")->required();
     unpack->add_flag("--force", force, "replace files that exist");
 
-    auto* packCommand = app.add_subcommand("pack", "build a .tgl file from a folder with animation.json, or from images");
-    packCommand->add_option("INPUT", pack.inputs, "a folder from unpack, or image files in frame order")->required();
+    auto* packCommand = app.add_subcommand(
+        "pack", "build a .tgl file from a folder with animation.json, or from images");
+    packCommand
+        ->add_option("INPUT", pack.inputs, "a folder from unpack, or image files in frame order")
+        ->required();
     packCommand->add_option("-o,--output", pack.output, "the .tgl file to write")->required();
-    packCommand->add_option("--duration", pack.duration, "milliseconds for every frame (default 100)");
+    packCommand->add_option("--duration", pack.duration,
+                            "milliseconds for every frame (default 100)");
     packCommand->add_option("--durations", durations, "milliseconds per frame: a,b,c");
     packCommand->add_option("--at", at, "X,Y for every frame (default: centred in 800 x 600)");
     packCommand->add_option("--positions", positions, "X,Y per frame: x1,y1;x2,y2;...");
     packCommand->add_flag("--force", pack.overwrite, "replace the output if it exists");
 
-    auto* renderCommand = app.add_subcommand("render", "what the viewer shows, as PNG or animated WebP");
+    auto* renderCommand =
+        app.add_subcommand("render", "what the viewer shows, as PNG or animated WebP");
     renderCommand->add_option("FILE", file, "a .tgl file")->required();
-    renderCommand->add_option("-o,--output", output, "OUT.png, a folder with --all, or OUT.webp")->required();
+    renderCommand->add_option("-o,--output", output, "OUT.png, a folder with --all, or OUT.webp")
+        ->required();
     renderCommand->add_option("--frame", frame, "the frame to render (default 0)");
     auto* allFlag = renderCommand->add_flag("--all", all, "every frame as a PNG in the folder OUT");
-    renderCommand->add_flag("--sheet", sheet, "every frame on one contact sheet")->excludes(allFlag);
+    renderCommand->add_flag("--sheet", sheet, "every frame on one contact sheet")
+        ->excludes(allFlag);
     renderCommand->add_flag("--force", force, "replace files that exist");
 
-    auto* verify = app.add_subcommand("verify", "exit 0 when every frame of every file would show, 1 when not");
+    auto* verify = app.add_subcommand(
+        "verify", "exit 0 when every frame of every file would show, 1 when not");
     verify->add_option("FILE", inputs, "the .tgl files")->required();
 
     try {
@@ -96,12 +106,13 @@ int main(int argc, char** argv) {
                 pack.at = point(at);
             }
             std::stringstream list(positions);
-            for (std::string item; std::getline(list, item, ';');) pack.positions.push_back(point(item));
+            for (std::string item; std::getline(list, item, ';');)
+                pack.positions.push_back(point(item));
             return tgltool::pack(pack);
         }
         if (*renderCommand) {
-            tgltool::RenderMode mode = all ? tgltool::RenderMode::All
-                                       : sheet ? tgltool::RenderMode::Sheet
+            tgltool::RenderMode mode = all                         ? tgltool::RenderMode::All
+                                       : sheet                     ? tgltool::RenderMode::Sheet
                                        : endsWith(output, ".webp") ? tgltool::RenderMode::WebP
                                                                    : tgltool::RenderMode::Frame;
             return tgltool::render(file, output, mode, frame, force);

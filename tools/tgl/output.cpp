@@ -17,7 +17,8 @@ void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes,
     const std::string temporary = path + ".part-" + std::to_string(getpid());
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
         out.flush();
         if (!out) {
             std::remove(temporary.c_str());
@@ -35,7 +36,8 @@ void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes,
 std::vector<std::uint8_t> readWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in || std::filesystem::is_directory(path)) throw CommandError(path + ": cannot read");
-    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
 }
 
 std::string hex(const std::vector<std::uint8_t>& bytes) {
@@ -49,7 +51,8 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
 }
 
 Progress::Progress(std::string label, std::size_t total)
-    : label_(std::move(label)), total_(total), start_(std::chrono::steady_clock::now()), terminal_(isatty(2) != 0) {}
+    : label_(std::move(label)), total_(total), start_(std::chrono::steady_clock::now()),
+      terminal_(isatty(2) != 0) {}
 
 Progress::~Progress() {
     if (shown_) std::fprintf(stderr, "\n");

@@ -26,14 +26,14 @@ std::string hex(const std::vector<std::uint8_t>& bytes);
 // A progress line on standard error for work that takes more than a second,
 // only when standard error is a terminal.
 class Progress {
-public:
+  public:
     Progress(std::string label, std::size_t total);
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
     ~Progress();
     void step(std::size_t done);
 
-private:
+  private:
     std::string label_;
     std::size_t total_;
     std::chrono::steady_clock::time_point start_;

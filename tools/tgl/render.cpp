@@ -26,7 +26,7 @@ using Picture = std::vector<std::uint32_t>; // 0xAARRGGBB, kWidth x kHeight
 
 // Our engine, headless, for as long as a render runs.
 class HeadlessEngine {
-public:
+  public:
     HeadlessEngine() : engine_(qubCreate(kQubInterfaceVersion)) {
         engine_->setBoolState(QubState::kHeadless, true);
         if (!engine_->init()) throw CommandError("the engine did not start");
@@ -39,7 +39,7 @@ public:
     }
     Engine* operator->() const { return engine_; }
 
-private:
+  private:
     Engine* engine_;
 };
 
@@ -57,8 +57,8 @@ Picture renderFrame(HeadlessEngine& engine, CTGL& animation, int index) {
 
 void writePng(const std::string& path, Picture& picture, int width, int height, bool overwrite) {
     refuseExisting(path, overwrite);
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(picture.data(), width, height, 32, width * 4,
-                                                              SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(picture.data(), width, height, 32,
+                                                              width * 4, SDL_PIXELFORMAT_ARGB8888);
     const std::string temporary = path + ".part-" + std::to_string(getpid());
     const bool saved = surface && IMG_SavePNG(surface, temporary.c_str()) == 0;
     SDL_FreeSurface(surface);
@@ -86,11 +86,14 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
                 std::uint32_t sum[4] = {};
                 for (int dy = 0; dy < kScale; ++dy)
                     for (int dx = 0; dx < kScale; ++dx) {
-                        const std::uint32_t p = frames[i][std::size_t((y * kScale + dy) * kWidth + x * kScale + dx)];
-                        for (int c = 0; c < 4; ++c) sum[c] += (p >> (8 * c)) & 0xFF;
+                        const std::uint32_t p =
+                            frames[i][std::size_t((y * kScale + dy) * kWidth + x * kScale + dx)];
+                        for (int c = 0; c < 4; ++c)
+                            sum[c] += (p >> (8 * c)) & 0xFF;
                     }
                 std::uint32_t out = 0;
-                for (int c = 0; c < 4; ++c) out |= (sum[c] / (kScale * kScale)) << (8 * c);
+                for (int c = 0; c < 4; ++c)
+                    out |= (sum[c] / (kScale * kScale)) << (8 * c);
                 sheet[std::size_t((y0 + y) * width + x0 + x)] = out;
             }
     }
@@ -99,14 +102,16 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
 
 // Each frame for its own duration; one that lasts no time at all in the
 // viewer shows for one of its frames, 10 ms.
-std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames, const std::vector<std::int32_t>& durations) {
+std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames,
+                                       const std::vector<std::int32_t>& durations) {
     WebPAnimEncoderOptions options;
     WebPConfig config;
-    if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config)) throw CommandError("WebP: bad library version");
+    if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config))
+        throw CommandError("WebP: bad library version");
     config.lossless = 1;
     options.anim_params.loop_count = 0;
-    std::unique_ptr<WebPAnimEncoder, void (*)(WebPAnimEncoder*)> encoder(WebPAnimEncoderNew(kWidth, kHeight, &options),
-                                                                           WebPAnimEncoderDelete);
+    std::unique_ptr<WebPAnimEncoder, void (*)(WebPAnimEncoder*)> encoder(
+        WebPAnimEncoderNew(kWidth, kHeight, &options), WebPAnimEncoderDelete);
     int timestamp = 0;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         WebPPicture picture;
@@ -124,7 +129,8 @@ std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames, const
     WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr);
     WebPData data;
     WebPDataInit(&data);
-    if (!WebPAnimEncoderAssemble(encoder.get(), &data)) throw CommandError("WebP: cannot assemble the animation");
+    if (!WebPAnimEncoderAssemble(encoder.get(), &data))
+        throw CommandError("WebP: cannot assemble the animation");
     std::vector<std::uint8_t> bytes(data.bytes, data.bytes + data.size);
     WebPDataClear(&data);
     return bytes;
@@ -132,17 +138,19 @@ std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames, const
 
 } // namespace
 
-int render(const std::string& file, const std::string& output, RenderMode mode, int frame, bool overwrite) {
+int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
+           bool overwrite) {
     HeadlessEngine engine;
     CTGL animation;
-    if (!animation.load(file.c_str())) throw CommandError(file + ": cannot be loaded as an animation");
+    if (!animation.load(file.c_str()))
+        throw CommandError(file + ": cannot be loaded as an animation");
     const int count = animation.frames.size();
     if (count == 0) throw CommandError(file + ": has no frames to render");
 
     if (mode == RenderMode::Frame) {
         if (frame < 0 || frame >= count)
-            throw CommandError("--frame " + std::to_string(frame) + ": the animation has frames 0 to " +
-                               std::to_string(count - 1));
+            throw CommandError("--frame " + std::to_string(frame) +
+                               ": the animation has frames 0 to " + std::to_string(count - 1));
         Picture picture = renderFrame(engine, animation, frame);
         writePng(output, picture, kWidth, kHeight, overwrite);
         return 0;
@@ -161,7 +169,8 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         for (int i = 0; i < count; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "frame_%03d.png", i);
-            writePng((fs::path(output) / name).string(), frames[static_cast<std::size_t>(i)], kWidth, kHeight, overwrite);
+            writePng((fs::path(output) / name).string(), frames[static_cast<std::size_t>(i)],
+                     kWidth, kHeight, overwrite);
         }
     } else if (mode == RenderMode::Sheet) {
         int width = 0, height = 0;

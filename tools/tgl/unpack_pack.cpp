@@ -1,6 +1,6 @@
 #include "tools/common/tgl_writer.h"
-#include "tools/tgl/commands.h"
 #include "tools/tgl/animation_report.h"
+#include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 
 #include <SDL.h>
@@ -23,12 +23,14 @@ constexpr const char* kDescription = "animation.json";
 std::vector<std::uint8_t> unhex(const std::string& text) {
     if (text.size() % 2 != 0) throw CommandError("headerRest: an odd number of hexadecimal digits");
     std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < text.size(); i += 2) bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i < text.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
 std::string lowercase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
@@ -82,7 +84,8 @@ int packFromDescription(const PackOptions& options) {
         std::vector<std::vector<std::uint8_t>> images;
         std::vector<bool> hasImage;
         for (const auto& f : description.at("frames")) {
-            writer.frame({f.value("x", 0), f.value("y", 0), f.value("duration", 0), f.value("aux1", 0), f.value("aux2", 0)});
+            writer.frame({f.value("x", 0), f.value("y", 0), f.value("duration", 0),
+                          f.value("aux1", 0), f.value("aux2", 0)});
             const bool present = f.contains("image") && f["image"].is_string();
             hasImage.push_back(present);
             images.push_back(present ? readWhole((folder / f["image"].get<std::string>()).string())
@@ -99,29 +102,34 @@ int packFromDescription(const PackOptions& options) {
 int packFromImages(const PackOptions& options) {
     const std::size_t count = options.inputs.size();
     if (!options.durations.empty() && options.durations.size() != count)
-        throw CommandError("--durations gives " + std::to_string(options.durations.size()) + " durations for " +
-                           std::to_string(count) + " images");
+        throw CommandError("--durations gives " + std::to_string(options.durations.size()) +
+                           " durations for " + std::to_string(count) + " images");
     if (!options.positions.empty() && options.positions.size() != count)
-        throw CommandError("--positions gives " + std::to_string(options.positions.size()) + " positions for " +
-                           std::to_string(count) + " images");
+        throw CommandError("--positions gives " + std::to_string(options.positions.size()) +
+                           " positions for " + std::to_string(count) + " images");
     std::vector<std::vector<std::uint8_t>> images;
     Progress progress("reading images", count);
     for (const std::string& input : options.inputs) {
         images.push_back(readWhole(input));
         int w = 0, h = 0;
-        if (!imageSize(images.back(), w, h)) throw CommandError(input + ": not an image the viewer can show");
+        if (!imageSize(images.back(), w, h))
+            throw CommandError(input + ": not an image the viewer can show");
         progress.step(images.size());
     }
     int firstWidth = 0, firstHeight = 0;
     imageSize(images.front(), firstWidth, firstHeight);
     // By default the animation is centred in the viewer's 800 x 600 window.
-    const std::pair<std::int32_t, std::int32_t> centre{(800 - firstWidth) / 2, (600 - firstHeight) / 2};
+    const std::pair<std::int32_t, std::int32_t> centre{(800 - firstWidth) / 2,
+                                                       (600 - firstHeight) / 2};
 
     tgltools::TglWriter writer;
     writer.perFrameDurations(options.durations.empty() ? 0 : 1).defaultDuration(options.duration);
     for (std::size_t i = 0; i < count; ++i) {
-        const auto position = !options.positions.empty() ? options.positions[i] : options.hasAt ? options.at : centre;
-        const std::int32_t duration = options.durations.empty() ? options.duration : options.durations[i];
+        const auto position = !options.positions.empty() ? options.positions[i]
+                              : options.hasAt            ? options.at
+                                                         : centre;
+        const std::int32_t duration =
+            options.durations.empty() ? options.duration : options.durations[i];
         writer.frame({position.first, position.second, duration, 0, 0});
     }
     addBlocks(writer, images, std::vector<bool>(count, true));
@@ -139,7 +147,8 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
     Progress progress("writing frames", in.frames.size());
     for (std::size_t i = 0; i < in.frames.size(); ++i) {
         const FrameInfo& f = in.frames[i];
-        nlohmann::json frame = {{"x", f.x}, {"y", f.y}, {"aux1", f.aux1}, {"aux2", f.aux2}, {"duration", f.duration}};
+        nlohmann::json frame = {
+            {"x", f.x}, {"y", f.y}, {"aux1", f.aux1}, {"aux2", f.aux2}, {"duration", f.duration}};
         if (f.status == FrameStatus::Ok) {
             std::string number = std::to_string(i);
             number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
@@ -158,13 +167,15 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
                                         {"defaultDuration", in.defaultDuration},
                                         {"frames", frames}};
     const std::string text = description.dump(2) + "\n";
-    writeWhole((fs::path(folder) / kDescription).string(), std::vector<std::uint8_t>(text.begin(), text.end()), overwrite);
+    writeWhole((fs::path(folder) / kDescription).string(),
+               std::vector<std::uint8_t>(text.begin(), text.end()), overwrite);
     return 0;
 }
 
 int pack(const PackOptions& options) {
     if (options.inputs.empty()) throw CommandError("pack: nothing to pack");
-    if (options.inputs.size() == 1 && fs::is_directory(options.inputs.front())) return packFromDescription(options);
+    if (options.inputs.size() == 1 && fs::is_directory(options.inputs.front()))
+        return packFromDescription(options);
     return packFromImages(options);
 }
 

@@ -1,5 +1,5 @@
-#include "tools/tgl/commands.h"
 #include "tools/tgl/animation_report.h"
+#include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 
 #include <cstdio>
@@ -38,11 +38,13 @@ int verify(const std::vector<std::string>& files) {
             if (f.status == FrameStatus::Ok) continue;
             allShow = false;
             if (f.hasBlock)
-                std::printf("%s: block %zu at offset %u: %s\n", file.c_str(), i, f.blockOffset, problemOf(f.status));
+                std::printf("%s: block %zu at offset %u: %s\n", file.c_str(), i, f.blockOffset,
+                            problemOf(f.status));
             else
                 std::printf("%s: frame %zu %s\n", file.c_str(), i, problemOf(f.status));
         }
-        for (const std::string& a : in.anomalies) std::printf("%s: warning: %s\n", file.c_str(), a.c_str());
+        for (const std::string& a : in.anomalies)
+            std::printf("%s: warning: %s\n", file.c_str(), a.c_str());
         if (in.frames.empty()) std::printf("%s: warning: no frames\n", file.c_str());
     }
     if (unreadable) throw CommandError("some files could not be read");

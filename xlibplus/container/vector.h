@@ -32,7 +32,7 @@ template <typename T, typename Lock, typename Locker> struct xVectorIndexOperati
 // the vector. Lock and Locker guard the operations that change contents or
 // capacity; element access is never guarded.
 template <typename T, typename Lock, typename Locker> class _xVector {
-public:
+  public:
     _xVector() = default;
     _xVector(const _xVector&) = delete;
     _xVector& operator=(const _xVector&) = delete;
@@ -68,10 +68,12 @@ public:
         if (index > count_) {
             index = count_;
         } else if (index < count_) {
-            std::memmove(static_cast<void*>(data_ + index + n), static_cast<const void*>(data_ + index),
+            std::memmove(static_cast<void*>(data_ + index + n),
+                         static_cast<const void*>(data_ + index),
                          std::size_t(count_ - index) * sizeof(T));
         }
-        for (std::int32_t i = index; i < index + n; ++i) new (static_cast<void*>(data_ + i)) T;
+        for (std::int32_t i = index; i < index + n; ++i)
+            new (static_cast<void*>(data_ + i)) T;
         count_ += n;
         return index;
     }
@@ -115,9 +117,10 @@ public:
 
     std::int32_t capacity() const { return capacity_; }
 
-private:
+  private:
     void destroy(std::int32_t from, std::int32_t to) {
-        for (std::int32_t i = from; i < to; ++i) data_[i].~T();
+        for (std::int32_t i = from; i < to; ++i)
+            data_[i].~T();
     }
 
     // pre: n > 0. Throws kVectorAllocationFailure, unchanged, when it cannot.
@@ -138,7 +141,7 @@ private:
 
 // The everyday vector: no locking, for use from one thread at a time.
 template <typename T> class xVector : public _xVector<T, xEmptyLock<xEmptyLocker>, xEmptyLocker> {
-public:
+  public:
     xVector() = default;
     ~xVector() override = default;
 };

@@ -43,8 +43,9 @@ void BlockRegions::replace(std::uintptr_t start, const void* newBegin, std::size
 
 const BlockRegions::Region* BlockRegions::find(const void* address, std::size_t length) const {
     const auto a = reinterpret_cast<std::uintptr_t>(address);
-    auto after = std::upper_bound(regions_.begin(), regions_.end(), a,
-                                  [](std::uintptr_t value, const Region& r) { return value < r.begin; });
+    auto after =
+        std::upper_bound(regions_.begin(), regions_.end(), a,
+                         [](std::uintptr_t value, const Region& r) { return value < r.begin; });
     if (after == regions_.begin()) return nullptr;
     const Region& region = *(after - 1);
     if (a >= region.end || region.end - a < length) return nullptr;
@@ -53,7 +54,8 @@ const BlockRegions::Region* BlockRegions::find(const void* address, std::size_t 
 
 std::size_t BlockRegions::bytes() const {
     std::size_t total = 0;
-    for (const Region& r : regions_) total += r.end - r.begin;
+    for (const Region& r : regions_)
+        total += r.end - r.begin;
     return total;
 }
 

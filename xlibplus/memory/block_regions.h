@@ -11,7 +11,7 @@ namespace xlibplus::detail {
 // so an address from anywhere else is never read, let alone released.
 // Guarded by the manager lock.
 class BlockRegions {
-public:
+  public:
     struct Region {
         std::uintptr_t begin;
         std::uintptr_t end;
@@ -30,7 +30,7 @@ public:
     std::size_t count() const { return regions_.size(); }
     std::size_t bytes() const;
 
-private:
+  private:
     std::vector<Region> regions_; // sorted by begin, never overlapping
 };
 

@@ -27,7 +27,7 @@ template <std::uint32_t BlockSize, std::uint32_t BlocksPerChunk> class xFixedMem
                   "blocks hold a link and stay 16-byte aligned");
     static_assert(BlocksPerChunk > 0, "a chunk holds blocks");
 
-public:
+  public:
     struct Chunk {
         Chunk* prev;
         Chunk* next;
@@ -85,7 +85,8 @@ public:
 
         // A free block keeps its first bytes readable: the link, and the
         // header the memory manager looks at.
-        poison(static_cast<std::uint8_t*>(block) + kReadableWhenFree, BlockSize - kReadableWhenFree);
+        poison(static_cast<std::uint8_t*>(block) + kReadableWhenFree,
+               BlockSize - kReadableWhenFree);
         setLink(block, chunk->freeList);
         chunk->freeList = block;
         const bool wasFull = isFull(chunk);
@@ -124,12 +125,12 @@ public:
         return areaOf(chunk) + std::size_t(index) * BlockSize;
     }
 
-protected:
+  protected:
     // Where chunk memory comes from; the memory manager watches it.
     virtual void* takeChunk(std::size_t bytes) { return std::malloc(bytes); }
     virtual void giveChunk(void* chunk) { std::free(chunk); }
 
-private:
+  private:
     static std::uint8_t* areaOf(const Chunk* chunk) {
         return reinterpret_cast<std::uint8_t*>(const_cast<Chunk*>(chunk)) + kChunkHeaderSize;
     }

@@ -22,7 +22,8 @@ constexpr unsigned kManagerLockBit = kPoolLockCount;
 // Storage that is never destroyed, so the locks outlive every static object
 // that frees memory at exit. The guard bits are plain: all locks are made
 // during static initialisation, before any thread starts.
-alignas(xCriticalSectionLock) unsigned char lockStorage[kPoolLockCount + 1][sizeof(xCriticalSectionLock)];
+alignas(xCriticalSectionLock) unsigned char lockStorage[kPoolLockCount + 1]
+                                                       [sizeof(xCriticalSectionLock)];
 xCriticalSectionLock* constructedLock[kPoolLockCount + 1];
 std::uint32_t guardBits;
 
@@ -55,7 +56,8 @@ namespace {
 
 struct PoolLockInitializer {
     PoolLockInitializer() {
-        for (unsigned k = 0; k < kPoolLockCount; ++k) poolLock(k);
+        for (unsigned k = 0; k < kPoolLockCount; ++k)
+            poolLock(k);
     }
 } poolLockInitializer;
 

@@ -11,7 +11,7 @@ namespace xlibplus {
 // A recursive lock: the owning thread may take it again, and it is free after
 // as many unlocks as locks. Hold it through xCriticalSectionLocker only.
 class xCriticalSectionLock {
-public:
+  public:
     xCriticalSectionLock();
     xCriticalSectionLock(const xCriticalSectionLock&) = delete;
     xCriticalSectionLock& operator=(const xCriticalSectionLock&) = delete;
@@ -19,7 +19,7 @@ public:
     void lock();
     void unlock();
 
-private:
+  private:
 #if defined(_WIN32)
     CRITICAL_SECTION section_;
 #else
@@ -29,13 +29,13 @@ private:
 
 // Holds a lock for the rest of its scope, also while an exception unwinds it.
 class xCriticalSectionLocker {
-public:
+  public:
     explicit xCriticalSectionLocker(xCriticalSectionLock* lock) : lock_(lock) { lock_->lock(); }
     ~xCriticalSectionLocker() { lock_->unlock(); }
     xCriticalSectionLocker(const xCriticalSectionLocker&) = delete;
     xCriticalSectionLocker& operator=(const xCriticalSectionLocker&) = delete;
 
-private:
+  private:
     xCriticalSectionLock* lock_;
 };
 
@@ -45,7 +45,7 @@ class xEmptyLocker;
 template <typename Locker> class xEmptyLock {};
 
 class xEmptyLocker {
-public:
+  public:
     explicit xEmptyLocker(const xEmptyLock<xEmptyLocker>*) {}
 };
 

@@ -48,8 +48,8 @@ IMemManager* manager() {
 }
 
 xBlockHeader* headerOf(const void* block) {
-    return reinterpret_cast<xBlockHeader*>(const_cast<std::uint8_t*>(static_cast<const std::uint8_t*>(block)) -
-                                           kBlockHeaderSize);
+    return reinterpret_cast<xBlockHeader*>(
+        const_cast<std::uint8_t*>(static_cast<const std::uint8_t*>(block)) - kBlockHeaderSize);
 }
 
 // The header of a block the manager handed out, or null. Reads memory only
@@ -62,7 +62,8 @@ xBlockHeader* validHeader(const void* block) {
     if (!region) return nullptr;
     if (header->sizeClass > LARGE_BLOCK_CLASS || header->magic != BLOCK_MAGIC) return nullptr;
     if (header->sizeClass != region->sizeClass) return nullptr;
-    if (header->sizeClass == LARGE_BLOCK_CLASS && region->begin != reinterpret_cast<std::uintptr_t>(header))
+    if (header->sizeClass == LARGE_BLOCK_CLASS &&
+        region->begin != reinterpret_cast<std::uintptr_t>(header))
         return nullptr;
     return header;
 }
@@ -169,7 +170,8 @@ void* xDefMM::reallocate(void* block, std::uint32_t size) {
         fitPoisonToSize(header);
         return block;
     }
-    if (k == LARGE_BLOCK_CLASS && header->sizeClass == LARGE_BLOCK_CLASS) return resizeLargeBlock(header, size);
+    if (k == LARGE_BLOCK_CLASS && header->sizeClass == LARGE_BLOCK_CLASS)
+        return resizeLargeBlock(header, size);
 
     void* moved = xAlloc(size, header->tag);
     if (!moved) return nullptr;
@@ -205,8 +207,9 @@ std::uint32_t xBlockCapacity(const void* block) {
     xCriticalSectionLocker locker(managerLock());
     const xBlockHeader* header = validHeader(block);
     if (!header) return 0;
-    return header->sizeClass < kSizeClassCount ? sizeClassBytes[header->sizeClass] - kBlockHeaderSize
-                                               : header->size;
+    return header->sizeClass < kSizeClassCount
+               ? sizeClassBytes[header->sizeClass] - kBlockHeaderSize
+               : header->size;
 }
 
 int xBlockSetSize(void* block, std::uint32_t size) {

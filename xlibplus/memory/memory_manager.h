@@ -36,12 +36,12 @@ unsigned sizeClassOf(std::uint32_t grossSize);
 
 // What the entry points forward to, under the manager lock.
 class IMemManager {
-public:
+  public:
     virtual void* allocate(std::uint32_t size, const char* tag) = 0;
     virtual void release(void* block) = 0;
     virtual void* reallocate(void* block, std::uint32_t size) = 0;
 
-protected:
+  protected:
     ~IMemManager() = default;
 };
 
@@ -49,7 +49,7 @@ protected:
 // changes nothing, so the entry points keep working at exit after its
 // destructor has run.
 class xDefMM : public IMemManager {
-public:
+  public:
     xDefMM();
     virtual ~xDefMM();
 

@@ -19,7 +19,7 @@ constexpr std::uint32_t kBlocksPerChunk = 64;
 // the pool holds them.
 template <unsigned K>
 class ClassPool final : public memory::xFixedMemoryPool<sizeClassBytes[K], kBlocksPerChunk> {
-protected:
+  protected:
     void* takeChunk(std::size_t bytes) override {
         void* chunk = std::malloc(bytes);
         if (chunk && !blockRegions().add(chunk, bytes, K)) {
@@ -54,7 +54,8 @@ template <unsigned K> struct ClassSlot {
     }
 };
 template <unsigned K> ClassPool<K>* ClassSlot<K>::pool = nullptr;
-template <unsigned K> alignas(ClassPool<K>) unsigned char ClassSlot<K>::storage[sizeof(ClassPool<K>)];
+template <unsigned K>
+alignas(ClassPool<K>) unsigned char ClassSlot<K>::storage[sizeof(ClassPool<K>)];
 
 struct ClassFunctions {
     void* (*allocate)();
@@ -62,8 +63,7 @@ struct ClassFunctions {
     PoolFigures (*figures)();
 };
 
-template <std::size_t... K>
-constexpr auto makeTable(std::index_sequence<K...>) {
+template <std::size_t... K> constexpr auto makeTable(std::index_sequence<K...>) {
     return std::array<ClassFunctions, sizeof...(K)>{
         ClassFunctions{&ClassSlot<K>::allocate, &ClassSlot<K>::release, &ClassSlot<K>::figures}...};
 }

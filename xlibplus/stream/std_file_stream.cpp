@@ -3,7 +3,8 @@
 namespace xlibplus {
 
 xStdFileStream::xStdFileStream(const char* fileName, const char* mode)
-    : xStream(hostIsLittleEndian()), file_(fileName && mode ? std::fopen(fileName, mode) : nullptr) {}
+    : xStream(hostIsLittleEndian()),
+      file_(fileName && mode ? std::fopen(fileName, mode) : nullptr) {}
 
 xStdFileStream::~xStdFileStream() { close(); }
 

@@ -10,7 +10,7 @@ namespace xlibplus {
 // It owns the file it opened and closes it in close or its destructor. A failed
 // open is silent: isOpen is false and every operation gives its neutral value.
 class xStdFileStream : public xStream {
-public:
+  public:
     xStdFileStream(const char* fileName, const char* mode);
     xStdFileStream(const xStdFileStream&) = delete;
     xStdFileStream& operator=(const xStdFileStream&) = delete;
@@ -30,7 +30,7 @@ public:
     // Flushed at once.
     std::uint32_t write(const void* source, std::uint32_t count) override;
 
-private:
+  private:
     int borrowed_ = 0; // non-zero: close forgets the file without closing it
     std::FILE* file_;
 };

@@ -11,7 +11,7 @@ namespace xlibplus {
 bool hostIsLittleEndian();
 
 class IBaseStream {
-public:
+  public:
     virtual std::uint32_t tell() = 0;
     virtual void seek(std::uint32_t position) = 0;
     virtual std::uint32_t size() = 0;
@@ -19,33 +19,33 @@ public:
     virtual bool needsByteSwap() = 0;
     virtual bool eof() = 0;
 
-protected:
+  protected:
     ~IBaseStream() = default;
 };
 
 class IIStream : public IBaseStream {
-public:
+  public:
     virtual std::uint32_t remaining() = 0;
     // Bytes delivered into `destination`.
     virtual std::uint32_t read(void* destination, std::uint32_t count) = 0;
 
-protected:
+  protected:
     ~IIStream() = default;
 };
 
 class IOStream : public IBaseStream {
-public:
+  public:
     // Bytes accepted from `source`.
     virtual std::uint32_t write(const void* source, std::uint32_t count) = 0;
 
-protected:
+  protected:
     ~IOStream() = default;
 };
 
 // Both directions, with neutral defaults: position 0, size 0, at the end when
 // the position is not below the size. read and write stay abstract.
 class xStream : public IIStream, public IOStream {
-public:
+  public:
     explicit xStream(bool littleEndian) : littleEndian_(littleEndian) {}
     virtual ~xStream() = default;
 
@@ -61,7 +61,7 @@ public:
         return position < total ? total - position : 0;
     }
 
-private:
+  private:
     bool littleEndian_;
 };
 

@@ -14,13 +14,14 @@ template <typename T> class xCharSet_T {
     static_assert(sizeof(T) <= 2, "8- or 16-bit code units");
     using Code = std::make_unsigned_t<T>;
 
-public:
+  public:
     static constexpr std::int32_t kWordCount = (std::int32_t(1) << (8 * sizeof(T))) / 4;
 
     // The members are the characters of `text` up to its terminating zero.
     explicit xCharSet_T(const T* text) {
         std::memset(bits_, 0, sizeof bits_);
-        for (; *text; ++text) add(*text);
+        for (; *text; ++text)
+            add(*text);
     }
     virtual ~xCharSet_T() = default;
 
@@ -36,7 +37,7 @@ public:
     std::int32_t wordCount() const { return wordCount_; }
     std::uint32_t word(std::int32_t index) const { return bits_[index]; } // pre: index < wordCount
 
-private:
+  private:
     std::int32_t wordCount_ = kWordCount;
     std::uint32_t bits_[kWordCount];
 };

@@ -7,7 +7,7 @@ namespace xlibplus {
 // An in-memory stream: a read/write position over bytes that a subclass holds.
 // Always in the host's byte order.
 class xStreamEx : public xStream {
-public:
+  public:
     xStreamEx() : xStream(hostIsLittleEndian()) {}
 
     std::uint32_t tell() override { return position_; }
@@ -19,7 +19,7 @@ public:
     std::uint32_t size() override { return 0; }
     void setSize(std::uint32_t) override {}
 
-protected:
+  protected:
     std::uint32_t position_ = 0;
 };
 

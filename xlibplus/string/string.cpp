@@ -109,7 +109,9 @@ void xStringA::assign(const void* bytes, std::uint32_t n) {
     if (data_) data_[0] = '\0';
 }
 
-void xStringA::assign(const char* text) { assign(text, static_cast<std::uint32_t>(std::strlen(text))); }
+void xStringA::assign(const char* text) {
+    assign(text, static_cast<std::uint32_t>(std::strlen(text)));
+}
 
 xStringA xStringA::extension() const {
     for (std::uint32_t i = length_; i-- > 0;) {

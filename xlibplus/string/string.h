@@ -15,7 +15,7 @@ extern const char kStringAllocationFailure[14];
 // owns its buffer (from the memory manager); copies copy the bytes. A buffer is
 // taken on the first non-empty content and kept until setSize(0) or destruction.
 class xStringA : public xStreamEx {
-public:
+  public:
     static constexpr std::uint32_t kNoLimit = 0xFFFFFFFFu;
 
     xStringA() = default;
@@ -59,7 +59,7 @@ public:
     // it appends at the end. The position then moves by `count`.
     std::uint32_t write(const void* source, std::uint32_t count) override;
 
-private:
+  private:
     void swapContent(xStringA& other);
     void checkInvariants() const;
 
