@@ -3,6 +3,7 @@
 #include "app/animation_slot.h"
 #include "app/application_font.h"
 #include "app/dropped_files.h"
+#include "engine/engine_ref.h"
 
 Engine* appEngine = nullptr;
 
@@ -39,7 +40,8 @@ bool renderCallback() {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    appEngine = qubCreate(kQubInterfaceVersion);
+    EngineRef reference;
+    appEngine = reference.get();
     if (!appEngine) return 0;
     configureEngine(*appEngine);
 
@@ -53,7 +55,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
 
     appEngine->shutdown();
-    appEngine->release();
+    reference.reset();
     appEngine = nullptr;
     return 0;
 }

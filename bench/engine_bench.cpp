@@ -2,7 +2,8 @@
 // costs. With DISPLAY set the accelerated renderer is measured too.
 
 #include "engine/engine.h"
-#include "tests/support/image_files.h"
+#include "engine/engine_test_hooks.h"
+#include "tools/common/tga_writer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,7 +19,7 @@ Engine* engine = nullptr;
 
 bool startEngine(bool headless, int frameRate) {
     engine = qubCreate(kQubInterfaceVersion);
-    engine->setBoolState(QubState::kHeadless, headless);
+    engine->testHooks()->setOffscreen(headless);
     engine->setIntState(QubState::kFrameRate, frameRate);
     engine->setStringState(QubState::kWindowTitle, "engine_bench");
     return engine->init();
@@ -57,8 +58,10 @@ void texturedQuads(benchmark::State& state) {
         state.SkipWithError("engine did not start");
         return;
     }
-    auto image = testimg::pattern(64, 64, true);
-    auto bytes = testimg::tga(image, false);
+    std::vector<std::uint32_t> pixels(64 * 64);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0x80000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+    auto bytes = tgltools::encodeTga(64, 64, pixels, false);
     TextureHandle texture = engine->loadTexture(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::uint32_t>(bytes.size()), false);
     float angle = state.range(1) ? 0.5235988f : 0.0f;
@@ -73,7 +76,8 @@ void texturedQuads(benchmark::State& state) {
             engine->drawQuad(&q);
         }
         std::uint32_t pixel;
-        engine->readBackBuffer(&pixel, 1, 1); // makes batched renderers finish the frame
+        engine->testHooks()->readBackBuffer(&pixel, 1,
+                                            1); // makes batched renderers finish the frame
         engine->endScene();
         quads += kQuadsPerFrame;
     }
@@ -113,7 +117,7 @@ void pacedLoopCpu(benchmark::State& state) {
         return;
     }
     engine->setCallbackState(QubState::kRenderCallback, emptyScene);
-    engine->setIntState(QubState::kStopAfterFrames, 100);
+    engine->testHooks()->setStopAfterFrames(100);
     double cpu = 0, wall = 0;
     for (auto _ : state) {
         double cpuStart = cpuSeconds();

@@ -5,6 +5,7 @@
 #include "bench/malloc_counter.h"
 #include "draw/font.h"
 #include "engine/engine.h"
+#include "engine/engine_test_hooks.h"
 
 #include <benchmark/benchmark.h>
 
@@ -26,7 +27,7 @@ std::string paragraph() {
 
 void paragraphInABox(benchmark::State& state) {
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->setBoolState(QubState::kHeadless, true);
+    engine->testHooks()->setOffscreen(true);
     if (!engine->init()) {
         state.SkipWithError("engine did not start");
         return;

@@ -3,6 +3,7 @@
 
 #include "bench/malloc_counter.h"
 #include "engine/engine.h"
+#include "engine/engine_test_hooks.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_player.h"
 #include "tools/common/tga_writer.h"
@@ -62,7 +63,7 @@ Sample makeSample(int frames, int width, int height) {
 
 Engine* startEngine() {
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->setBoolState(QubState::kHeadless, true);
+    engine->testHooks()->setOffscreen(true);
     engine->init();
     return engine;
 }

@@ -31,7 +31,7 @@ int hexValue(char c) {
 } // namespace
 
 Font::Font(const char* fileName, bool mipmap) {
-    engine = qubCreate(kQubInterfaceVersion);
+    engine = engineRef_.get();
     std::uint32_t size = 0;
     void* resource = engine->loadResource(fileName, &size);
     if (!resource) return;
@@ -47,8 +47,7 @@ Font::~Font() {
     }
     for (TextureHandle t : loadedTextures_)
         engine->freeTexture(t);
-    engine->release();
-}
+} // the reference goes last, with engineRef_
 
 // A line ends at a zero byte, a line feed or a carriage return; a run of line
 // ends is skipped. Lines longer than the buffer are cut, the rest skipped.

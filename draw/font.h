@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_ref.h"
 
 #include <vector>
 
@@ -28,6 +29,7 @@ class Font {
         ALIGN_VERTICAL_MASK = 0xC,
     };
 
+    // Shared by all fonts; set by the constructor from the font's own reference.
     static Engine* engine;
 
     Font(const char* fileName, bool mipmap);
@@ -89,6 +91,7 @@ class Font {
     float penStart(float x, int horizontal, const char* line) const;
     int wrapFormatBuffer(float boxWidth) const;
 
+    EngineRef engineRef_; // destroyed last: the glyphs and textures go first
     TextureHandle texture_ = 0;
     Sprite* glyphs_[256] = {};
     float advanceBefore_[256] = {};

@@ -18,7 +18,7 @@ constexpr std::int32_t kDefaultBlendMode = 2;
 Sprite::Sprite(TextureHandle texture, float regionX, float regionY, float width, float height)
     : quad_{}, regionX_(regionX), regionY_(regionY), width_(width), height_(height),
       texSizeX_(1.0f), texSizeY_(1.0f) {
-    engine = qubCreate(kQubInterfaceVersion);
+    engine = engineRef_.get();
     if (texture != 0) {
         texSizeX_ = static_cast<float>(engine->textureWidth(texture, false));
         texSizeY_ = static_cast<float>(engine->textureHeight(texture, false));
@@ -33,14 +33,13 @@ Sprite::Sprite(TextureHandle texture, float regionX, float regionY, float width,
 }
 
 Sprite::Sprite(const Sprite& other)
-    : quad_(other.quad_), regionX_(other.regionX_), regionY_(other.regionY_), width_(other.width_),
-      height_(other.height_), texSizeX_(other.texSizeX_), texSizeY_(other.texSizeY_),
-      hotSpotX_(other.hotSpotX_), hotSpotY_(other.hotSpotY_), flippedX_(other.flippedX_),
-      flippedY_(other.flippedY_), hotSpotFlipped_(other.hotSpotFlipped_) {
-    engine = qubCreate(kQubInterfaceVersion);
+    : engineRef_(other.engineRef_), quad_(other.quad_), regionX_(other.regionX_),
+      regionY_(other.regionY_), width_(other.width_), height_(other.height_),
+      texSizeX_(other.texSizeX_), texSizeY_(other.texSizeY_), hotSpotX_(other.hotSpotX_),
+      hotSpotY_(other.hotSpotY_), flippedX_(other.flippedX_), flippedY_(other.flippedY_),
+      hotSpotFlipped_(other.hotSpotFlipped_) {
+    engine = engineRef_.get();
 }
-
-Sprite::~Sprite() { engine->release(); }
 
 void Sprite::render(float x, float y) {
     const float left = x - hotSpotX_;

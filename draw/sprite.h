@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_ref.h"
 
 class Rect;
 
@@ -13,13 +14,13 @@ class Rect;
 // sprite, copies included, holds an engine reference of its own.
 class Sprite {
   public:
-    // Shared by all sprites; set by every constructor.
+    // Shared by all sprites; set by every constructor from its own reference.
     static Engine* engine;
 
     Sprite(TextureHandle texture, float regionX, float regionY, float width, float height);
     Sprite(const Sprite& other);
     Sprite& operator=(const Sprite& other) = default;
-    ~Sprite();
+    ~Sprite() = default; // gives the reference back
 
     // The hot spot is drawn at (x, y).
     void render(float x, float y);
@@ -64,6 +65,7 @@ class Sprite {
     void setTextureCoordinates(float x, float y, float w, float h);
     void swapTextureCoordinates(int a, int b);
 
+    EngineRef engineRef_; // first: taken before anything asks the engine
     Quad quad_;
     float regionX_;
     float regionY_;

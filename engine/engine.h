@@ -11,6 +11,8 @@ using TextureHandle = std::uint32_t; // opaque, 0 = none
 using EngineCallback = bool (*)();   // frame callback: true ends run()
 using WindowHandle = void*;          // an HWND
 
+class EngineTestHooks;
+
 // One corner of a Quad; the engine reads it by address.
 struct Vertex {
     float x;
@@ -52,12 +54,6 @@ inline constexpr int kFrameRate = 24;     // int: frames per second, 0 = unlimit
 inline constexpr int kWindowTitle = 27;   // string
 inline constexpr int kLogFile = 29;       // string: opened by init
 
-// Extensions for tests and tools; the viewer never sets them.
-inline constexpr int kHeadless = 100;        // bool: software renderer, off-screen window
-inline constexpr int kFailInit = 101;        // bool: init fails as if no window could be made
-inline constexpr int kStopAfterFrames = 102; // int: run ends after that many frames, 0 = never
-inline constexpr int kBeforePresent = 103;   // callback: called by endScene before it presents;
-                                             // true ends run after this frame
 } // namespace QubState
 
 inline constexpr std::uint32_t kQubInterfaceVersion = 0x180;
@@ -92,15 +88,9 @@ class Engine {
     virtual int textureWidth(TextureHandle texture, bool original) = 0;
     virtual int textureHeight(TextureHandle texture, bool original) = 0;
 
-    // Extensions for tests and tools.
-    virtual int referenceCount() = 0;
-    virtual int liveTextureCount() = 0;
-    // Copies the top-left width x height pixels of the frame being drawn (between
-    // beginScene and endScene) as 0xAARRGGBB, rows top to bottom.
-    virtual bool readBackBuffer(std::uint32_t* argb, int width, int height) = 0;
-    virtual bool saveBackBuffer(const char* pngFileName) = 0;
-    // Queues a drop of these paths as the window system would deliver it.
-    virtual bool queueDrop(const char* const* paths, int count) = 0;
+    // After the table: the hooks of tests and tools (see engine_test_hooks.h),
+    // null where the engine has none.
+    virtual EngineTestHooks* testHooks() = 0;
 
   protected:
     ~Engine() = default; // destroyed through release only

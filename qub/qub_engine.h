@@ -1,24 +1,24 @@
 #pragma once
 
 #include "engine/engine.h"
-#include "platform/windows_api.h"
+#include "engine/engine_test_hooks.h"
+#include "qub/driver.h"
+#include "qub/drop_coalescer.h"
 #include "qub/engine_log.h"
 #include "qub/frame_pacer.h"
-#include "qub/texture_store.h"
+#include "qub/texture_table.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
-struct SDL_Window;
-struct SDL_Renderer;
-union SDL_Event;
-
 namespace qub {
 
-// The engine over SDL2 and SDL2_image. One instance per process, made and
-// counted by qubCreate; the last release deletes it, shutting down first.
-// Everything runs on the thread that called init.
-class QubEngine final : public Engine {
+// The engine core: states, the frame loop and its pacing, texture handles,
+// the log, drop coalescing and whole-file loading, over the platform's driver.
+// One instance per process, made and counted by qubCreate; the last release
+// deletes it, shutting down first. Everything runs on the thread that called init.
+class QubEngine final : public Engine, public EngineTestHooks, private DriverEvents {
   public:
     // The one instance, made on first use, with one more reference.
     static QubEngine* acquire();
@@ -43,12 +43,17 @@ class QubEngine final : public Engine {
     void freeTexture(TextureHandle texture) override;
     int textureWidth(TextureHandle texture, bool original) override;
     int textureHeight(TextureHandle texture, bool original) override;
+    EngineTestHooks* testHooks() override { return this; }
 
-    int referenceCount() override { return references_; }
-    int liveTextureCount() override { return textures_.count(); }
+    void setOffscreen(bool offscreen) override { settings_.offscreen = offscreen; }
+    void setFailInit(bool fail) override { failInit_ = fail; }
+    void setStopAfterFrames(int frames) override { stopAfterFrames_ = frames; }
+    void setBeforePresent(EngineCallback callback) override { beforePresent_ = callback; }
     bool readBackBuffer(std::uint32_t* argb, int width, int height) override;
     bool saveBackBuffer(const char* pngFileName) override;
     bool queueDrop(const char* const* paths, int count) override;
+    int referenceCount() override { return references_; }
+    int liveTextureCount() override { return textures_.count(); }
 
   private:
     QubEngine() = default;
@@ -56,45 +61,43 @@ class QubEngine final : public Engine {
     QubEngine& operator=(const QubEngine&) = delete;
     ~QubEngine();
 
-    bool startVideo();
-    bool createWindowAndRenderer();
+    // DriverEvents
+    void windowClosed() override { closed_ = true; }
+    void dropBegan() override { drops_.begin(); }
+    void fileDropped(const char* path) override;
+    void dropCompleted() override;
+
     // Handles every pending event; false once the window has been closed.
     bool pumpEvents();
-    void handleDropEvent(const SDL_Event& event);
     bool pausedForFocus() const;
+    TextureHandle adopt(const std::uint8_t* data, std::size_t size);
 
     static QubEngine* instance_;
     int references_ = 0;
 
     // States.
-    bool windowed_ = true;
+    WindowSettings settings_;
     bool runUnfocused_ = true;
     EngineCallback frameCallback_ = nullptr;
     EngineCallback renderCallback_ = nullptr;
-    int screenWidth_ = 800;
-    int screenHeight_ = 600;
     int frameRate_ = 60;
-    std::string windowTitle_;
     std::string logFileName_;
-    bool headless_ = false;
     bool failInit_ = false;
     int stopAfterFrames_ = 0;
     EngineCallback beforePresent_ = nullptr;
 
-    // Resources while initialised.
-    bool videoStarted_ = false;
-    SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    HWND windowHandle_ = nullptr;
+    // While initialised.
+    std::unique_ptr<Driver> driver_;
     EngineLog log_;
-    TextureStore textures_;
+    TextureTable textures_;
 
     // The loop.
     bool running_ = false;
+    bool closed_ = false;
     bool stopAfterThisFrame_ = false;
     FramePacer pacer_;
-    std::vector<std::string> droppedPaths_;
-    bool dropInProgress_ = false;
+    DropCoalescer drops_;
+    std::vector<std::vector<std::string>> queuedDrops_;
 };
 
 } // namespace qub

@@ -32,16 +32,39 @@ void* QubEngine::loadResource(const char* fileName, std::uint32_t* size) {
 
 void QubEngine::freeResource(void* resource) { std::free(resource); }
 
+// Nothing is logged when an image does not load: the caller sees 0.
 TextureHandle QubEngine::loadTexture(const char* nameOrData, std::uint32_t size, bool /*mipmap*/) {
-    return size == 0 ? textures_.loadFromFile(nameOrData)
-                     : textures_.loadFromMemory(nameOrData, size);
+    if (!driver_ || !nameOrData) return 0;
+    if (size != 0) return adopt(reinterpret_cast<const std::uint8_t*>(nameOrData), size);
+    std::uint32_t fileSize = 0;
+    void* file = loadResource(nameOrData, &fileSize);
+    const TextureHandle texture = adopt(static_cast<const std::uint8_t*>(file), fileSize);
+    freeResource(file);
+    return texture;
 }
 
-void QubEngine::freeTexture(TextureHandle texture) { textures_.free(texture); }
+TextureHandle QubEngine::adopt(const std::uint8_t* data, std::size_t size) {
+    DecodedImage image;
+    if (!data || decodeImage(data, size, image) != ImageStatus::Ok) return 0;
+    const DriverTexture texture = driver_->createTexture(image);
+    if (texture == 0) return 0;
+    return textures_.add(TextureTable::Entry{texture, image.width, image.height});
+}
+
+void QubEngine::freeTexture(TextureHandle texture) {
+    const DriverTexture made = textures_.remove(texture);
+    if (made != 0) driver_->freeTexture(made);
+}
 
 // Textures are never padded, so the original size is the size.
-int QubEngine::textureWidth(TextureHandle texture, bool) { return textures_.width(texture); }
+int QubEngine::textureWidth(TextureHandle texture, bool) {
+    const TextureTable::Entry* entry = textures_.find(texture);
+    return entry ? entry->width : 0;
+}
 
-int QubEngine::textureHeight(TextureHandle texture, bool) { return textures_.height(texture); }
+int QubEngine::textureHeight(TextureHandle texture, bool) {
+    const TextureTable::Entry* entry = textures_.find(texture);
+    return entry ? entry->height : 0;
+}
 
 } // namespace qub

@@ -7,30 +7,12 @@
 
 #include <cstring>
 
-namespace {
-
-// An engine reference for as long as a load makes textures.
-class EngineReference {
-  public:
-    EngineReference() : engine_(qubCreate(kQubInterfaceVersion)) {}
-    EngineReference(const EngineReference&) = delete;
-    EngineReference& operator=(const EngineReference&) = delete;
-    ~EngineReference() { engine_->release(); }
-    Engine& operator*() const { return *engine_; }
-
-  private:
-    Engine* engine_;
-};
-
-} // namespace
-
 CTGL::~CTGL() {
     for (std::int32_t i = 0; i < frames.size(); ++i) {
         Sprite* sprite = frames[i].sprite;
         if (!sprite) continue;
-        // Each frame's texture is its own, made by the load. Sprite::engine is
-        // set: this sprite's constructor set it.
-        if (sprite->quad().texture != 0) Sprite::engine->freeTexture(sprite->quad().texture);
+        // Each frame's texture is its own, made by the load, which took engine_.
+        if (sprite->quad().texture != 0) engine_->freeTexture(sprite->quad().texture);
         delete sprite;
     }
     frames.clear(true);
@@ -80,18 +62,17 @@ void CTGL::readFrameRecords(TglFileReader& reader) {
 // Blocks go to frames in order; reading stops at the end of the file, at a
 // block with no frame left for it, and at a length the file cannot hold.
 void CTGL::readImages(TglFileReader& reader) {
-    EngineReference engine;
     TglFileReader::Block block;
     for (std::int32_t k = 0; reader.nextBlock(k, block) == TglFileReader::Next::Block; ++k) {
         xlibplus::xStringA image;
-        reader.readPayload(block, image);
-        frames[k].sprite = spriteFor(*engine, image);
+        if (reader.readImage(block, image, imageLimit_).status != TglFileReader::FrameStatus::Ok)
+            continue;
+        engine_.acquire();
+        frames[k].sprite = spriteFor(*engine_, image);
     }
 }
 
-Sprite* CTGL::spriteFor(Engine& engine, xlibplus::xStringA& image) {
-    if (!image.decompress(imageLimit_)) return nullptr;
-
+Sprite* CTGL::spriteFor(Engine& engine, const xlibplus::xStringA& image) {
     const TextureHandle texture = engine.loadTexture(image.cStr(), image.length(), false);
     if (texture == 0) return nullptr;
     const float height = static_cast<float>(engine.textureHeight(texture, false));

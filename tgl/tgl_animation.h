@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/engine_ref.h"
+#include "qub/image/limits.h"
 #include "xlibplus/container/vector.h"
 #include "xlibplus/stream/stream.h"
 
@@ -13,7 +15,7 @@ class TglFileReader;
 // (where it is drawn and for how long) and, per frame, at most one
 // zlib-compressed image, which becomes an engine texture wrapped in a Sprite
 // covering all of it. The animation owns its frames' sprites and their
-// textures.
+// textures, and holds an engine reference of its own while it has any.
 class CTGL {
   public:
     struct frame {
@@ -27,7 +29,7 @@ class CTGL {
 
     // Limits against hostile files: a frame image inflates to at most this
     // many bytes (a larger one gets no sprite).
-    static constexpr std::uint32_t kMaxImageBytes = 256u << 20;
+    static constexpr std::uint32_t kMaxImageBytes = InputLimits::kMaxInflatedImageBytes;
 
     CTGL() = default;
     CTGL(const CTGL&) = delete;
@@ -52,8 +54,11 @@ class CTGL {
 
     void readFrameRecords(TglFileReader& reader);
     void readImages(TglFileReader& reader);
-    // The sprite of a compressed frame image, or null when it does not load.
-    Sprite* spriteFor(Engine& engine, xlibplus::xStringA& image);
+    // The sprite of an inflated frame image, or null when it does not load.
+    Sprite* spriteFor(Engine& engine, const xlibplus::xStringA& image);
+
+    // Taken by the first texture the load makes; frees them all at the end.
+    EngineRef engine_{EngineRef::kNone};
 };
 
 // The name a bad frame index reports, as the viewer has always printed it.

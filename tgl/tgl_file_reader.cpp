@@ -61,6 +61,29 @@ TglFileReader::Next TglFileReader::nextBlock(std::int32_t framesWithImage, Block
     }
 }
 
+TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus::xStringA& image,
+                                                   std::uint32_t inflateLimit) {
+    FrameImage result;
+    readPayload(block, image);
+    switch (image.decompressWithReason(inflateLimit)) {
+    case xlibplus::xInflateResult::Ok: break;
+    case xlibplus::xInflateResult::NotZlib: result.status = FrameStatus::NotZlib; return result;
+    case xlibplus::xInflateResult::OverLimit:
+        result.status = FrameStatus::OverSizeLimit;
+        return result;
+    }
+    result.inflatedBytes = image.length();
+    const qub::ImageProbe probe =
+        qub::probeImage(reinterpret_cast<const std::uint8_t*>(image.cStr()), image.length());
+    result.header = probe.header;
+    switch (probe.status) {
+    case qub::ImageStatus::Ok: result.status = FrameStatus::Ok; break;
+    case qub::ImageStatus::NotAnImage: result.status = FrameStatus::NotAnImage; break;
+    case qub::ImageStatus::OverLimit: result.status = FrameStatus::OverImageLimit; break;
+    }
+    return result;
+}
+
 void TglFileReader::readPayload(const Block& block, xlibplus::xStringA& payload) {
     payload.setSize(static_cast<std::uint32_t>(block.length));
     stream_.read(payload.data(), payload.length());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "qub/image/image.h"
 #include "xlibplus/stream/stream.h"
 
 #include <cstdint>
@@ -26,6 +27,21 @@ class TglFileReader {
         std::int32_t marker;
         std::int32_t second; // not interpreted
         std::int32_t length;
+    };
+    // What became of a frame's image, as far as the file and the image header
+    // tell; whether its pixels decode is the image boundary's to say.
+    enum class FrameStatus {
+        Ok,
+        NoBlock,        // no block reached this frame
+        NotZlib,        // the payload is no zlib stream
+        OverSizeLimit,  // it inflates past the limit
+        NotAnImage,     // it inflates to no accepted image format
+        OverImageLimit, // an image whose header is past the image limits
+    };
+    struct FrameImage {
+        FrameStatus status = FrameStatus::NoBlock;
+        std::uint32_t inflatedBytes = 0; // for the statuses past NotZlib
+        qub::ImageHeader header;         // for Ok and OverImageLimit
     };
     enum class Next {
         Block,     // a block for the next frame; its payload is next
@@ -55,6 +71,9 @@ class TglFileReader {
     Next nextBlock(std::int32_t framesWithImage, Block& block);
     // The payload of the block just returned, exactly its length.
     void readPayload(const Block& block, xlibplus::xStringA& payload);
+    // The payload of the block just returned, inflated in place into `image`
+    // (at most `inflateLimit` bytes), and its image header probed.
+    FrameImage readImage(const Block& block, xlibplus::xStringA& image, std::uint32_t inflateLimit);
     int zeroWords() const { return zeroWords_; }
 
   private:

@@ -1,6 +1,7 @@
 #include "app/animation_slot.h"
 #include "app/dropped_files.h"
 #include "engine/engine.h"
+#include "engine/engine_test_hooks.h"
 #include "platform/window_host.h"
 #include "tests/support/headless_engine_suite.h"
 #include "tests/support/temp_dir.h"
@@ -58,7 +59,7 @@ class Slot : public HeadlessEngineSuite {
         engine->clearScreen(0xFFFFFFFF);
         drawingStep();
         std::vector<std::uint32_t> pixels(800 * 600);
-        engine->readBackBuffer(pixels.data(), 800, 600);
+        engine->testHooks()->readBackBuffer(pixels.data(), 800, 600);
         engine->endScene();
         return static_cast<int>(std::count_if(pixels.begin(), pixels.end(),
                                               [](std::uint32_t p) { return p != 0xFFFFFFFF; }));
@@ -92,7 +93,7 @@ TEST_F(Slot, AFailedLoadLeavesBothPointersNull) {
 }
 
 TEST_F(Slot, AnInvalidFileWhilePlayingLeavesTheWindowWhite) {
-    const int texturesBefore = engine->liveTextureCount();
+    const int texturesBefore = engine->testHooks()->liveTextureCount();
     requestLoad("one.tgl");
     animationStep();
     ASSERT_NE(currentPlayer, nullptr);
@@ -101,7 +102,7 @@ TEST_F(Slot, AnInvalidFileWhilePlayingLeavesTheWindowWhite) {
     animationStep();
     EXPECT_EQ(currentAnimation, nullptr);
     EXPECT_EQ(inkedPixels(), 0);
-    EXPECT_EQ(engine->liveTextureCount(), texturesBefore)
+    EXPECT_EQ(engine->testHooks()->liveTextureCount(), texturesBefore)
         << "the old animation's texture went with it";
 }
 

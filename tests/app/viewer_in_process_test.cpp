@@ -1,4 +1,5 @@
 #include "app/win_main.h"
+#include "engine/engine_test_hooks.h"
 #include "platform/window_host.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
@@ -37,14 +38,14 @@ std::string dropPath;
 // After each frame: note what it showed, then let 10 ms pass.
 bool observeFrame() {
     std::vector<std::uint32_t> pixels(800 * 600);
-    hooked->readBackBuffer(pixels.data(), 800, 600);
+    hooked->testHooks()->readBackBuffer(pixels.data(), 800, 600);
     Seen s{0xFFFFFFFF, -1, -1};
     for (int i = 0; i < 800 * 600 && s.x < 0; ++i)
         if (pixels[static_cast<std::size_t>(i)] != 0xFFFFFFFF)
             s = Seen{pixels[static_cast<std::size_t>(i)], i % 800, i / 800};
     if (static_cast<int>(seen.size()) == dropAtFrame) {
         const char* paths[] = {dropPath.c_str()};
-        hooked->queueDrop(paths, 1);
+        hooked->testHooks()->queueDrop(paths, 1);
     }
     seen.push_back(s);
     fakeNow += 10;
@@ -75,8 +76,8 @@ class ViewerInProcess : public ::testing::Test {
             tgltools::TglWriter().frame({50, 60, 1000}).image(square(kYellow)).build());
 
         hooked = qubCreate(kQubInterfaceVersion);
-        hooked->setBoolState(QubState::kHeadless, true);
-        hooked->setCallbackState(QubState::kBeforePresent, observeFrame);
+        hooked->testHooks()->setOffscreen(true);
+        hooked->testHooks()->setBeforePresent(observeFrame);
         fakeNow = 1000;
         platform::setTimeSource([] { return fakeNow; });
         seen.clear();
@@ -87,7 +88,7 @@ class ViewerInProcess : public ::testing::Test {
         cwd.reset();
     }
     void run(int frames) {
-        hooked->setIntState(QubState::kStopAfterFrames, frames);
+        hooked->testHooks()->setStopAfterFrames(frames);
         char commandLine[] = "";
         EXPECT_EQ(WinMain(nullptr, nullptr, commandLine, SW_SHOWNORMAL), 0);
     }

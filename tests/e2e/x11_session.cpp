@@ -93,7 +93,12 @@ Process::Process(const std::string& program, const std::string& folder, const st
             dup2(output, 2);
             close(output);
         }
-        setenv("DISPLAY", display.c_str(), 1);
+        if (display.empty()) {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+        } else {
+            setenv("DISPLAY", display.c_str(), 1);
+        }
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -40,8 +40,9 @@ class XvfbServer {
     Display* display_ = nullptr;
 };
 
-// A program started in a folder with DISPLAY set, its standard output and
-// error going to `outputFile`; killed on destruction if still running.
+// A program started in a folder with DISPLAY set (an empty display: with no
+// display variables at all), its standard output and error going to
+// `outputFile`; killed on destruction if still running.
 class Process {
   public:
     Process(const std::string& program, const std::string& folder, const std::string& display,

@@ -1,6 +1,7 @@
 // The whole load path with our engine, headless: images are really decoded.
 
 #include "engine/engine.h"
+#include "engine/engine_test_hooks.h"
 #include "tgl/tgl_animation.h"
 #include "xlibplus/string/string.h"
 
@@ -13,7 +14,7 @@ namespace {
 Engine* startedEngine() {
     static Engine* engine = [] {
         Engine* e = qubCreate(kQubInterfaceVersion);
-        e->setBoolState(QubState::kHeadless, true);
+        e->testHooks()->setOffscreen(true);
         if (!e->init()) std::abort();
         return e;
     }();
@@ -24,7 +25,7 @@ Engine* startedEngine() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Engine* engine = startedEngine();
-    const int texturesBefore = engine->liveTextureCount();
+    const int texturesBefore = engine->testHooks()->liveTextureCount();
     {
         const char* bytes = reinterpret_cast<const char*>(data);
         xlibplus::xStringA file(bytes, bytes + size);
@@ -32,6 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         animation.setImageLimit(4 << 20);
         animation.parse(file);
     }
-    if (engine->liveTextureCount() != texturesBefore) std::abort(); // a texture leaked
+    if (engine->testHooks()->liveTextureCount() != texturesBefore) std::abort(); // a texture leaked
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "engine/engine_test_hooks.h"
 #include "tests/qub/headless_engine.h"
 #include "tests/support/image_files.h"
 
@@ -82,10 +83,10 @@ TEST_F(EngineDrawing, TextureZeroDrawsTheVertexColours) {
 
 TEST_F(EngineDrawing, FreedOrUnknownTexturesDrawNothing) {
     TextureHandle texture = load(testimg::solid(8, 8, 0xFF000000));
-    EXPECT_EQ(engine->liveTextureCount(), 1);
+    EXPECT_EQ(engine->testHooks()->liveTextureCount(), 1);
     engine->freeTexture(texture);
     engine->freeTexture(texture);
-    EXPECT_EQ(engine->liveTextureCount(), 0);
+    EXPECT_EQ(engine->testHooks()->liveTextureCount(), 0);
     EXPECT_EQ(engine->textureWidth(texture, false), 0);
 
     beginWith(0xFFFFFFFF);
@@ -104,9 +105,9 @@ TEST_F(EngineDrawing, OnlyTheScreenIsATargetAndReadsStayInside) {
     EXPECT_FALSE(engine->beginScene(1));
     beginWith(0xFFFFFFFF);
     std::vector<std::uint32_t> big(801 * 600);
-    EXPECT_FALSE(engine->readBackBuffer(big.data(), 801, 600));
-    EXPECT_FALSE(engine->readBackBuffer(big.data(), 0, 1));
-    EXPECT_FALSE(engine->readBackBuffer(nullptr, 1, 1));
+    EXPECT_FALSE(engine->testHooks()->readBackBuffer(big.data(), 801, 600));
+    EXPECT_FALSE(engine->testHooks()->readBackBuffer(big.data(), 0, 1));
+    EXPECT_FALSE(engine->testHooks()->readBackBuffer(nullptr, 1, 1));
     engine->endScene();
 }
 

@@ -1,25 +1,28 @@
+#include "engine/engine_test_hooks.h"
 #include "tests/qub/headless_engine.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
 
+// The log holds what callers write and nothing of the engine's own.
 TEST(EngineLog, OneFlushedLinePerCallBetweenStartAndShutdown) {
     TempDir dir;
     std::string logFile = dir.file("qub_tut03.log");
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->setBoolState(QubState::kHeadless, true);
+    engine->testHooks()->setOffscreen(true);
     engine->setStringState(QubState::kLogFile, logFile.c_str());
     ASSERT_TRUE(engine->init());
 
     engine->log("Font %s has incorrect format.", "font1.fnt");
     // Flushed at once: readable before the engine closes the file.
     auto early = readLines(logFile);
-    ASSERT_EQ(early.size(), 2u);
-    EXPECT_EQ(early[1], "Font font1.fnt has incorrect format.");
+    ASSERT_EQ(early.size(), 1u);
+    EXPECT_EQ(early[0], "Font font1.fnt has incorrect format.");
 
     std::string longText(3000, 'x');
     engine->log("%s|%d", longText.c_str(), 42);
@@ -27,10 +30,8 @@ TEST(EngineLog, OneFlushedLinePerCallBetweenStartAndShutdown) {
     engine->release();
 
     auto lines = readLines(logFile);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0].rfind("qub: started 800 x 600", 0), 0u) << lines[0];
-    EXPECT_EQ(lines[2], longText + "|42");
-    EXPECT_EQ(lines[3], "qub: shut down");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], longText + "|42");
 }
 
 TEST(EngineLog, NewRunStartsTheFileAfresh) {
@@ -38,13 +39,13 @@ TEST(EngineLog, NewRunStartsTheFileAfresh) {
     std::string logFile = dir.file("run.log");
     testimg::writeFile(logFile, testimg::Bytes{'o', 'l', 'd', '\n'});
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->setBoolState(QubState::kHeadless, true);
+    engine->testHooks()->setOffscreen(true);
     engine->setStringState(QubState::kLogFile, logFile.c_str());
     ASSERT_TRUE(engine->init());
     engine->release(); // the last release shuts down too
     auto lines = readLines(logFile);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0], "old");
+    EXPECT_TRUE(std::filesystem::exists(logFile));
+    EXPECT_TRUE(lines.empty());
 }
 
 using EngineResources = HeadlessEngine;
@@ -82,12 +83,12 @@ TEST_F(EngineResources, BackBufferSavesAsPng) {
     TempDir dir;
     ASSERT_TRUE(engine->beginScene(0));
     engine->clearScreen(0xFF00FF00);
-    ASSERT_TRUE(engine->saveBackBuffer(dir.file("frame.png").c_str()));
+    ASSERT_TRUE(engine->testHooks()->saveBackBuffer(dir.file("frame.png").c_str()));
     engine->endScene();
     TextureHandle texture = engine->loadTexture(dir.file("frame.png").c_str(), 0, false);
     EXPECT_EQ(engine->textureWidth(texture, false), 800);
     EXPECT_EQ(engine->textureHeight(texture, false), 600);
-    EXPECT_FALSE(engine->saveBackBuffer(dir.file("no/such/folder.png").c_str()));
+    EXPECT_FALSE(engine->testHooks()->saveBackBuffer(dir.file("no/such/folder.png").c_str()));
 }
 
 } // namespace

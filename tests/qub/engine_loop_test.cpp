@@ -1,3 +1,4 @@
+#include "engine/engine_test_hooks.h"
 #include "tests/qub/headless_engine.h"
 
 #include "platform/window_host.h"
@@ -37,14 +38,14 @@ class EngineLoop : public HeadlessEngine {
         engine->setCallbackState(QubState::kRenderCallback, renderCallback);
     }
     void TearDown() override {
-        engine->setIntState(QubState::kStopAfterFrames, 0);
-        engine->setCallbackState(QubState::kBeforePresent, nullptr);
+        engine->testHooks()->setStopAfterFrames(0);
+        engine->testHooks()->setBeforePresent(nullptr);
         HeadlessEngine::TearDown();
     }
 };
 
 TEST_F(EngineLoop, CallsFrameThenRenderOncePerFrame) {
-    engine->setIntState(QubState::kStopAfterFrames, 4);
+    engine->testHooks()->setStopAfterFrames(4);
     EXPECT_TRUE(engine->run());
     EXPECT_EQ(calls, "FRFRFRFR");
 }
@@ -56,14 +57,14 @@ TEST_F(EngineLoop, FrameCallbackReturningTrueEndsTheLoopBeforeRendering) {
 }
 
 TEST_F(EngineLoop, BeforePresentHookSeesEveryFrame) {
-    engine->setCallbackState(QubState::kBeforePresent, presentObserver);
+    engine->testHooks()->setBeforePresent(presentObserver);
     engine->setCallbackState(QubState::kRenderCallback, [] {
         calls += 'R';
         loopEngine->beginScene(0);
         loopEngine->endScene();
         return false;
     });
-    engine->setIntState(QubState::kStopAfterFrames, 2);
+    engine->testHooks()->setStopAfterFrames(2);
     EXPECT_TRUE(engine->run());
     EXPECT_EQ(calls, "FRPFRP");
 }
@@ -97,16 +98,16 @@ TEST_F(EngineLoop, QueuedDropArrivesAsOneMessageOnlyWhenFilesAreAccepted) {
     engineProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recordDrops)));
     ASSERT_NE(engineProcedure, nullptr);
-    engine->setIntState(QubState::kStopAfterFrames, 1);
+    engine->testHooks()->setStopAfterFrames(1);
 
     const char* first[] = {"/tmp/one.tgl"};
-    ASSERT_TRUE(engine->queueDrop(first, 1));
+    ASSERT_TRUE(engine->testHooks()->queueDrop(first, 1));
     engine->run();
     EXPECT_TRUE(received.drops.empty()) << "the window does not accept files yet";
 
     SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     const char* several[] = {"/tmp/a.TGL", "/tmp/b.txt", "/tmp/c.tgl"};
-    ASSERT_TRUE(engine->queueDrop(several, 3));
+    ASSERT_TRUE(engine->testHooks()->queueDrop(several, 3));
     engine->run();
     ASSERT_EQ(received.drops.size(), 1u);
     EXPECT_EQ(received.drops[0],

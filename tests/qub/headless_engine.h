@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_test_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ class HeadlessEngine : public ::testing::Test {
     void SetUp() override {
         engine = qubCreate(kQubInterfaceVersion);
         ASSERT_NE(engine, nullptr);
-        engine->setBoolState(QubState::kHeadless, true);
+        engine->testHooks()->setOffscreen(true);
         engine->setIntState(QubState::kFrameRate, 0);
         ASSERT_TRUE(engine->init());
     }
@@ -26,7 +27,7 @@ class HeadlessEngine : public ::testing::Test {
     // The whole 800 x 600 frame drawn so far.
     std::vector<std::uint32_t> frame() {
         std::vector<std::uint32_t> pixels(800 * 600);
-        EXPECT_TRUE(engine->readBackBuffer(pixels.data(), 800, 600));
+        EXPECT_TRUE(engine->testHooks()->readBackBuffer(pixels.data(), 800, 600));
         return pixels;
     }
     static std::uint32_t pixel(const std::vector<std::uint32_t>& frame, int x, int y) {

@@ -1,3 +1,4 @@
+#include "engine/engine_test_hooks.h"
 #include "tests/qub/headless_engine.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
@@ -113,7 +114,7 @@ TEST_F(TextureDecoding, AnythingUndecodableGivesZero) {
     EXPECT_EQ(fromMemory(png), 0u);
 
     EXPECT_EQ(engine->loadTexture(nullptr, 10, false), 0u);
-    EXPECT_EQ(engine->liveTextureCount(), 0);
+    EXPECT_EQ(engine->testHooks()->liveTextureCount(), 0);
 }
 
 TEST_F(TextureDecoding, TgaCutShortKeepsItsSizeWithTheMissingPixelsTransparent) {
@@ -139,7 +140,7 @@ TEST_F(TextureDecoding, HandlesAreDistinctAndNotReused) {
     EXPECT_NE(a, 0u);
     EXPECT_NE(b, a);
     EXPECT_NE(c, b);
-    EXPECT_EQ(engine->liveTextureCount(), 2);
+    EXPECT_EQ(engine->testHooks()->liveTextureCount(), 2);
 }
 
 } // namespace

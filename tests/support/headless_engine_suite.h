@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_test_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@ class HeadlessEngineSuite : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         engine = qubCreate(kQubInterfaceVersion);
-        engine->setBoolState(QubState::kHeadless, true);
+        engine->testHooks()->setOffscreen(true);
         ASSERT_TRUE(engine->init());
     }
     static void TearDownTestSuite() {

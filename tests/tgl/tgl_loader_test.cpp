@@ -1,4 +1,5 @@
 #include "draw/sprite.h"
+#include "engine/engine_test_hooks.h"
 #include "tests/support/headless_engine_suite.h"
 #include "tests/support/stdout_capture.h"
 #include "tests/support/temp_dir.h"
@@ -26,10 +27,11 @@ Bytes squareImage(int side, std::uint32_t argb) {
 // Loader tests over our engine, headless, on files the test writer makes.
 class Loader : public HeadlessEngineSuite {
   protected:
-    void SetUp() override { texturesBefore = engine->liveTextureCount(); }
+    void SetUp() override { texturesBefore = engine->testHooks()->liveTextureCount(); }
     void TearDown() override {
         animation.reset();
-        EXPECT_EQ(engine->liveTextureCount(), texturesBefore) << "the animation freed its textures";
+        EXPECT_EQ(engine->testHooks()->liveTextureCount(), texturesBefore)
+            << "the animation freed its textures";
     }
 
     bool load(const Bytes& file) {
@@ -97,7 +99,7 @@ TEST_F(Loader, ImagesBecomeSpritesCoveringTheirTexture) {
     EXPECT_EQ(frame(0).sprite->hotSpotX(), 0);
     EXPECT_EQ(frame(0).sprite->quad().vertices[2].u, 1.0f);
     EXPECT_EQ(frame(1).sprite->width(), 8);
-    EXPECT_EQ(engine->liveTextureCount(), texturesBefore + 2);
+    EXPECT_EQ(engine->testHooks()->liveTextureCount(), texturesBefore + 2);
 }
 
 TEST_F(Loader, ZeroWordsTakeNoFrameAndAnEmptyBlockTakesOne) {
@@ -150,7 +152,7 @@ TEST_F(Loader, SurplusBlocksAreIgnored) {
     ASSERT_TRUE(loaded);
     ASSERT_EQ(animation->frames.size(), 1);
     EXPECT_EQ(frame(0).sprite->width(), 4);
-    EXPECT_EQ(engine->liveTextureCount(), texturesBefore + 1);
+    EXPECT_EQ(engine->testHooks()->liveTextureCount(), texturesBefore + 1);
 
     TglWriter noFrames;
     noFrames.frameCount(-3).image(squareImage(4, 0xFF000000));

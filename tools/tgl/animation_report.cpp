@@ -1,13 +1,10 @@
 #include "tools/tgl/animation_report.h"
 
+#include "qub/image/image.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_file_reader.h"
 #include "xlibplus/stream/std_file_stream.h"
 #include "xlibplus/string/string.h"
-
-#include <SDL.h>
-#include <SDL_image.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <sys/stat.h>
@@ -15,55 +12,6 @@
 namespace tgltool {
 
 namespace {
-
-// Signature tests first; TGA has none and is tried by name last.
-ImageInfo identify(const std::uint8_t* bytes, std::uint32_t size) {
-    ImageInfo info;
-    if (size == 0) return info;
-    SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
-    struct Format {
-        const char* name;
-        int (*test)(SDL_RWops*);
-    };
-    const Format formats[] = {{"PNG", IMG_isPNG}, {"BMP", IMG_isBMP},   {"JPG", IMG_isJPG},
-                              {"GIF", IMG_isGIF}, {"WEBP", IMG_isWEBP}, {"TIF", IMG_isTIF}};
-    const char* format = nullptr;
-    for (const Format& f : formats)
-        if (f.test(rw)) {
-            format = f.name;
-            break;
-        }
-    SDL_Surface* surface = format ? IMG_Load_RW(rw, 0) : IMG_LoadTyped_RW(rw, 0, "TGA");
-    if (surface) {
-        info.format = format ? format : "TGA";
-        info.width = surface->w;
-        info.height = surface->h;
-        SDL_FreeSurface(surface);
-    }
-    SDL_RWclose(rw);
-    return info;
-}
-
-// Whether the bytes are a zlib stream that inflates past `limit`; counts
-// without keeping the output.
-bool inflatesPast(const xlibplus::xStringA& payload, std::uint32_t limit) {
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) return false;
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(payload.cStr()));
-    z.avail_in = payload.length();
-    Bytef sink[16384];
-    std::uint64_t produced = 0;
-    int result = Z_OK;
-    while (result == Z_OK && produced <= limit) {
-        z.next_out = sink;
-        z.avail_out = sizeof sink;
-        result = inflate(&z, Z_NO_FLUSH);
-        produced += sizeof sink - z.avail_out;
-        if (result == Z_BUF_ERROR && z.avail_in == 0) break;
-    }
-    inflateEnd(&z);
-    return produced > limit;
-}
 
 std::string at(const std::string& what, std::uint32_t offset) {
     return what + " at offset " + std::to_string(offset);
@@ -78,6 +26,7 @@ const char* statusText(FrameStatus status) {
     case FrameStatus::NotZlib: return "not zlib";
     case FrameStatus::NotAnImage: return "not an image";
     case FrameStatus::OverSizeLimit: return "over the size limit";
+    case FrameStatus::OverImageLimit: return "over an image limit";
     }
     return "";
 }
@@ -174,18 +123,24 @@ AnimationReport readReport(const std::string& path, bool keepImages) {
         f.marker = block.marker;
         f.second = block.second;
         f.length = block.length;
-        xlibplus::xStringA payload;
-        reader.readPayload(block, payload);
-        xlibplus::xStringA image(payload);
-        if (!image.decompress(CTGL::kMaxImageBytes)) {
-            f.status = inflatesPast(payload, CTGL::kMaxImageBytes) ? FrameStatus::OverSizeLimit
-                                                                   : FrameStatus::NotZlib;
+        xlibplus::xStringA image;
+        const TglFileReader::FrameImage outcome =
+            reader.readImage(block, image, CTGL::kMaxImageBytes);
+        f.status = outcome.status;
+        f.inflatedBytes = outcome.inflatedBytes;
+        if (f.status == FrameStatus::Ok || f.status == FrameStatus::OverImageLimit)
+            f.image = ImageInfo{qub::formatName(outcome.header.format), outcome.header.width,
+                                outcome.header.height};
+        if (f.status != FrameStatus::Ok) continue;
+        // The engine decodes what the header promised; pixels that do not
+        // decode show nothing there either.
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(image.cStr());
+        qub::DecodedImage decoded;
+        if (qub::decodeImage(bytes, image.length(), decoded) != qub::ImageStatus::Ok) {
+            f.status = FrameStatus::NotAnImage;
+            f.image = ImageInfo{};
             continue;
         }
-        f.inflatedBytes = image.length();
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(image.cStr());
-        f.image = identify(bytes, image.length());
-        f.status = f.image.format.empty() ? FrameStatus::NotAnImage : FrameStatus::Ok;
         if (keepImages) f.inflated.assign(bytes, bytes + image.length());
     }
     if (reader.zeroWords() > 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tgl/tgl_file_reader.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,7 +11,8 @@
 // with where each block lies and what became of its image.
 namespace tgltool {
 
-enum class FrameStatus { Ok, NoBlock, NotZlib, NotAnImage, OverSizeLimit };
+// The reader's outcome, with NotAnImage also for pixels that do not decode.
+using FrameStatus = TglFileReader::FrameStatus;
 const char* statusText(FrameStatus status);
 
 struct ImageInfo {

@@ -1,11 +1,12 @@
 #include "draw/sprite.h"
 #include "engine/engine.h"
+#include "engine/engine_ref.h"
+#include "engine/engine_test_hooks.h"
+#include "qub/image/image.h"
 #include "tgl/tgl_animation.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 
-#include <SDL.h>
-#include <SDL_image.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
 
@@ -24,23 +25,21 @@ constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 using Picture = std::vector<std::uint32_t>; // 0xAARRGGBB, kWidth x kHeight
 
-// Our engine, headless, for as long as a render runs.
+// Our engine, drawing off-screen (no display needed), for as long as a render runs.
 class HeadlessEngine {
   public:
-    HeadlessEngine() : engine_(qubCreate(kQubInterfaceVersion)) {
-        engine_->setBoolState(QubState::kHeadless, true);
+    HeadlessEngine() {
+        if (!engine_ || !engine_->testHooks()) throw CommandError("the engine did not start");
+        engine_->testHooks()->setOffscreen(true);
         if (!engine_->init()) throw CommandError("the engine did not start");
     }
     HeadlessEngine(const HeadlessEngine&) = delete;
     HeadlessEngine& operator=(const HeadlessEngine&) = delete;
-    ~HeadlessEngine() {
-        engine_->shutdown();
-        engine_->release();
-    }
-    Engine* operator->() const { return engine_; }
+    ~HeadlessEngine() { engine_->shutdown(); }
+    Engine* operator->() const { return engine_.get(); }
 
   private:
-    Engine* engine_;
+    EngineRef engine_;
 };
 
 // What the viewer shows for one frame: white, and the frame's image at its place.
@@ -50,18 +49,15 @@ Picture renderFrame(HeadlessEngine& engine, CTGL& animation, int index) {
     engine->clearScreen(0xFFFFFFFF);
     CTGL::frame& f = animation.frames[index];
     if (f.sprite) f.sprite->render(static_cast<float>(f.x), static_cast<float>(f.y));
-    engine->readBackBuffer(picture.data(), kWidth, kHeight);
+    engine->testHooks()->readBackBuffer(picture.data(), kWidth, kHeight);
     engine->endScene();
     return picture;
 }
 
 void writePng(const std::string& path, Picture& picture, int width, int height, bool overwrite) {
     refuseExisting(path, overwrite);
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(picture.data(), width, height, 32,
-                                                              width * 4, SDL_PIXELFORMAT_ARGB8888);
     const std::string temporary = path + ".part-" + std::to_string(getpid());
-    const bool saved = surface && IMG_SavePNG(surface, temporary.c_str()) == 0;
-    SDL_FreeSurface(surface);
+    const bool saved = qub::writePngFile(temporary.c_str(), picture.data(), width, height);
     std::error_code error;
     if (saved) fs::rename(temporary, path, error);
     if (!saved || error) {

@@ -1,10 +1,9 @@
+#include "qub/image/image.h"
 #include "tools/common/tgl_writer.h"
 #include "tools/tgl/animation_report.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 
-#include <SDL.h>
-#include <SDL_image.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -36,17 +35,10 @@ std::string lowercase(std::string s) {
 
 // The image's size, or nothing when it is not an image the engine reads.
 bool imageSize(const std::vector<std::uint8_t>& bytes, int& width, int& height) {
-    SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-    SDL_Surface* surface = IMG_Load_RW(rw, 0);
-    if (!surface) {
-        SDL_RWseek(rw, 0, RW_SEEK_SET);
-        surface = IMG_LoadTyped_RW(rw, 0, "TGA");
-    }
-    SDL_RWclose(rw);
-    if (!surface) return false;
-    width = surface->w;
-    height = surface->h;
-    SDL_FreeSurface(surface);
+    qub::DecodedImage image;
+    if (qub::decodeImage(bytes.data(), bytes.size(), image) != qub::ImageStatus::Ok) return false;
+    width = image.width;
+    height = image.height;
     return true;
 }
 

@@ -14,6 +14,7 @@ const char* problemOf(FrameStatus status) {
     case FrameStatus::NotZlib: return "payload is not a zlib stream";
     case FrameStatus::NotAnImage: return "payload inflates to no image the viewer can show";
     case FrameStatus::OverSizeLimit: return "payload inflates past the size limit";
+    case FrameStatus::OverImageLimit: return "payload is an image past the size limits";
     case FrameStatus::Ok: break;
     }
     return "";

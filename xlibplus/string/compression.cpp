@@ -37,12 +37,17 @@ void xStringA::compress() {
 }
 
 bool xStringA::decompress(std::uint32_t limit) {
+    return decompressWithReason(limit) == xInflateResult::Ok;
+}
+
+// Nothing inflated for want of memory counts as no stream.
+xInflateResult xStringA::decompressWithReason(std::uint32_t limit) {
     Inflater inflater;
     z_stream& z = inflater.stream;
-    if (inflateInit2(&z, 15) != Z_OK) return false;
+    if (inflateInit2(&z, 15) != Z_OK) return xInflateResult::NotZlib;
     inflater.started = true;
     inflater.chunk = xAlloc(kChunkBytes, kBufferTag);
-    if (!inflater.chunk) return false;
+    if (!inflater.chunk) return xInflateResult::NotZlib;
 
     xStringA inflated;
     auto* chunk = static_cast<Bytef*>(inflater.chunk);
@@ -62,19 +67,20 @@ bool xStringA::decompress(std::uint32_t limit) {
         result = inflate(&z, Z_SYNC_FLUSH);
         if (result != Z_OK) break;
         if (z.avail_out == 0) {
-            if (!keep(kChunkBytes)) return false;
+            if (!keep(kChunkBytes)) return xInflateResult::OverLimit;
             z.next_out = chunk;
             z.avail_out = kChunkBytes;
         }
         if (z.avail_in == 0) break;
     }
-    if (result != Z_OK && result != Z_STREAM_END) return false;
-    if (z.avail_out < kChunkBytes && !keep(kChunkBytes - z.avail_out)) return false;
+    if (result != Z_OK && result != Z_STREAM_END) return xInflateResult::NotZlib;
+    if (z.avail_out < kChunkBytes && !keep(kChunkBytes - z.avail_out))
+        return xInflateResult::OverLimit;
 
     // The string takes the inflated buffer; the old one leaves with `inflated`.
     swapContent(inflated);
     position_ = 0;
-    return true;
+    return xInflateResult::Ok;
 }
 
 } // namespace xlibplus

@@ -10,6 +10,9 @@ namespace xlibplus {
 // the GBK code page ("could not allocate memory!").
 extern const char kStringAllocationFailure[14];
 
+// Why a string's content did not inflate.
+enum class xInflateResult { Ok, NotZlib, OverLimit };
+
 // A narrow string that is also a growable byte buffer and an in-memory stream.
 // The content may hold any bytes and is always followed by a zero. The string
 // owns its buffer (from the memory manager); copies copy the bytes. A buffer is
@@ -52,6 +55,8 @@ class xStringA : public xStreamEx {
     // False, unchanged, when it is not a zlib stream or would inflate past
     // `limit` bytes.
     bool decompress(std::uint32_t limit = kNoLimit);
+    // The same, saying why it failed.
+    xInflateResult decompressWithReason(std::uint32_t limit = kNoLimit);
 
     std::uint32_t size() override { return length_; }
     std::uint32_t read(void* destination, std::uint32_t count) override;

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/windows_api.h"
+#include "qub/driver.h"
+
+#include <unordered_set>
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+union SDL_Event;
+
+namespace qub {
+
+// The driver over SDL2: a window with SDL's renderer (its software one where
+// OpenGL would rasterise on the CPU anyway), or SDL's off-screen video driver
+// with the software renderer. The window's record in the Windows API layer is
+// what handle state 15 gives the application.
+class SdlDriver final : public Driver {
+  public:
+    SdlDriver() = default;
+    SdlDriver(const SdlDriver&) = delete;
+    SdlDriver& operator=(const SdlDriver&) = delete;
+    ~SdlDriver() override;
+
+    bool open(const WindowSettings& settings) override;
+    void close() override;
+    void setTitle(const char* title) override;
+    WindowHandle windowHandle() const override { return windowHandle_; }
+
+    void pumpEvents(DriverEvents& events) override;
+    bool hasFocus() const override;
+    void waitForEvents(int milliseconds) override;
+    void deliverDrop(const std::vector<std::string>& paths) override;
+
+    DriverTexture createTexture(const DecodedImage& image) override;
+    void freeTexture(DriverTexture texture) override;
+
+    bool beginFrame() override;
+    void clear(std::uint32_t argb) override;
+    void drawQuad(const Quad& quad, DriverTexture texture) override;
+    void present() override;
+    bool backBufferSize(int& width, int& height) override;
+    bool readBack(std::uint32_t* argb, int width, int height) override;
+
+  private:
+    bool startVideo(bool offscreen);
+    bool createWindowAndRenderer(const WindowSettings& settings);
+    void handleEvent(const SDL_Event& event, DriverEvents& events);
+
+    bool videoStarted_ = false;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    HWND windowHandle_ = nullptr;
+    std::unordered_set<SDL_Texture*> textures_;
+};
+
+} // namespace qub

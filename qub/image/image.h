@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The one way from encoded image bytes to pixels. Every decode, in the engine
+// and in the tool, first probes the header without decoding, applies the
+// limits of limits.h, and only then hands the bytes to a decoder, so that a
+// hostile header never reaches one. Formats: PNG, BMP, JPEG, and TGA, tried
+// last because it has no signature; nothing else.
+namespace qub {
+
+enum class ImageFormat { Png, Bmp, Jpeg, Tga };
+const char* formatName(ImageFormat format); // "PNG", "BMP", "JPG", "TGA"
+
+struct ImageHeader {
+    ImageFormat format = ImageFormat::Png;
+    int width = 0;
+    int height = 0;
+};
+
+enum class ImageStatus {
+    Ok,
+    NotAnImage, // no accepted format, a broken header, or data the decoder refused
+    OverLimit,  // a side or the pixel count is past the limits
+};
+
+struct ImageProbe {
+    ImageStatus status = ImageStatus::NotAnImage;
+    ImageHeader header; // filled for Ok and OverLimit
+};
+
+// Reads only the header.
+ImageProbe probeImage(const std::uint8_t* data, std::size_t size);
+
+// Decoded pixels, 0xAARRGGBB, rows top to bottom, width * height of them.
+struct DecodedImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+// Probes, applies the limits, decodes. `out` is left empty unless Ok.
+ImageStatus decodeImage(const std::uint8_t* data, std::size_t size, DecodedImage& out);
+
+// Writes 0xAARRGGBB pixels, rows top to bottom, as a PNG file.
+bool writePngFile(const char* path, const std::uint32_t* argb, int width, int height);
+
+} // namespace qub
