@@ -9,7 +9,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev
   libcli11-dev nlohmann-json3-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev xvfb xauth
+  libx11-dev xvfb xauth clang-format
 )
 
 install_missing_packages() {
@@ -25,6 +25,16 @@ install_missing_packages() {
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Every tracked C++ file as .clang-format lays it out.
+check_formatting() {
+  if ! git -C "$ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    echo "Not a git checkout: formatting not checked." >&2
+    return 0
+  fi
+  echo "Checking formatting"
+  (cd "$ROOT" && git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run -Werror)
 }
 
 build_project() {

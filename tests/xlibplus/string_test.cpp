@@ -214,3 +214,72 @@ TEST(StringStream, WorksThroughBothStreamViews) {
 }
 
 } // namespace
+
+namespace {
+
+// The default manager, refusing to grow any block while `refusing` is set.
+// Made once and never destroyed: constructing it makes it the current manager
+// for the rest of the process, where it behaves as the default one.
+class RefusingManager : public xlibplus::xDefMM {
+  public:
+    static RefusingManager& instance() {
+        static RefusingManager* manager = new RefusingManager;
+        return *manager;
+    }
+    void* allocate(std::uint32_t size, const char* tag) override {
+        return refusing ? nullptr : xDefMM::allocate(size, tag);
+    }
+    void* reallocate(void* block, std::uint32_t size) override {
+        return refusing ? nullptr : xDefMM::reallocate(block, size);
+    }
+    bool refusing = false;
+};
+
+struct Snapshot {
+    std::string bytes;
+    std::uint32_t capacity;
+    std::uint32_t position;
+    const char* buffer;
+    bool operator==(const Snapshot& o) const {
+        return bytes == o.bytes && capacity == o.capacity && position == o.position &&
+               buffer == o.buffer;
+    }
+};
+Snapshot snapshot(xStringA& s) { return {contentOf(s), s.capacity(), s.tell(), s.data()}; }
+
+// Every growing operation, once with a size past 32 bits and once needing a
+// block the manager refuses: each throws and leaves the string as it was.
+TEST(StringFailure, AThrowLeavesBytesLengthCapacityAndPositionAsTheyWere) {
+    RefusingManager& manager = RefusingManager::instance();
+    const std::string big(64, 'z');
+    const struct {
+        const char* name;
+        void (*past32Bits)(xStringA&);
+        void (*refused)(xStringA&, const std::string&);
+    } operations[] = {
+        {"assign", [](xStringA& s) { s.assign("p", 0xFFFFFFFFu); },
+         [](xStringA& s, const std::string& b) { s.assign(b.data(), std::uint32_t(b.size())); }},
+        {"append", [](xStringA& s) { s.append("p", 0xFFFFFFFFu - 2); },
+         [](xStringA& s, const std::string& b) { s.append(b.data(), std::uint32_t(b.size())); }},
+        {"write", [](xStringA& s) { s.write("xyzw", 0xFFFFFFFEu); },
+         [](xStringA& s, const std::string& b) { s.write(b.data(), std::uint32_t(b.size())); }},
+        {"setSize", [](xStringA& s) { s.setSize(0xFFFFFFFDu); },
+         [](xStringA& s, const std::string& b) { s.setSize(std::uint32_t(b.size())); }},
+    };
+    for (const auto& op : operations) {
+        SCOPED_TRACE(op.name);
+        xStringA s("abc");
+        s.seek(1);
+        const Snapshot before = snapshot(s);
+        EXPECT_THROW(op.past32Bits(s), const char*);
+        EXPECT_EQ(snapshot(s), before);
+
+        manager.refusing = true;
+        EXPECT_THROW(op.refused(s, big), const char*);
+        manager.refusing = false;
+        EXPECT_EQ(snapshot(s), before);
+        EXPECT_EQ(s.cStr()[s.length()], '\0');
+    }
+}
+
+} // namespace

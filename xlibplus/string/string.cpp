@@ -60,17 +60,30 @@ xStringA& xStringA::operator=(const xStringA& other) {
 
 const char* xStringA::cStr() const { return length_ != 0 && data_ ? data_ : kEmpty; }
 
+void xStringA::grow(std::uint32_t n) {
+    if (n > kLargestLength) throw kStringAllocationFailure;
+    void* grown = xRealloc(data_, n + kResizeMargin);
+    if (!grown) throw kStringAllocationFailure;
+    data_ = static_cast<char*>(grown);
+    capacity_ = n + kResizeMargin;
+}
+
+std::size_t xStringA::offsetInBuffer(const void* bytes) const {
+    const auto* p = static_cast<const char*>(bytes);
+    return data_ && p >= data_ && p < data_ + capacity_ ? std::size_t(p - data_) : kNotInBuffer;
+}
+
+const char* xStringA::rebased(const void* bytes, std::size_t offset) const {
+    return offset == kNotInBuffer ? static_cast<const char*>(bytes) : data_ + offset;
+}
+
 void xStringA::setSize(std::uint32_t n) {
     if (n == 0) {
         xFree(data_);
         capacity_ = 0;
         data_ = nullptr;
     } else if (n >= capacity_) {
-        if (n > kLargestLength) throw kStringAllocationFailure;
-        void* grown = xRealloc(data_, n + kResizeMargin);
-        if (!grown) throw kStringAllocationFailure;
-        data_ = static_cast<char*>(grown);
-        capacity_ = n + kResizeMargin;
+        grow(n);
     }
     length_ = n;
     if (data_) data_[n] = '\0';
@@ -84,29 +97,35 @@ void xStringA::append(const void* bytes, std::uint32_t n) {
     if (n > kLargestLength - old) throw kStringAllocationFailure;
 
     // Bytes from this very buffer must be found again after it moves.
-    const auto* source = static_cast<const char*>(bytes);
-    const bool ownBytes = data_ && source >= data_ && source < data_ + capacity_;
-    const std::size_t offset = ownBytes ? std::size_t(source - data_) : 0;
-
+    const std::size_t offset = offsetInBuffer(bytes);
     if (old + n >= capacity_) {
         setSize(old + n);
     } else {
         length_ = old + n;
         data_[length_] = '\0';
     }
-    if (ownBytes) source = data_ + offset;
-    std::memmove(data_ + old, source, n);
+    std::memmove(data_ + old, rebased(bytes, offset), n);
     checkInvariants();
 }
 
+// The buffer is obtained before anything changes, so that a throw leaves the
+// string exactly as it was.
 void xStringA::assign(const void* bytes, std::uint32_t n) {
-    length_ = 0;
-    if (n != 0 && bytes) {
-        append(bytes, n);
+    if (n == 0 || !bytes) {
+        length_ = 0;
+        position_ = 0;
+        if (data_) data_[0] = '\0';
         return;
     }
-    position_ = 0;
-    if (data_) data_[0] = '\0';
+    const std::size_t offset = offsetInBuffer(bytes);
+    const bool resized = n >= capacity_;
+    if (resized) grow(n);
+    std::memmove(data_, rebased(bytes, offset), n);
+    length_ = n;
+    data_[n] = '\0';
+    // Only a resize lowers the position.
+    if (resized && position_ > length_) position_ = length_;
+    checkInvariants();
 }
 
 void xStringA::assign(const char* text) {
@@ -137,6 +156,12 @@ std::uint32_t xStringA::write(const void* source, std::uint32_t count) {
     if (count > 0xFFFFFFFFu - position_) throw kStringAllocationFailure;
     const std::uint32_t end = position_ + count;
     const auto* bytes = static_cast<const char*>(source);
+    // Overwriting and appending: grow first, so that a throw changes nothing.
+    if (position_ < length_ && end >= capacity_) {
+        const std::size_t offset = offsetInBuffer(source);
+        grow(end);
+        bytes = rebased(source, offset);
+    }
     if (position_ < length_) {
         if (end > length_) {
             const std::uint32_t overwritten = length_ - position_;

@@ -2,6 +2,7 @@
 
 #include "xlibplus/string/stream_ex.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace xlibplus {
@@ -65,6 +66,13 @@ class xStringA : public xStreamEx {
     std::uint32_t write(const void* source, std::uint32_t count) override;
 
   private:
+    static constexpr std::size_t kNotInBuffer = ~std::size_t{0};
+
+    // pre: n >= capacity_. Throws, changing nothing, when it cannot.
+    void grow(std::uint32_t n);
+    // Where bytes lie in the buffer, or kNotInBuffer; found again after a grow.
+    std::size_t offsetInBuffer(const void* bytes) const;
+    const char* rebased(const void* bytes, std::size_t offset) const;
     void swapContent(xStringA& other);
     void checkInvariants() const;
 
