@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_ref.h"
 #include "engine/engine_test_hooks.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,8 @@
 class HeadlessEngine : public ::testing::Test {
   protected:
     void SetUp() override {
-        engine = qubCreate(kQubInterfaceVersion);
+        reference.acquire();
+        engine = reference.get();
         ASSERT_NE(engine, nullptr);
         engine->testHooks()->setOffscreen(true);
         engine->setIntState(QubState::kFrameRate, 0);
@@ -21,7 +23,7 @@ class HeadlessEngine : public ::testing::Test {
     }
     void TearDown() override {
         engine->shutdown();
-        engine->release();
+        reference.reset();
     }
 
     // The whole 800 x 600 frame drawn so far.
@@ -49,6 +51,7 @@ class HeadlessEngine : public ::testing::Test {
         return q;
     }
 
+    EngineRef reference{EngineRef::kNone};
     Engine* engine = nullptr;
 };
 

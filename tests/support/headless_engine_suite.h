@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_ref.h"
 #include "engine/engine_test_hooks.h"
 
 #include <gtest/gtest.h>
@@ -10,15 +11,17 @@
 class HeadlessEngineSuite : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        engine = qubCreate(kQubInterfaceVersion);
+        reference.acquire();
+        engine = reference.get();
         engine->testHooks()->setOffscreen(true);
         ASSERT_TRUE(engine->init());
     }
     static void TearDownTestSuite() {
         engine->shutdown();
-        engine->release();
+        reference.reset();
         engine = nullptr;
     }
 
+    static inline EngineRef reference{EngineRef::kNone};
     static inline Engine* engine = nullptr;
 };
