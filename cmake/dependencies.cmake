@@ -1,6 +1,30 @@
 # Every third-party package, found once for the whole tree.
 find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
+
+if(WIN32)
+    # Cross-built with mingw-w64: the Windows API stands in for SDL2, stb_image
+    # for SDL2_image, and the header-only packages come from the build host.
+    include(host_headers)
+    tgl_host_headers(stb_headers stb /usr/include/stb)
+    tgl_host_headers(cli11_headers CLI /usr/include/CLI)
+    tgl_host_headers(json_headers nlohmann /usr/include/nlohmann)
+    add_library(CLI11::CLI11 ALIAS cli11_headers)
+    add_library(nlohmann_json::nlohmann_json ALIAS json_headers)
+    if(TGL_BUILD_TESTS)
+        # Debian ships GoogleTest as sources to build with the project's compiler.
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+        add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+        # (it names its targets GTest::gtest and GTest::gtest_main itself)
+    endif()
+    return()
+endif()
+
+# stb_image_write encodes the tests' PNG and JPEG fixtures on both platforms.
+find_path(STB_INCLUDE_DIR stb/stb_image_write.h REQUIRED)
+add_library(stb_headers INTERFACE)
+target_include_directories(stb_headers SYSTEM INTERFACE ${STB_INCLUDE_DIR})
 find_package(SDL2 REQUIRED)
 find_package(SDL2_image REQUIRED)
 find_package(SDL2_ttf REQUIRED)

@@ -96,4 +96,10 @@ class Engine {
     ~Engine() = default; // destroyed through release only
 };
 
-extern "C" Engine* qubCreate(std::uint32_t interfaceVersion);
+// The engine library's one export (qub.dll on Windows).
+#if defined(_WIN32) && defined(QUB_BUILDING_ENGINE)
+#define QUB_EXPORT __declspec(dllexport)
+#else
+#define QUB_EXPORT
+#endif
+extern "C" QUB_EXPORT Engine* qubCreate(std::uint32_t interfaceVersion);

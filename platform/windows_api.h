@@ -6,9 +6,11 @@
 
 #if defined(_WIN32)
 
+// clang-format off: the others need what windows.h declares.
 #include <mmsystem.h>
 #include <shellapi.h>
 #include <windows.h>
+// clang-format on
 
 #else
 

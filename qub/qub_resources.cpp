@@ -15,7 +15,8 @@ void* QubEngine::loadResource(const char* fileName, std::uint32_t* size) {
 
     struct stat info {};
     char* data = nullptr;
-    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size < UINT32_MAX) {
+    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+        std::uint64_t(info.st_size) < UINT32_MAX) {
         std::size_t length = static_cast<std::size_t>(info.st_size);
         data = static_cast<char*>(std::malloc(length + 1));
         if (data && std::fread(data, 1, length, file) == length) {

@@ -9,7 +9,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev
   libcli11-dev nlohmann-json3-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev xvfb xauth clang-format
+  libx11-dev xvfb xauth clang-format libstb-dev
 )
 
 install_missing_packages() {

@@ -74,7 +74,7 @@ TEST_F(EngineResources, MissingFilesAndFoldersGiveNull) {
     std::uint32_t size = 99;
     EXPECT_EQ(engine->loadResource(dir.file("does/not/exist").c_str(), &size), nullptr);
     EXPECT_EQ(size, 0u);
-    EXPECT_EQ(engine->loadResource(dir.path().c_str(), &size), nullptr);
+    EXPECT_EQ(engine->loadResource(dir.path().string().c_str(), &size), nullptr);
     EXPECT_EQ(engine->loadResource(nullptr, &size), nullptr);
     engine->freeResource(nullptr);
 }

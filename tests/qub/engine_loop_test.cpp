@@ -1,7 +1,10 @@
 #include "engine/engine_test_hooks.h"
 #include "tests/qub/headless_engine.h"
 
+#include "platform/windows_api.h"
+#if !defined(_WIN32)
 #include "platform/window_host.h"
+#endif
 
 #include <string>
 #include <vector>
@@ -112,7 +115,9 @@ TEST_F(EngineLoop, QueuedDropArrivesAsOneMessageOnlyWhenFilesAreAccepted) {
     ASSERT_EQ(received.drops.size(), 1u);
     EXPECT_EQ(received.drops[0],
               (std::vector<std::string>{"/tmp/a.TGL", "/tmp/b.txt", "/tmp/c.tgl"}));
+#if !defined(_WIN32) // Windows frees the handle in DragFinish
     EXPECT_EQ(platform::liveDropCount(), 0);
+#endif
 }
 
 } // namespace

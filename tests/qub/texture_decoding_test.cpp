@@ -100,7 +100,7 @@ TEST_F(TextureDecoding, FromFileByName) {
     expectPixels(engine->loadTexture(dir.file("picture.png").c_str(), 0, true), image, 0xFFFFFFFF,
                  kBlendTolerance);
     EXPECT_EQ(engine->loadTexture(dir.file("missing.png").c_str(), 0, false), 0u);
-    EXPECT_EQ(engine->loadTexture(dir.path().c_str(), 0, false), 0u);
+    EXPECT_EQ(engine->loadTexture(dir.path().string().c_str(), 0, false), 0u);
 }
 
 TEST_F(TextureDecoding, AnythingUndecodableGivesZero) {

@@ -2,8 +2,13 @@
 
 #include "tools/common/tga_writer.h"
 
-#include <SDL.h>
-#include <SDL_image.h>
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
 
 #include <fstream>
 #include <stdexcept>
@@ -32,31 +37,17 @@ void putBmpFileHeader(Bytes& out, std::uint32_t fileSize, std::uint32_t pixelOff
     put32(out, pixelOffset);
 }
 
-SDL_Surface* surfaceOf(const Image& image) {
-    SDL_Surface* surface =
-        SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (!surface) throw std::runtime_error(SDL_GetError());
-    for (int y = 0; y < image.height; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
-                                                     y * surface->pitch);
-        for (int x = 0; x < image.width; ++x)
-            row[x] = image.at(x, y);
-    }
-    return surface;
+void appendTo(void* bytes, void* data, int size) {
+    auto* begin = static_cast<const std::uint8_t*>(data);
+    static_cast<Bytes*>(bytes)->insert(static_cast<Bytes*>(bytes)->end(), begin, begin + size);
 }
 
-template <typename Save> Bytes encodeWith(const Image& image, Save save) {
-    SDL_Surface* surface = surfaceOf(image);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(image.width * image.height) * 8 +
-                                     4096);
-    SDL_RWops* memory = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
-    int result = save(surface, memory);
-    Sint64 size = SDL_RWtell(memory);
-    SDL_RWclose(memory);
-    SDL_FreeSurface(surface);
-    if (result != 0 || size <= 0) throw std::runtime_error(IMG_GetError());
-    buffer.resize(static_cast<std::size_t>(size));
-    return buffer;
+std::vector<std::uint8_t> rgbaOf(const Image& image) {
+    std::vector<std::uint8_t> rgba;
+    for (std::uint32_t p : image.pixels)
+        for (int shift : {16, 8, 0, 24})
+            rgba.push_back(static_cast<std::uint8_t>(p >> shift));
+    return rgba;
 }
 
 } // namespace
@@ -140,14 +131,19 @@ Bytes bmp32(const Image& image) {
 }
 
 Bytes png(const Image& image) {
-    return encodeWith(image,
-                      [](SDL_Surface* s, SDL_RWops* rw) { return IMG_SavePNG_RW(s, rw, 0); });
+    Bytes out;
+    if (!stbi_write_png_to_func(appendTo, &out, image.width, image.height, 4, rgbaOf(image).data(),
+                                image.width * 4))
+        throw std::runtime_error("cannot encode a PNG");
+    return out;
 }
 
 Bytes jpeg(const Image& image, int quality) {
-    return encodeWith(image, [quality](SDL_Surface* s, SDL_RWops* rw) {
-        return IMG_SaveJPG_RW(s, rw, 0, quality);
-    });
+    Bytes out;
+    if (!stbi_write_jpg_to_func(appendTo, &out, image.width, image.height, 4, rgbaOf(image).data(),
+                                quality))
+        throw std::runtime_error("cannot encode a JPEG");
+    return out;
 }
 
 void writeFile(const std::string& path, const Bytes& bytes) {

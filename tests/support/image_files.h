@@ -25,7 +25,7 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes tga(const Image& image, bool runLengthEncoded); // 32-bit, top-left origin
 Bytes bmp24(const Image& image);                      // bottom-up, rows padded
 Bytes bmp32(const Image& image);                      // BITMAPV4 header with an alpha mask
-Bytes png(const Image& image);                        // through SDL_image's encoder
+Bytes png(const Image& image);                        // through stb_image_write
 Bytes jpeg(const Image& image, int quality);
 
 void writeFile(const std::string& path, const Bytes& bytes);

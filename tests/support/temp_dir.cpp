@@ -1,13 +1,19 @@
 #include "tests/support/temp_dir.h"
 
-#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
+// A name nobody has taken, made by whoever creates it first.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tgltest-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path_ = std::filesystem::temp_directory_path() /
+                ("tgltest-" + std::to_string(random() % 1000000000));
+        if (std::filesystem::create_directory(path_)) return;
+    }
+    throw std::runtime_error("no fresh temporary folder");
 }
 
 TempDir::~TempDir() {

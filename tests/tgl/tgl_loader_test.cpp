@@ -56,7 +56,7 @@ TEST_F(Loader, MagicThenAnyFourthByte) {
     EXPECT_FALSE(load(Bytes{}));
     animation = std::make_unique<CTGL>();
     EXPECT_FALSE(animation->load(dir.file("missing.tgl").c_str()));
-    EXPECT_FALSE(animation->load(dir.path().c_str())) << "a folder";
+    EXPECT_FALSE(animation->load(dir.path().string().c_str())) << "a folder";
 }
 
 TEST_F(Loader, FramesTakeTheDefaultOrTheirOwnDurations) {

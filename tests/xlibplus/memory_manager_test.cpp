@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -211,14 +215,38 @@ TEST(MemoryManager, NullAndForeignAddressesAreLeftAlone) {
     std::free(foreign);
 }
 
+// Two pages, the first of them no longer mapped.
+class PageAfterAHole {
+  public:
+#if defined(_WIN32)
+    PageAfterAHole() {
+        pages_ = static_cast<std::uint8_t*>(
+            VirtualAlloc(nullptr, kPage * 2, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        if (pages_) VirtualFree(pages_, kPage, MEM_DECOMMIT);
+    }
+    ~PageAfterAHole() { VirtualFree(pages_, 0, MEM_RELEASE); }
+#else
+    PageAfterAHole() {
+        void* pages =
+            mmap(nullptr, kPage * 2, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pages == MAP_FAILED || munmap(pages, kPage) != 0) return;
+        pages_ = static_cast<std::uint8_t*>(pages);
+    }
+    ~PageAfterAHole() {
+        if (pages_) munmap(pages_ + kPage, kPage);
+    }
+#endif
+    std::uint8_t* page() const { return pages_ ? pages_ + kPage : nullptr; }
+
+  private:
+    static constexpr std::size_t kPage = 65536; // a whole number of pages everywhere
+    std::uint8_t* pages_ = nullptr;
+};
+
 TEST(MemoryManager, AnAddressAfterAnUnmappedPageIsNeverRead) {
-    const long page = sysconf(_SC_PAGESIZE);
-    auto* pages = static_cast<std::uint8_t*>(mmap(nullptr, static_cast<std::size_t>(page) * 2,
-                                                  PROT_READ | PROT_WRITE,
-                                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(pages, MAP_FAILED);
-    ASSERT_EQ(munmap(pages, static_cast<std::size_t>(page)), 0);
-    void* startOfMappedPage = pages + page;
+    PageAfterAHole hole;
+    ASSERT_NE(hole.page(), nullptr);
+    void* startOfMappedPage = hole.page();
 
     xFree(startOfMappedPage);
     EXPECT_EQ(xBlockTag(startOfMappedPage), nullptr);
@@ -227,7 +255,6 @@ TEST(MemoryManager, AnAddressAfterAnUnmappedPageIsNeverRead) {
     void* fresh = xRealloc(startOfMappedPage, 16);
     EXPECT_NE(fresh, startOfMappedPage);
     xFree(fresh);
-    munmap(pages + page, static_cast<std::size_t>(page));
 }
 
 TEST(MemoryManager, SizesWhoseHeaderDoesNotFitIn32BitsGiveNull) {

@@ -130,7 +130,7 @@ TEST(FileStream, CloseTwiceIsHarmlessAndEndsEverything) {
 
 TEST(FileStream, AFolderReadsNothingAndEndsAtOnce) {
     TempDir dir;
-    xStdFileStream stream(dir.path().c_str(), "rb");
+    xStdFileStream stream(dir.path().string().c_str(), "rb");
     if (!stream.isOpen()) GTEST_SKIP() << "this system does not open folders as files";
     char buffer[4];
     EXPECT_EQ(stream.read(buffer, 4), 0u);

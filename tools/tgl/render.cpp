@@ -6,9 +6,7 @@
 #include "tgl/tgl_animation.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
-
-#include <webp/encode.h>
-#include <webp/mux.h>
+#include "tools/tgl/webp_export.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -96,42 +94,6 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
     return sheet;
 }
 
-// Each frame for its own duration; one that lasts no time at all in the
-// viewer shows for one of its frames, 10 ms.
-std::vector<std::uint8_t> animatedWebP(const std::vector<Picture>& frames,
-                                       const std::vector<std::int32_t>& durations) {
-    WebPAnimEncoderOptions options;
-    WebPConfig config;
-    if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config))
-        throw CommandError("WebP: bad library version");
-    config.lossless = 1;
-    options.anim_params.loop_count = 0;
-    std::unique_ptr<WebPAnimEncoder, void (*)(WebPAnimEncoder*)> encoder(
-        WebPAnimEncoderNew(kWidth, kHeight, &options), WebPAnimEncoderDelete);
-    int timestamp = 0;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        WebPPicture picture;
-        WebPPictureInit(&picture);
-        picture.use_argb = 1;
-        picture.width = kWidth;
-        picture.height = kHeight;
-        if (!WebPPictureAlloc(&picture)) throw CommandError("WebP: out of memory");
-        std::copy(frames[i].begin(), frames[i].end(), picture.argb);
-        const bool added = WebPAnimEncoderAdd(encoder.get(), &picture, timestamp, &config);
-        WebPPictureFree(&picture);
-        if (!added) throw CommandError("WebP: cannot encode frame " + std::to_string(i));
-        timestamp += durations[i] > 0 ? durations[i] : 10;
-    }
-    WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr);
-    WebPData data;
-    WebPDataInit(&data);
-    if (!WebPAnimEncoderAssemble(encoder.get(), &data))
-        throw CommandError("WebP: cannot assemble the animation");
-    std::vector<std::uint8_t> bytes(data.bytes, data.bytes + data.size);
-    WebPDataClear(&data);
-    return bytes;
-}
-
 } // namespace
 
 int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
@@ -173,7 +135,7 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         Picture sheet = contactSheet(frames, width, height);
         writePng(output, sheet, width, height, overwrite);
     } else {
-        writeWhole(output, animatedWebP(frames, durations), overwrite);
+        writeWhole(output, animatedWebP(frames, kWidth, kHeight, durations), overwrite);
     }
     return 0;
 }

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "engine/engine.h"
+
+#include <cstdint>
+#include <vector>
+
+// A CPU rasteriser for the engine's quads into 0xAARRGGBB pixels, rows top to
+// bottom, which is also the memory layout of a top-down 32-bit Windows DIB.
+// A quad is two triangles (corners 0-1-2 and 0-2-3) filled at pixel centres
+// with a top-left rule, so neighbouring triangles never cover a pixel twice.
+// Colour and texture coordinates are interpolated across each triangle; the
+// texture is sampled nearest-neighbour, clamped to its edges, and multiplied
+// by the colour.
+namespace qub {
+
+struct CanvasTexture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels; // 0xAARRGGBB, rows top to bottom
+};
+
+class Canvas {
+  public:
+    void resize(int width, int height);
+    int width() const { return width_; }
+    int height() const { return height_; }
+    const std::uint32_t* pixels() const { return pixels_.data(); }
+
+    void clear(std::uint32_t argb);
+    // texture null: the quad in its vertex colours. Blend mode bit 1 set:
+    // alpha blending; clear: additive.
+    void drawQuad(const Quad& quad, const CanvasTexture* texture);
+
+  private:
+    struct Corner;
+    void drawTriangle(const Corner& a, const Corner& b, const Corner& c,
+                      const CanvasTexture* texture, bool alphaBlend);
+
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> pixels_;
+};
+
+} // namespace qub

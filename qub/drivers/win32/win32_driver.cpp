@@ -1,0 +1,243 @@
+#include "qub/drivers/win32/win32_driver.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace qub {
+
+namespace {
+
+const char* const kWindowClass = "QubEngineWindow";
+
+bool registerWindowClass(WNDPROC procedure) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kWindowClass;
+    return RegisterClassExA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+BITMAPINFO topDownDib(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // rows top to bottom, as the canvas holds them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// A dropped-files handle as the shell makes one: a DROPFILES header followed
+// by the zero-terminated paths and one more zero. DragFinish frees it.
+HDROP makeDropHandle(const std::vector<std::string>& paths) {
+    std::size_t bytes = sizeof(DROPFILES) + 1;
+    for (const std::string& path : paths)
+        bytes += path.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    if (!memory) return nullptr;
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    char* next = reinterpret_cast<char*>(header + 1);
+    for (const std::string& path : paths) {
+        std::memcpy(next, path.c_str(), path.size() + 1);
+        next += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+} // namespace
+
+std::unique_ptr<Driver> createDriver() { return std::make_unique<Win32Driver>(); }
+
+Win32Driver::~Win32Driver() { close(); }
+
+bool Win32Driver::open(const WindowSettings& settings) {
+    if (window_) return true;
+    offscreen_ = settings.offscreen;
+    closeRequested_ = false;
+    if (!registerWindowClass(windowProcedure)) {
+        std::fprintf(stderr, "qub: cannot register the window class (error %lu)\n", GetLastError());
+        return false;
+    }
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (offscreen_) {
+        window_ = CreateWindowExA(0, kWindowClass, settings.title.c_str(), 0, 0, 0, 0, 0,
+                                  HWND_MESSAGE, nullptr, instance, nullptr);
+    } else {
+        DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+        RECT frame{0, 0, settings.width, settings.height};
+        int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+        if (!settings.windowed) {
+            style = WS_POPUP;
+            frame = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+            x = y = 0;
+        }
+        AdjustWindowRectEx(&frame, style, FALSE, 0);
+        window_ = CreateWindowExA(0, kWindowClass, settings.title.c_str(), style, x, y,
+                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                  nullptr, instance, nullptr);
+    }
+    if (!window_) {
+        std::fprintf(stderr, "qub: no display could be opened: no window (error %lu)\n",
+                     GetLastError());
+        return false;
+    }
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    canvas_.resize(settings.width, settings.height);
+    // Sleeps to the frame deadline land within a millisecond, not a 15.6 ms tick.
+    fineTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+    if (!offscreen_) {
+        ShowWindow(window_, SW_SHOWNORMAL);
+        UpdateWindow(window_);
+    }
+    return true;
+}
+
+void Win32Driver::close() {
+    textures_.clear();
+    if (window_) {
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+    window_ = nullptr;
+    if (fineTimer_) timeEndPeriod(1);
+    fineTimer_ = false;
+    canvas_.resize(0, 0);
+}
+
+void Win32Driver::setTitle(const char* title) {
+    if (window_) SetWindowTextA(window_, title);
+}
+
+LRESULT CALLBACK Win32Driver::windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
+    auto* driver = reinterpret_cast<Win32Driver*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!driver) return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case WM_CLOSE: driver->closeRequested_ = true; return 0; // the engine closes it at shutdown
+    case WM_ERASEBKGND: return 1;                            // the canvas covers every pixel
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC context = BeginPaint(window, &paint);
+        driver->paint(context);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    // Whoever took the drop finished it before passing the message on.
+    case WM_DROPFILES: return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void Win32Driver::pumpEvents(DriverEvents& events) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            closeRequested_ = true;
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    if (closeRequested_) {
+        closeRequested_ = false;
+        events.windowClosed();
+    }
+}
+
+bool Win32Driver::hasFocus() const {
+    // An off-screen target is never behind another window.
+    return window_ && (offscreen_ || GetForegroundWindow() == window_);
+}
+
+void Win32Driver::waitForEvents(int milliseconds) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(milliseconds > 0 ? milliseconds : 0),
+                              QS_ALLINPUT);
+}
+
+void Win32Driver::deliverDrop(const std::vector<std::string>& paths) {
+    if (!window_ || paths.empty()) return;
+    // Only a window that accepts files gets them, as from the shell.
+    if ((GetWindowLongPtrA(window_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) == 0) return;
+    if (HDROP drop = makeDropHandle(paths))
+        SendMessageA(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+}
+
+DriverTexture Win32Driver::createTexture(const DecodedImage& image) {
+    if (!window_ || image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != std::size_t(image.width) * std::size_t(image.height))
+        return 0;
+    auto texture = std::make_unique<CanvasTexture>();
+    texture->width = image.width;
+    texture->height = image.height;
+    texture->pixels = image.pixels;
+    const auto handle = reinterpret_cast<DriverTexture>(texture.get());
+    textures_.emplace(handle, std::move(texture));
+    return handle;
+}
+
+void Win32Driver::freeTexture(DriverTexture texture) { textures_.erase(texture); }
+
+bool Win32Driver::beginFrame() { return window_ != nullptr; }
+
+void Win32Driver::clear(std::uint32_t argb) { canvas_.clear(argb); }
+
+void Win32Driver::drawQuad(const Quad& quad, DriverTexture texture) {
+    const CanvasTexture* source = nullptr;
+    if (texture) {
+        auto found = textures_.find(texture);
+        if (found == textures_.end()) return;
+        source = found->second.get();
+    }
+    canvas_.drawQuad(quad, source);
+}
+
+void Win32Driver::present() {
+    if (!window_ || offscreen_) return;
+    HDC context = GetDC(window_);
+    if (!context) return;
+    paint(context);
+    ReleaseDC(window_, context);
+    ValidateRect(window_, nullptr);
+}
+
+void Win32Driver::paint(HDC context) {
+    if (offscreen_ || canvas_.width() == 0) return;
+    const BITMAPINFO info = topDownDib(canvas_.width(), canvas_.height());
+    RECT client{};
+    GetClientRect(window_, &client);
+    if (client.right == canvas_.width() && client.bottom == canvas_.height()) {
+        SetDIBitsToDevice(context, 0, 0, DWORD(canvas_.width()), DWORD(canvas_.height()), 0, 0, 0,
+                          UINT(canvas_.height()), canvas_.pixels(), &info, DIB_RGB_COLORS);
+    } else {
+        StretchDIBits(context, 0, 0, client.right, client.bottom, 0, 0, canvas_.width(),
+                      canvas_.height(), canvas_.pixels(), &info, DIB_RGB_COLORS, SRCCOPY);
+    }
+}
+
+bool Win32Driver::backBufferSize(int& width, int& height) {
+    if (!window_) return false;
+    width = canvas_.width();
+    height = canvas_.height();
+    return true;
+}
+
+bool Win32Driver::readBack(std::uint32_t* argb, int width, int height) {
+    if (!window_ || !argb || width <= 0 || height <= 0 || width > canvas_.width() ||
+        height > canvas_.height())
+        return false;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(argb + std::size_t(y) * std::size_t(width),
+                    canvas_.pixels() + std::size_t(y) * std::size_t(canvas_.width()),
+                    std::size_t(width) * sizeof(std::uint32_t));
+    return true;
+}
+
+} // namespace qub
