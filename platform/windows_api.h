@@ -6,11 +6,11 @@
 
 #if defined(_WIN32)
 
-// clang-format off: the others need what windows.h declares.
+// windows.h first: the others need what it declares.
+#include <windows.h>
+
 #include <mmsystem.h>
 #include <shellapi.h>
-#include <windows.h>
-// clang-format on
 
 #else
 

@@ -3,6 +3,7 @@
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${BUILD:-$ROOT/build}"
+WINDOWS_BUILD="$ROOT/build-windows"
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
@@ -10,6 +11,8 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth clang-format libstb-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
+  wine wine64
 )
 
 install_missing_packages() {
@@ -40,4 +43,12 @@ check_formatting() {
 build_project() {
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@"
   cmake --build "$BUILD" --parallel "$(nproc)"
+}
+
+# The Windows build (mingw-w64), with the sample files of the Linux build in $BUILD.
+build_windows() {
+  cmake -S "$ROOT" -B "$WINDOWS_BUILD" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DTGL_BUILD_BENCHMARKS=OFF -DTGL_HOST_SAMPLE_DIR="$BUILD/sample" "$@"
+  cmake --build "$WINDOWS_BUILD" --parallel "$(nproc)"
 }

@@ -20,10 +20,25 @@ namespace {
 
 const char* const kXvfb = "/usr/bin/Xvfb";
 
-std::optional<Window> search(Display* display, Window parent, const std::string& title) {
+int processOf(Display* display, Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    int pid = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False,
+                           XA_CARDINAL, &type, &format, &count, &remaining, &data) == Success &&
+        data && count == 1 && format == 32)
+        pid = static_cast<int>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return pid;
+}
+
+std::optional<Window> search(Display* display, Window parent, const std::string& title,
+                             int processId) {
     char* name = nullptr;
     if (XFetchName(display, parent, &name) && name) {
-        bool match = title == name;
+        bool match = title == name && (processId == 0 || processOf(display, parent) == processId);
         XFree(name);
         if (match) return parent;
     }
@@ -34,7 +49,7 @@ std::optional<Window> search(Display* display, Window parent, const std::string&
     if (!XQueryTree(display, parent, &root, &ignored, &children, &count)) return std::nullopt;
     std::optional<Window> found;
     for (unsigned int i = 0; i < count && !found; ++i)
-        found = search(display, children[i], title);
+        found = search(display, children[i], title, processId);
     if (children) XFree(children);
     return found;
 }
@@ -82,8 +97,12 @@ XvfbServer::~XvfbServer() {
     }
 }
 
-Process::Process(const std::string& program, const std::string& folder, const std::string& display,
-                 const std::string& outputFile) {
+Process::Process(const std::vector<std::string>& command, const std::string& folder,
+                 const std::string& display, const std::string& outputFile) {
+    std::vector<char*> arguments;
+    for (const std::string& word : command)
+        arguments.push_back(const_cast<char*>(word.c_str()));
+    arguments.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         if (chdir(folder.c_str()) != 0) _exit(126);
@@ -99,7 +118,7 @@ Process::Process(const std::string& program, const std::string& folder, const st
         } else {
             setenv("DISPLAY", display.c_str(), 1);
         }
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        execvp(arguments[0], arguments.data());
         _exit(127);
     }
 }
@@ -128,10 +147,11 @@ std::optional<int> Process::waitForExit(std::chrono::milliseconds timeout) {
 }
 
 std::optional<Window> findWindow(Display* display, const std::string& title,
-                                 std::chrono::milliseconds timeout) {
+                                 std::chrono::milliseconds timeout, int processId) {
     auto end = std::chrono::steady_clock::now() + timeout;
     do {
-        if (auto found = search(display, DefaultRootWindow(display), title)) return found;
+        if (auto found = search(display, DefaultRootWindow(display), title, processId))
+            return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     } while (std::chrono::steady_clock::now() < end);
     return std::nullopt;
@@ -143,9 +163,10 @@ std::optional<WindowGeometry> geometry(Display* display, Window window) {
     return WindowGeometry{attributes.width, attributes.height, attributes.map_state == IsViewable};
 }
 
-std::vector<unsigned long> grabWindow(Display* display, Window window, int width, int height) {
+std::vector<unsigned long> grabWindow(Display* display, Window window, int width, int height,
+                                      int left, int top) {
     std::vector<unsigned long> pixels;
-    XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width),
+    XImage* image = XGetImage(display, window, left, top, static_cast<unsigned>(width),
                               static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (!image) return pixels;
     pixels.reserve(static_cast<std::size_t>(width * height));

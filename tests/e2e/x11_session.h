@@ -46,7 +46,11 @@ class XvfbServer {
 class Process {
   public:
     Process(const std::string& program, const std::string& folder, const std::string& display,
-            const std::string& outputFile);
+            const std::string& outputFile)
+        : Process(std::vector<std::string>{program}, folder, display, outputFile) {}
+    // command: the program, then its arguments.
+    Process(const std::vector<std::string>& command, const std::string& folder,
+            const std::string& display, const std::string& outputFile);
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     ~Process();
@@ -61,14 +65,17 @@ class Process {
     std::optional<int> status_;
 };
 
-// The first window with this title, waiting for it to appear.
+// The first window with this title (and, unless 0, this _NET_WM_PID), waiting
+// for it to appear.
 std::optional<Window> findWindow(Display* display, const std::string& title,
-                                 std::chrono::milliseconds timeout);
+                                 std::chrono::milliseconds timeout, int processId = 0);
 
 std::optional<WindowGeometry> geometry(Display* display, Window window);
 
-// 0xRRGGBB pixels of the window's client area, rows top to bottom.
-std::vector<unsigned long> grabWindow(Display* display, Window window, int width, int height);
+// 0xRRGGBB pixels of the window's client area, rows top to bottom; `left` and
+// `top` skip a frame that the program draws inside its window.
+std::vector<unsigned long> grabWindow(Display* display, Window window, int width, int height,
+                                      int left = 0, int top = 0);
 
 // Asks the window to close as a window manager would (WM_DELETE_WINDOW).
 void requestClose(Display* display, Window window);

@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
     CLI::App app{"Describe, unpack, pack, render and verify .tgl animations.", "tgl"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
+    // Options begin with dashes everywhere; a path such as /tmp/a.tgl is never one.
+    app.allow_windows_style_options(false);
 
     std::string file, folder, output;
     bool json = false, force = false, all = false, sheet = false;

@@ -1,0 +1,180 @@
+#include "qub/image/image.h"
+#include "tests/e2e/x11_session.h"
+#include "tests/support/temp_dir.h"
+#include "tools/common/tga_writer.h"
+#include "tools/common/tgl_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+// The Windows build's viewer under Wine and Xvfb: the window, the pictures and
+// the drops must be those of the Linux build.
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using Picture = std::vector<unsigned long>; // 0xRRGGBB, 800 x 600
+
+const char* const kTitle = "QUB Tutorial 03 - Using helper classes";
+
+// Wine's own server for the prefix, bound to the display it started under:
+// each test ends it, so the next one starts afresh on its own display.
+void stopWineServer() { std::system("WINEPREFIX='" WINE_PREFIX "' wineserver -k >/dev/null 2>&1"); }
+
+std::vector<std::uint8_t> bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+}
+
+bool near(unsigned long a, unsigned long b) {
+    for (int shift : {0, 8, 16}) {
+        const int difference = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
+        if (difference > 3 || difference < -3) return false;
+    }
+    return true;
+}
+
+bool samePicture(const Picture& shown, const Picture& expected) {
+    return shown.size() == expected.size() &&
+           std::equal(shown.begin(), shown.end(), expected.begin(), near);
+}
+
+class ViewerUnderWine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!e2e::XvfbServer::available() || access("/usr/bin/wine", X_OK) != 0)
+            GTEST_SKIP() << "Xvfb or Wine is not installed; Windows end-to-end tests skipped";
+        setenv("WINEPREFIX", WINE_PREFIX, 1);
+        setenv("WINEDEBUG", "-all", 1);
+        setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+        stopWineServer();
+        server.emplace();
+        ASSERT_TRUE(server->started()) << "Xvfb did not start";
+        for (const char* name : {"stand_1.tgl", "font1.fnt", "font1.tga"})
+            fs::copy_file(fs::path(SAMPLE_DIR) / name, dir.path() / name);
+    }
+    void TearDown() override { stopWineServer(); }
+
+    // Starts the viewer and finds its window, the client area below Wine's own frame.
+    void start() {
+        viewer.emplace(std::vector<std::string>{"wine", TGLVIEW_EXE}, dir.path().string(),
+                       server->name(), dir.file("viewer.out"));
+        window = e2e::findWindow(server->display(), kTitle, 60s, viewer->id());
+        ASSERT_TRUE(window) << "no window titled \"" << kTitle << "\" of the viewer's process";
+        auto size = e2e::geometry(server->display(), *window);
+        ASSERT_TRUE(size);
+        border = (size->width - 800) / 2;
+        top = size->height - 600 - border;
+        ASSERT_GE(border, 0);
+        ASSERT_GE(top, 0);
+    }
+    Picture grab() { return e2e::grabWindow(server->display(), *window, 800, 600, border, top); }
+
+    // True once the window shows `wanted` (one of them), within the time.
+    template <typename Wanted> bool waitFor(Wanted wanted, std::chrono::milliseconds timeout) {
+        for (auto end = std::chrono::steady_clock::now() + timeout;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
+            if (wanted(grab())) return true;
+        return false;
+    }
+
+    TempDir dir;
+    std::optional<e2e::XvfbServer> server;
+    std::optional<e2e::Process> viewer;
+    std::optional<e2e::Window> window;
+    int border = 0, top = 0;
+};
+
+// Every frame of the sample as the Linux tool renders it.
+std::vector<Picture> sampleFrames(const TempDir& dir) {
+    const std::string folder = dir.file("expected");
+    const std::string command =
+        "'" TGL_TOOL "' render '" SAMPLE_DIR "/stand_1.tgl' --all -o '" + folder + "' > /dev/null";
+    std::vector<Picture> frames;
+    if (std::system(command.c_str()) != 0) return frames;
+    std::vector<fs::path> files{fs::directory_iterator(folder), fs::directory_iterator()};
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        const auto bytes = bytesOf(file.string());
+        qub::DecodedImage image;
+        if (qub::decodeImage(bytes.data(), bytes.size(), image) != qub::ImageStatus::Ok) continue;
+        Picture picture;
+        for (std::uint32_t pixel : image.pixels)
+            picture.push_back(pixel & 0xFFFFFF);
+        frames.push_back(std::move(picture));
+    }
+    return frames;
+}
+
+TEST_F(ViewerUnderWine, PlaysTheSampleTakesDropsAndExitsZeroWhenClosed) {
+    const std::vector<Picture> expected = sampleFrames(dir);
+    ASSERT_EQ(expected.size(), 12u) << "the Linux tool did not render the sample";
+    fs::create_directory(dir.path() / "a folder");
+    const std::string other = dir.file("a folder/Other.TGL");
+    tgltools::writeFile(other,
+                        tgltools::TglWriter()
+                            .frame({50, 60, 1000})
+                            .image(tgltools::encodeTga(
+                                24, 24, std::vector<std::uint32_t>(24 * 24, 0xFFFFFF00), false))
+                            .build());
+    tgltools::writeFile(dir.file("notes.txt"), {'h', 'i'});
+    tgltools::writeFile(dir.file("invalid.tgl"), {'n', 'o', 'p', 'e'});
+
+    start();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(top - border > 0, true) << "Wine's frame has a caption";
+
+    // The sample's frames, each at its position on white, several of them in turn.
+    std::vector<std::size_t> seen;
+    for (auto end = std::chrono::steady_clock::now() + 3s;
+         std::chrono::steady_clock::now() < end && seen.size() < 5;
+         std::this_thread::sleep_for(10ms)) {
+        const Picture shown = grab();
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            if (samePicture(shown, expected[i]) &&
+                std::find(seen.begin(), seen.end(), i) == seen.end())
+                seen.push_back(i);
+    }
+    std::printf("sample frames seen, pixel for pixel: %zu of %zu\n", seen.size(), expected.size());
+    EXPECT_GE(seen.size(), 5u) << "the window does not show the sample's frames in turn";
+
+    const auto onlyYellowSquare = [](const Picture& pixels) {
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) {
+                const bool inside = x >= 50 && x < 74 && y >= 60 && y < 84;
+                if (pixels[std::size_t(y * 800 + x)] != (inside ? 0xFFFF00ul : 0xFFFFFFul))
+                    return false;
+            }
+        return true;
+    };
+    const auto allWhite = [](const Picture& pixels) {
+        return !pixels.empty() && std::all_of(pixels.begin(), pixels.end(),
+                                              [](unsigned long p) { return p == 0xFFFFFF; });
+    };
+
+    // A name with a space comes through Wine as Z:\...\a folder\Other.TGL.
+    ASSERT_TRUE(e2e::dragAndDrop(server->display(), *window, {other, dir.file("notes.txt")}, 10s));
+    EXPECT_TRUE(waitFor(onlyYellowSquare, 5s)) << "the dropped animation is not shown";
+
+    ASSERT_TRUE(e2e::dragAndDrop(server->display(), *window, {dir.file("notes.txt")}, 10s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(onlyYellowSquare(grab())) << "a text file replaced the animation";
+
+    ASSERT_TRUE(e2e::dragAndDrop(server->display(), *window, {dir.file("invalid.tgl")}, 10s));
+    EXPECT_TRUE(waitFor(allWhite, 5s)) << "an invalid file leaves the window white";
+
+    e2e::requestClose(server->display(), *window);
+    auto exitCode = viewer->waitForExit(20s);
+    ASSERT_TRUE(exitCode) << "the viewer did not end after its window was closed";
+    EXPECT_EQ(*exitCode, 0);
+}
+
+} // namespace
