@@ -49,6 +49,6 @@ build_project() {
 build_windows() {
   cmake -S "$ROOT" -B "$WINDOWS_BUILD" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DTGL_BUILD_BENCHMARKS=OFF -DTGL_HOST_SAMPLE_DIR="$BUILD/sample" "$@"
+    -DTGL_HOST_SAMPLE_DIR="$BUILD/sample" "$@"
   cmake --build "$WINDOWS_BUILD" --parallel "$(nproc)"
 }

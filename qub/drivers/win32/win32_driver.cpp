@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -110,6 +111,7 @@ void Win32Driver::close() {
     if (fineTimer_) timeEndPeriod(1);
     fineTimer_ = false;
     canvas_.resize(0, 0);
+    shown_.clear();
 }
 
 void Win32Driver::setTitle(const char* title) {
@@ -126,7 +128,8 @@ LRESULT CALLBACK Win32Driver::windowProcedure(HWND window, UINT message, WPARAM 
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC context = BeginPaint(window, &paint);
-        driver->paint(context);
+        if (!driver->shown_.empty())
+            driver->paint(context, RECT{0, 0, driver->canvas_.width(), driver->canvas_.height()});
         EndPaint(window, &paint);
         return 0;
     }
@@ -200,26 +203,64 @@ void Win32Driver::drawQuad(const Quad& quad, DriverTexture texture) {
 }
 
 void Win32Driver::present() {
-    if (!window_ || offscreen_) return;
+    RECT area{};
+    if (!window_ || offscreen_ || !takeChanges(area)) return;
     HDC context = GetDC(window_);
     if (!context) return;
-    paint(context);
+    paint(context, area);
     ReleaseDC(window_, context);
     ValidateRect(window_, nullptr);
 }
 
-void Win32Driver::paint(HDC context) {
-    if (offscreen_ || canvas_.width() == 0) return;
-    const BITMAPINFO info = topDownDib(canvas_.width(), canvas_.height());
+bool Win32Driver::takeChanges(RECT& area) {
+    const int width = canvas_.width(), height = canvas_.height();
+    const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    if (pixels == 0) return false;
+    if (shown_.size() != pixels) {
+        shown_.assign(canvas_.pixels(), canvas_.pixels() + pixels);
+        area = RECT{0, 0, width, height};
+        return true;
+    }
+    area = RECT{width, height, -1, -1};
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* now = canvas_.pixels() + std::size_t(y) * std::size_t(width);
+        std::uint32_t* was = shown_.data() + std::size_t(y) * std::size_t(width);
+        if (std::memcmp(now, was, std::size_t(width) * sizeof(std::uint32_t)) == 0) continue;
+        int left = 0, right = width - 1;
+        while (now[left] == was[left])
+            ++left;
+        while (now[right] == was[right])
+            --right;
+        std::memcpy(was + left, now + left, std::size_t(right - left + 1) * sizeof(std::uint32_t));
+        area.left = std::min<LONG>(area.left, left);
+        area.right = std::max<LONG>(area.right, right + 1);
+        area.top = std::min<LONG>(area.top, y);
+        area.bottom = y + 1;
+    }
+    return area.bottom > 0;
+}
+
+// Shows `area` of shown_, as a DIB of its own so that no source origin is in question.
+void Win32Driver::paint(HDC context, const RECT& area) {
+    const int width = canvas_.width(), height = canvas_.height();
     RECT client{};
     GetClientRect(window_, &client);
-    if (client.right == canvas_.width() && client.bottom == canvas_.height()) {
-        SetDIBitsToDevice(context, 0, 0, DWORD(canvas_.width()), DWORD(canvas_.height()), 0, 0, 0,
-                          UINT(canvas_.height()), canvas_.pixels(), &info, DIB_RGB_COLORS);
-    } else {
-        StretchDIBits(context, 0, 0, client.right, client.bottom, 0, 0, canvas_.width(),
-                      canvas_.height(), canvas_.pixels(), &info, DIB_RGB_COLORS, SRCCOPY);
+    if (client.right != width || client.bottom != height) {
+        const BITMAPINFO info = topDownDib(width, height);
+        StretchDIBits(context, 0, 0, client.right, client.bottom, 0, 0, width, height,
+                      shown_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+        return;
     }
+    const int patchWidth = area.right - area.left, patchHeight = area.bottom - area.top;
+    patch_.resize(std::size_t(patchWidth) * std::size_t(patchHeight));
+    for (int y = 0; y < patchHeight; ++y)
+        std::memcpy(patch_.data() + std::size_t(y) * std::size_t(patchWidth),
+                    shown_.data() + std::size_t(area.top + y) * std::size_t(width) +
+                        std::size_t(area.left),
+                    std::size_t(patchWidth) * sizeof(std::uint32_t));
+    const BITMAPINFO info = topDownDib(patchWidth, patchHeight);
+    SetDIBitsToDevice(context, area.left, area.top, DWORD(patchWidth), DWORD(patchHeight), 0, 0, 0,
+                      UINT(patchHeight), patch_.data(), &info, DIB_RGB_COLORS);
 }
 
 bool Win32Driver::backBufferSize(int& width, int& height) {

@@ -11,11 +11,11 @@ namespace qub {
 
 // The driver over the Windows API: a window of our own class whose client area
 // is exactly the configured size, drawn by the CPU into a Canvas and shown with
-// SetDIBitsToDevice (StretchDIBits when fullscreen). Off-screen, the window is a
-// message-only one: no display is needed, and the application can still take
-// over its procedure and receive dropped files through it. Handle state 15 is
-// the real HWND, so WM_DROPFILES reaches the application's procedure directly
-// once it sets WS_EX_ACCEPTFILES.
+// SetDIBitsToDevice (StretchDIBits when fullscreen). Present sends only the
+// rectangle that changed since the last one, so a still picture costs a compare. Off-screen, the
+// window is a message-only one: no display is needed, and the application can still take over its
+// procedure and receive dropped files through it. Handle state 15 is the real HWND, so WM_DROPFILES
+// reaches the application's procedure directly once it sets WS_EX_ACCEPTFILES.
 class Win32Driver final : public Driver {
   public:
     Win32Driver() = default;
@@ -47,13 +47,18 @@ class Win32Driver final : public Driver {
     // The engine's own window procedure, the end of every subclassing chain.
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
-    void paint(HDC context);
+    // The rectangle where the canvas differs from what the window shows, now
+    // copied into shown_; false when nothing changed.
+    bool takeChanges(RECT& area);
+    void paint(HDC context, const RECT& area);
 
     HWND window_ = nullptr;
     bool offscreen_ = false;
     bool fineTimer_ = false;
     bool closeRequested_ = false;
     Canvas canvas_;
+    std::vector<std::uint32_t> shown_; // what the window holds, canvas-sized once presented
+    std::vector<std::uint32_t> patch_; // the changed rectangle, as its own DIB
     std::unordered_map<DriverTexture, std::unique_ptr<CanvasTexture>> textures_;
 };
 
