@@ -27,6 +27,31 @@ int over(int source, int target, int alpha) {
     return std::min(255, multiply(source, alpha) + multiply(target, 255 - alpha));
 }
 
+// The source colour, times the texel when there is one, onto the target pixel.
+inline void put(std::uint32_t& target, int sa, int sr, int sg, int sb, const std::uint32_t* texel,
+                bool alphaBlend) {
+    if (texel) {
+        sa = multiply(sa, channel(*texel, 24));
+        sr = multiply(sr, channel(*texel, 16));
+        sg = multiply(sg, channel(*texel, 8));
+        sb = multiply(sb, channel(*texel, 0));
+    }
+    const int da = channel(target, 24), dr = channel(target, 16), dg = channel(target, 8),
+              db = channel(target, 0);
+    if (alphaBlend) {
+        if (sa == 0) return;
+        target = sa == 255 ? pack(255, sr, sg, sb)
+                           : pack(std::min(255, sa + multiply(da, 255 - sa)), over(sr, dr, sa),
+                                  over(sg, dg, sa), over(sb, db, sa));
+    } else {
+        target = pack(da, std::min(255, dr + multiply(sr, sa)),
+                      std::min(255, dg + multiply(sg, sa)), std::min(255, db + multiply(sb, sa)));
+    }
+}
+
+// The first pixel whose centre is at or right of (below) a position in 1/256 pixel.
+int firstCentreFrom(std::int64_t position) { return int(-((kHalf - position) >> kSubpixelBits)); }
+
 // True for the edges whose own pixels the triangle keeps: its top edge (flat,
 // going right) and its left edges (going up), for corners ordered so that the
 // area is positive with y pointing down.
@@ -40,13 +65,50 @@ struct Canvas::Corner {
     float u = 0, v = 0;
 };
 
+void CanvasArea::add(const CanvasArea& other) {
+    if (other.empty()) return;
+    if (empty()) {
+        *this = other;
+        return;
+    }
+    left = std::min(left, other.left);
+    top = std::min(top, other.top);
+    right = std::max(right, other.right);
+    bottom = std::max(bottom, other.bottom);
+}
+
 void Canvas::resize(int width, int height) {
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
     pixels_.assign(std::size_t(width_) * std::size_t(height_), 0xFF000000);
+    cleared_ = false;
+    drawn_ = CanvasArea{};
+    changed_ = CanvasArea{0, 0, width_, height_};
 }
 
-void Canvas::clear(std::uint32_t argb) { std::fill(pixels_.begin(), pixels_.end(), argb); }
+void Canvas::clear(std::uint32_t argb) {
+    const CanvasArea area =
+        cleared_ && argb == clearColour_ ? drawn_ : CanvasArea{0, 0, width_, height_};
+    for (int y = area.top; y < area.bottom; ++y) {
+        std::uint32_t* row = pixels_.data() + std::size_t(y) * std::size_t(width_);
+        std::fill(row + area.left, row + area.right, argb);
+    }
+    changed_.add(area);
+    cleared_ = true;
+    clearColour_ = argb;
+    drawn_ = CanvasArea{};
+}
+
+CanvasArea Canvas::takeChanges() {
+    const CanvasArea changes = changed_;
+    changed_ = CanvasArea{};
+    return changes;
+}
+
+void Canvas::touched(const CanvasArea& area) {
+    drawn_.add(area);
+    changed_.add(area);
+}
 
 void Canvas::drawQuad(const Quad& quad, const CanvasTexture* texture) {
     Corner corners[4];
@@ -64,8 +126,56 @@ void Canvas::drawQuad(const Quad& quad, const CanvasTexture* texture) {
         corner.v = std::isfinite(vertex.v) ? vertex.v : 0.0f;
     }
     const bool alphaBlend = (quad.blendMode & 2) != 0;
+    if (drawUpright(corners, texture, alphaBlend)) return;
     drawTriangle(corners[0], corners[1], corners[2], texture, alphaBlend);
     drawTriangle(corners[0], corners[2], corners[3], texture, alphaBlend);
+}
+
+// The quad of an unturned sprite, much the commonest: an upright rectangle in
+// one colour whose texture coordinates follow x and y alone. It covers the
+// pixels the two triangles would, with no edge tests and one texel column per x.
+bool Canvas::drawUpright(const Corner (&c)[4], const CanvasTexture* texture, bool alphaBlend) {
+    const bool upright = c[0].y == c[1].y && c[2].y == c[3].y && c[0].x == c[3].x &&
+                         c[1].x == c[2].x && c[0].x < c[1].x && c[0].y < c[3].y;
+    const bool oneColour = std::all_of(c + 1, c + 4, [&](const Corner& k) {
+        return k.a == c[0].a && k.r == c[0].r && k.g == c[0].g && k.b == c[0].b;
+    });
+    const bool separable =
+        c[0].u == c[3].u && c[1].u == c[2].u && c[0].v == c[1].v && c[2].v == c[3].v;
+    if (!upright || !oneColour || !separable) return false;
+
+    const int x0 = std::max(0, firstCentreFrom(c[0].x));
+    const int x1 = std::min(width_, firstCentreFrom(c[1].x));
+    const int y0 = std::max(0, firstCentreFrom(c[0].y));
+    const int y1 = std::min(height_, firstCentreFrom(c[3].y));
+    if (x0 >= x1 || y0 >= y1) return true;
+    touched(CanvasArea{x0, y0, x1, y1});
+
+    // Where a pixel centre falls between the edges, 0 to 1, mapped onto a texel.
+    auto texelIndex = [](int pixel, std::int64_t from, std::int64_t to, float t0, float t1,
+                         int size) {
+        const double along = double(std::int64_t(pixel) * kOne + kHalf - from) / double(to - from);
+        const double t = double(t0) + along * double(t1 - t0);
+        return std::clamp(int(std::floor(t * double(size))), 0, size - 1);
+    };
+    columns_.clear();
+    if (texture)
+        for (int x = x0; x < x1; ++x)
+            columns_.push_back(texelIndex(x, c[0].x, c[1].x, c[0].u, c[1].u, texture->width));
+
+    const int sa = int(c[0].a), sr = int(c[0].r), sg = int(c[0].g), sb = int(c[0].b);
+    for (int y = y0; y < y1; ++y) {
+        std::uint32_t* row = pixels_.data() + std::size_t(y) * std::size_t(width_);
+        const std::uint32_t* texels = nullptr;
+        if (texture)
+            texels = texture->pixels.data() +
+                     std::size_t(texelIndex(y, c[0].y, c[3].y, c[0].v, c[3].v, texture->height)) *
+                         std::size_t(texture->width);
+        for (int x = x0; x < x1; ++x)
+            put(row[x], sa, sr, sg, sb, texels ? texels + columns_[std::size_t(x - x0)] : nullptr,
+                alphaBlend);
+    }
+    return true;
 }
 
 void Canvas::drawTriangle(const Corner& first, const Corner& second, const Corner& third,
@@ -89,6 +199,7 @@ void Canvas::drawTriangle(const Corner& first, const Corner& second, const Corne
     const int y0 = int(std::max<std::int64_t>(0, (top - kHalf) >> kSubpixelBits));
     const int y1 = int(std::min<std::int64_t>(height_ - 1, (bottom - kHalf) >> kSubpixelBits));
     if (x0 > x1 || y0 > y1) return;
+    touched(CanvasArea{x0, y0, x1 + 1, y1 + 1});
 
     // Edge functions at the centre of pixel (x0, y0), each positive inside and
     // zero on its edge; the edge opposite a corner weighs that corner.
@@ -132,6 +243,7 @@ void Canvas::drawTriangle(const Corner& first, const Corner& second, const Corne
                 sg = int(std::lround(interpolate(wa, wb, wc, &Corner::g)));
                 sb = int(std::lround(interpolate(wa, wb, wc, &Corner::b)));
             }
+            const std::uint32_t* texel = nullptr;
             if (texture) {
                 const float u = interpolate(wa, wb, wc, &Corner::u);
                 const float v = interpolate(wa, wb, wc, &Corner::v);
@@ -139,26 +251,11 @@ void Canvas::drawTriangle(const Corner& first, const Corner& second, const Corne
                     std::clamp(int(std::floor(u * float(texture->width))), 0, texture->width - 1);
                 const int ty =
                     std::clamp(int(std::floor(v * float(texture->height))), 0, texture->height - 1);
-                const std::uint32_t texel =
-                    texture
-                        ->pixels[std::size_t(ty) * std::size_t(texture->width) + std::size_t(tx)];
-                sa = multiply(sa, channel(texel, 24));
-                sr = multiply(sr, channel(texel, 16));
-                sg = multiply(sg, channel(texel, 8));
-                sb = multiply(sb, channel(texel, 0));
+                texel =
+                    &texture
+                         ->pixels[std::size_t(ty) * std::size_t(texture->width) + std::size_t(tx)];
             }
-            const std::uint32_t target = row[x];
-            const int da = channel(target, 24), dr = channel(target, 16), dg = channel(target, 8),
-                      db = channel(target, 0);
-            if (alphaBlend) {
-                if (sa == 0) continue;
-                row[x] = pack(std::min(255, sa + multiply(da, 255 - sa)), over(sr, dr, sa),
-                              over(sg, dg, sa), over(sb, db, sa));
-            } else {
-                row[x] = pack(da, std::min(255, dr + multiply(sr, sa)),
-                              std::min(255, dg + multiply(sg, sa)),
-                              std::min(255, db + multiply(sb, sa)));
-            }
+            put(row[x], sa, sr, sg, sb, texel, alphaBlend);
         }
         weightA.value += weightA.stepY;
         weightB.value += weightB.stepY;

@@ -20,6 +20,13 @@ struct CanvasTexture {
     std::vector<std::uint32_t> pixels; // 0xAARRGGBB, rows top to bottom
 };
 
+// A rectangle of pixels, right and bottom excluded.
+struct CanvasArea {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool empty() const { return right <= left || bottom <= top; }
+    void add(const CanvasArea& other);
+};
+
 class Canvas {
   public:
     void resize(int width, int height);
@@ -27,19 +34,31 @@ class Canvas {
     int height() const { return height_; }
     const std::uint32_t* pixels() const { return pixels_.data(); }
 
+    // Clearing again to the same colour refills only what was drawn since, so
+    // a frame costs what its quads cover, not the whole canvas.
     void clear(std::uint32_t argb);
     // texture null: the quad in its vertex colours. Blend mode bit 1 set:
     // alpha blending; clear: additive.
     void drawQuad(const Quad& quad, const CanvasTexture* texture);
 
+    // Where pixels may have changed since the last call; the rest are as they were.
+    CanvasArea takeChanges();
+
   private:
     struct Corner;
+    bool drawUpright(const Corner (&corners)[4], const CanvasTexture* texture, bool alphaBlend);
     void drawTriangle(const Corner& a, const Corner& b, const Corner& c,
                       const CanvasTexture* texture, bool alphaBlend);
+    void touched(const CanvasArea& area);
 
     int width_ = 0;
     int height_ = 0;
     std::vector<std::uint32_t> pixels_;
+    bool cleared_ = false; // every pixel outside drawn_ has the colour clearColour_
+    std::uint32_t clearColour_ = 0;
+    CanvasArea drawn_;         // drawn since the last clear
+    CanvasArea changed_;       // changed since the last takeChanges
+    std::vector<int> columns_; // texel column of each pixel column of an upright quad
 };
 
 } // namespace qub

@@ -215,23 +215,26 @@ void Win32Driver::present() {
 bool Win32Driver::takeChanges(RECT& area) {
     const int width = canvas_.width(), height = canvas_.height();
     const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    const CanvasArea touched = canvas_.takeChanges();
     if (pixels == 0) return false;
     if (shown_.size() != pixels) {
         shown_.assign(canvas_.pixels(), canvas_.pixels() + pixels);
         area = RECT{0, 0, width, height};
         return true;
     }
+    // Of what the canvas touched, only what differs from the window: an
+    // animation frame drawn again over itself sends nothing.
     area = RECT{width, height, -1, -1};
-    for (int y = 0; y < height; ++y) {
+    for (int y = touched.top; y < touched.bottom; ++y) {
         const std::uint32_t* now = canvas_.pixels() + std::size_t(y) * std::size_t(width);
         std::uint32_t* was = shown_.data() + std::size_t(y) * std::size_t(width);
-        if (std::memcmp(now, was, std::size_t(width) * sizeof(std::uint32_t)) == 0) continue;
-        int left = 0, right = width - 1;
-        while (now[left] == was[left])
+        int left = touched.left, right = touched.right - 1;
+        while (left <= right && now[left] == was[left])
             ++left;
+        if (left > right) continue;
         while (now[right] == was[right])
             --right;
-        std::memcpy(was + left, now + left, std::size_t(right - left + 1) * sizeof(std::uint32_t));
+        std::copy(now + left, now + right + 1, was + left);
         area.left = std::min<LONG>(area.left, left);
         area.right = std::max<LONG>(area.right, right + 1);
         area.top = std::min<LONG>(area.top, y);

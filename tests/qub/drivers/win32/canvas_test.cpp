@@ -39,23 +39,37 @@ int count(const Canvas& canvas, std::uint32_t argb) {
     return n;
 }
 
-TEST(Canvas, ATextureLandsTexelForPixelAtItsPosition) {
-    Canvas canvas;
-    canvas.resize(16, 12);
-    canvas.clear(0xFFFFFFFF);
+// The same rectangle with its corners listed from the second one: drawn as two
+// general triangles rather than as an upright sprite.
+Quad turnedCorners(const Quad& upright) {
+    Quad q = upright;
+    for (int i = 0; i < 4; ++i)
+        q.vertices[i] = upright.vertices[(i + 1) % 4];
+    return q;
+}
+
+TEST(Canvas, ATextureLandsTexelForPixelAtItsPositionByEitherPath) {
     const CanvasTexture texture{
         3, 2, {0xFF000001, 0xFF000002, 0xFF000003, 0x80000004, 0xFF000005, 0x00000006}};
-    canvas.drawQuad(box(5, 4, 8, 6, 0xFFFFFFFF), &texture);
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const bool inside = x >= 5 && x < 8 && y >= 4 && y < 6;
-            std::uint32_t expected = 0xFFFFFFFF;
-            if (inside) {
-                const std::uint32_t texel = texture.pixels[std::size_t((y - 4) * 3 + x - 5)];
-                expected = texel >> 24 == 0xFF ? texel : texel >> 24 == 0 ? 0xFFFFFFFF : 0xFF7F7F81;
+    for (bool general : {false, true}) {
+        SCOPED_TRACE(general ? "two triangles" : "upright");
+        Canvas canvas;
+        canvas.resize(16, 12);
+        canvas.clear(0xFFFFFFFF);
+        const Quad sprite = box(5, 4, 8, 6, 0xFFFFFFFF);
+        canvas.drawQuad(general ? turnedCorners(sprite) : sprite, &texture);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                std::uint32_t expected = 0xFFFFFFFF;
+                if (x >= 5 && x < 8 && y >= 4 && y < 6) {
+                    const std::uint32_t texel = texture.pixels[std::size_t((y - 4) * 3 + x - 5)];
+                    expected = texel >> 24 == 0xFF ? texel
+                               : texel >> 24 == 0  ? 0xFFFFFFFF
+                                                   : 0xFF7F7F81;
+                }
+                EXPECT_EQ(at(canvas, x, y), expected) << x << "," << y;
             }
-            EXPECT_EQ(at(canvas, x, y), expected) << x << "," << y;
-        }
+    }
 }
 
 TEST(Canvas, NoPixelIsBlendedTwiceAlongTheDiagonalOrBetweenNeighbours) {
@@ -98,6 +112,25 @@ TEST(Canvas, ATurnedQuadCoversItsAreaAndWildCornersAreSafe) {
     EXPECT_EQ(count(canvas, 0xFFFFFFFF), 64 * 64);
     canvas.drawQuad(box(-1e30f, -1e30f, 1e30f, 1e30f, 0xFF000000), nullptr);
     EXPECT_EQ(count(canvas, 0xFF000000), 64 * 64);
+}
+
+TEST(Canvas, ClearingAgainLeavesNothingBehindAndTheChangesCoverWhatMoved) {
+    Canvas canvas;
+    canvas.resize(40, 30);
+    canvas.clear(0xFFFFFFFF);
+    canvas.takeChanges();
+    canvas.drawQuad(box(2, 3, 12, 9, 0xFF102030), nullptr);
+    canvas.clear(0xFFFFFFFF);
+    canvas.drawQuad(box(20, 10, 25, 30, 0xFF102030), nullptr);
+    const qub::CanvasArea changes = canvas.takeChanges();
+    EXPECT_EQ(count(canvas, 0xFF102030), 5 * 20) << "the first quad was cleared away";
+    EXPECT_EQ((std::vector<int>{changes.left, changes.top, changes.right, changes.bottom}),
+              (std::vector<int>{2, 3, 25, 30}));
+
+    canvas.clear(0xFF000000); // another colour: every pixel
+    EXPECT_EQ(count(canvas, 0xFF000000), 40 * 30);
+    EXPECT_EQ(canvas.takeChanges().right, 40);
+    EXPECT_TRUE(canvas.takeChanges().empty());
 }
 
 } // namespace
