@@ -1,33 +1,28 @@
 #include "qub/qub_engine.h"
 
-#include <sys/stat.h>
+#include "qub/image/input_file.h"
+#include "qub/image/limits.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace qub {
 
+// Only a regular file below the resource limit is read.
 void* QubEngine::loadResource(const char* fileName, std::uint32_t* size) {
     if (size) *size = 0;
-    if (!fileName) return nullptr;
-    std::FILE* file = std::fopen(fileName, "rb");
-    if (!file) return nullptr;
-
-    struct stat info {};
-    char* data = nullptr;
-    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
-        std::uint64_t(info.st_size) < UINT32_MAX) {
-        std::size_t length = static_cast<std::size_t>(info.st_size);
-        data = static_cast<char*>(std::malloc(length + 1));
-        if (data && std::fread(data, 1, length, file) == length) {
-            data[length] = '\0';
-            if (size) *size = static_cast<std::uint32_t>(length);
-        } else {
-            std::free(data);
-            data = nullptr;
-        }
+    const InputFile input = openInputFile(fileName, InputLimits::kMaxResourceBytes);
+    if (input.status != InputFileStatus::Ok) return nullptr;
+    const std::size_t length = static_cast<std::size_t>(input.size);
+    char* data = static_cast<char*>(std::malloc(length + 1));
+    if (data && std::fread(data, 1, length, input.file) == length) {
+        data[length] = '\0';
+        if (size) *size = static_cast<std::uint32_t>(length);
+    } else {
+        std::free(data);
+        data = nullptr;
     }
-    std::fclose(file);
+    std::fclose(input.file);
     return data;
 }
 

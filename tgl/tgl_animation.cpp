@@ -1,6 +1,7 @@
 #include "tgl/tgl_animation.h"
 
 #include "draw/sprite.h"
+#include "qub/image/input_file.h"
 #include "tgl/tgl_file_reader.h"
 #include "xlibplus/stream/std_file_stream.h"
 #include "xlibplus/string/string.h"
@@ -19,7 +20,7 @@ CTGL::~CTGL() {
 }
 
 bool CTGL::load(const char* path) {
-    xlibplus::xStdFileStream stream(path, "rb");
+    xlibplus::xStdFileStream stream(qub::openInputFile(path, InputLimits::kMaxFileBytes).file);
     if (!stream.isOpen()) return false;
     return parse(stream);
 }

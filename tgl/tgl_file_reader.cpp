@@ -2,6 +2,7 @@
 
 #include "xlibplus/string/string.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -27,8 +28,11 @@ bool TglFileReader::readHeader(std::uint8_t fileHeader[40]) {
     declaredCount_ = readInt32(stream_);
     defaultDuration_ = readInt32(stream_);
     count_ = declaredCount_ > 0 ? declaredCount_ : 0;
-    const std::uint32_t allowed = stream_.size();
-    if (static_cast<std::uint32_t>(count_) > allowed) count_ = static_cast<std::int32_t>(allowed);
+    // A record cut short still describes its frame; past that, none is there.
+    const std::uint32_t size = stream_.size();
+    const std::uint32_t described = size > kTableStart ? (size - kTableStart + 15) / 16 : 0;
+    if (static_cast<std::uint32_t>(count_) > described)
+        count_ = static_cast<std::int32_t>(described);
     return true;
 }
 
@@ -45,6 +49,9 @@ TglFileReader::Record TglFileReader::readRecord() {
 // reads one word more than the file holds; it reads as a zero word.
 TglFileReader::Next TglFileReader::nextBlock(std::int32_t framesWithImage, Block& block) {
     for (;;) {
+        // Before the skip: measuring the file seeks, and a seek forgets the end.
+        if (stream_.eof()) return Next::End;
+        skipZeroWords();
         if (stream_.eof()) return Next::End;
         block.offset = stream_.tell();
         block.marker = readInt32(stream_);
@@ -82,6 +89,30 @@ TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus:
     case qub::ImageStatus::OverLimit: result.status = FrameStatus::OverImageLimit; break;
     }
     return result;
+}
+
+// Whole zero words a block at a time, so that a file of zeros costs no more
+// than reading it; the word-by-word loop of nextBlock takes the rest.
+void TglFileReader::skipZeroWords() {
+    constexpr std::uint32_t kWords = 16384;
+    if (scan_.empty()) scan_.resize(kWords);
+    for (;;) {
+        const std::uint32_t words = std::min(stream_.remaining() / 4, kWords);
+        if (words == 0) return;
+        const std::uint32_t start = stream_.tell();
+        if (stream_.read(scan_.data(), words * 4) != words * 4) {
+            stream_.seek(start);
+            return;
+        }
+        std::uint32_t zeros = 0;
+        while (zeros < words && scan_[zeros] == 0)
+            ++zeros;
+        zeroWords_ += static_cast<int>(zeros);
+        if (zeros < words) {
+            stream_.seek(start + zeros * 4);
+            return;
+        }
+    }
 }
 
 void TglFileReader::readPayload(const Block& block, xlibplus::xStringA& payload) {

@@ -4,6 +4,7 @@
 #include "xlibplus/stream/stream.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace xlibplus {
 class xStringA;
@@ -58,8 +59,9 @@ class TglFileReader {
     bool readHeader(std::uint8_t fileHeader[40]);
     std::int32_t declaredFrameCount() const { return declaredCount_; }
     std::int32_t defaultDuration() const { return defaultDuration_; }
-    // The frame count held to the file's size in bytes: a larger count comes
-    // only from a damaged or hostile file and would allocate without bound.
+    // The frame count held to the records the file can hold, 16 bytes each
+    // (the last may be cut short): a larger count comes only from a damaged or
+    // hostile file and would allocate without bound.
     std::int32_t frameCount() const { return count_; }
 
     // A file cut short gives zeros for every value not read.
@@ -77,7 +79,12 @@ class TglFileReader {
     int zeroWords() const { return zeroWords_; }
 
   private:
+    static constexpr std::uint32_t kTableStart = 52; // magic, header, count, duration
+
+    void skipZeroWords();
+
     xlibplus::IIStream& stream_;
+    std::vector<std::uint32_t> scan_;
     std::int32_t declaredCount_ = 0;
     std::int32_t count_ = 0;
     std::int32_t defaultDuration_ = 0;

@@ -12,5 +12,9 @@ inline constexpr int kMaxImageSide = 16384;
 inline constexpr std::uint64_t kMaxImagePixels = std::uint64_t{64} << 20;
 // A frame image that inflates past this many bytes gets no sprite.
 inline constexpr std::uint32_t kMaxInflatedImageBytes = std::uint32_t{256} << 20;
+// Files of this size or more are refused: the format's offsets are 32-bit.
+inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{2} << 30;
+// Resources read whole (a font description, its glyph image) are refused from here.
+inline constexpr std::uint64_t kMaxResourceBytes = std::uint64_t{16} << 20;
 
 } // namespace InputLimits

@@ -1,8 +1,10 @@
 #include "qub/image/image_decoder.h"
 #include "qub/image/limits.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <iterator>
 
 // Only the accepted formats are compiled in; a second check of the sides
 // inside the decoder backs up the probe's.
@@ -31,6 +33,12 @@ namespace qub {
 
 namespace {
 
+const std::uint8_t kIend[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+
+bool endsWithIend(const std::uint8_t* data, std::size_t size) {
+    return size >= 12 && std::equal(data + size - 8, data + size - 4, kIend + 4);
+}
+
 // The bytes an uncompressed TGA needs (type 1, 2 or 3): header, id, colour
 // map, then every pixel; 0 for the run-length types.
 std::size_t rawTgaSize(const std::uint8_t* data, std::size_t size, const ImageHeader& header) {
@@ -50,7 +58,15 @@ class StbImageDecoder final : public ImageDecoder {
                 DecodedImage& out) const override {
         // A cut-short uncompressed TGA would leave whole rows of the result
         // unwritten; the missing pixels come out as zeros (transparent) instead.
+        // A PNG whose chunks stop whole before IEND decodes as it does on
+        // Linux, so it gets its IEND.
         std::vector<std::uint8_t> padded;
+        if (header.format == ImageFormat::Png && !endsWithIend(data, size)) {
+            padded.assign(data, data + size);
+            padded.insert(padded.end(), std::begin(kIend), std::end(kIend));
+            data = padded.data();
+            size = padded.size();
+        }
         if (header.format == ImageFormat::Tga) {
             const std::size_t needed = rawTgaSize(data, size, header);
             if (needed > size) {

@@ -26,7 +26,10 @@ const char* const kTitle = "QUB Tutorial 03 - Using helper classes";
 
 // Wine's own server for the prefix, bound to the display it started under:
 // each test ends it, so the next one starts afresh on its own display.
-void stopWineServer() { std::system("WINEPREFIX='" WINE_PREFIX "' wineserver -k >/dev/null 2>&1"); }
+void stopWineServer() {
+    std::system("(export WINEPREFIX='" WINE_PREFIX
+                "'; wineserver -k; wineserver -w) >/dev/null 2>&1");
+}
 
 std::vector<std::uint8_t> bytesOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

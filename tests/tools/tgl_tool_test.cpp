@@ -130,9 +130,8 @@ TEST_F(TglTool, InfoReportsLengthsAndCountsTheFileCannotHold) {
     write("huge.tgl", huge.build());
     info = infoOf("huge.tgl");
     EXPECT_EQ(info["declaredFrameCount"], 1000000);
-    EXPECT_LE(info["frames"].size(), 72u);
+    EXPECT_EQ(info["frames"].size(), 1u) << "held to the records the file holds";
     EXPECT_NE(info["anomalies"].dump().find("held to"), std::string::npos);
-    EXPECT_NE(info["anomalies"].dump().find("ends inside the frame table"), std::string::npos);
 }
 
 TEST_F(TglTool, RenderPutsEachFrameAtItsPosition) {

@@ -1,6 +1,7 @@
 #include "tools/tgl/animation_report.h"
 
 #include "qub/image/image.h"
+#include "qub/image/input_file.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_file_reader.h"
 #include "xlibplus/stream/std_file_stream.h"
@@ -48,18 +49,15 @@ bool AnimationReport::everyFrameShows() const {
 AnimationReport readReport(const std::string& path, bool keepImages) {
     AnimationReport result;
     result.path = path;
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        result.error = "cannot open the file";
+    const qub::InputFile input = qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
+    if (input.status != qub::InputFileStatus::Ok) {
+        result.error = input.status == qub::InputFileStatus::CannotOpen
+                           ? "cannot open the file"
+                           : std::string("the file ") + qub::inputFileProblem(input.status);
         result.ioError = true;
         return result;
     }
-    xlibplus::xStdFileStream stream(path.c_str(), "rb");
-    if (!stream.isOpen()) {
-        result.error = "cannot open the file";
-        result.ioError = true;
-        return result;
-    }
+    xlibplus::xStdFileStream stream(input.file);
     const std::uint32_t fileSize = stream.size();
     std::uint8_t header[40] = {};
     TglFileReader reader(stream);

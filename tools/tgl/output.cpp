@@ -1,5 +1,8 @@
 #include "tools/tgl/output.h"
 
+#include "qub/image/input_file.h"
+#include "qub/image/limits.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -34,10 +37,14 @@ void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes,
 }
 
 std::vector<std::uint8_t> readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in || std::filesystem::is_directory(path)) throw CommandError(path + ": cannot read");
-    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+    const qub::InputFile input = qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
+    if (input.status != qub::InputFileStatus::Ok)
+        throw CommandError(path + ": " + qub::inputFileProblem(input.status));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(input.size));
+    const bool whole = std::fread(bytes.data(), 1, bytes.size(), input.file) == bytes.size();
+    std::fclose(input.file);
+    if (!whole) throw CommandError(path + ": cannot be read");
+    return bytes;
 }
 
 std::string hex(const std::vector<std::uint8_t>& bytes) {

@@ -6,10 +6,13 @@ xStdFileStream::xStdFileStream(const char* fileName, const char* mode)
     : xStream(hostIsLittleEndian()),
       file_(fileName && mode ? std::fopen(fileName, mode) : nullptr) {}
 
+xStdFileStream::xStdFileStream(std::FILE* adopted)
+    : xStream(hostIsLittleEndian()), file_(adopted) {}
+
 xStdFileStream::~xStdFileStream() { close(); }
 
 void xStdFileStream::close() {
-    if (file_ && borrowed_ == 0) std::fclose(file_);
+    if (file_) std::fclose(file_);
     file_ = nullptr;
 }
 

@@ -12,6 +12,8 @@ namespace xlibplus {
 class xStdFileStream : public xStream {
   public:
     xStdFileStream(const char* fileName, const char* mode);
+    // Takes over a file already open for reading; null gives a closed stream.
+    explicit xStdFileStream(std::FILE* adopted);
     xStdFileStream(const xStdFileStream&) = delete;
     xStdFileStream& operator=(const xStdFileStream&) = delete;
     ~xStdFileStream() override;
@@ -31,7 +33,6 @@ class xStdFileStream : public xStream {
     std::uint32_t write(const void* source, std::uint32_t count) override;
 
   private:
-    int borrowed_ = 0; // non-zero: close forgets the file without closing it
     std::FILE* file_;
 };
 

@@ -142,4 +142,22 @@ TEST(ImageBoundary, OtherFormatsAndBrokenHeadersAreNoImage) {
         << "a scan before any frame";
 }
 
+// A chunk length that runs past the data once made the decoder read the same
+// chunk for ever; the layout is checked before any decoder sees it.
+TEST(ImageBoundary, PngChunksMustLieInsideTheDataWithTheHeaderFirst) {
+    const Bytes good = testimg::png(testimg::pattern(8, 8, false));
+    qub::DecodedImage out;
+    ASSERT_EQ(qub::decodeImage(good.data(), good.size(), out), ImageStatus::Ok);
+
+    Bytes overlong = good;
+    put32(overlong, 33, 0x7FFFFFF0, true); // the chunk after IHDR
+    EXPECT_EQ(qub::decodeImage(overlong.data(), overlong.size(), out), ImageStatus::NotAnImage);
+    Bytes noEnd(good.begin(), good.end() - 12); // IEND gone: whole chunks up to the end still do
+    EXPECT_EQ(qub::decodeImage(noEnd.data(), noEnd.size(), out), ImageStatus::Ok);
+    Bytes headerSecond = good;
+    headerSecond[12] = 'J'; // the first chunk is no longer IHDR
+    EXPECT_EQ(qub::decodeImage(headerSecond.data(), headerSecond.size(), out),
+              ImageStatus::NotAnImage);
+}
+
 } // namespace
