@@ -10,8 +10,11 @@ constexpr UINT kDropPathBytes = 1024;
 
 void takeDrop(HDROP drop) {
     char path[kDropPathBytes];
-    // A drop that reports no first file is skipped.
-    if (DragQueryFileA(drop, 0, path, kDropPathBytes) == 0) return;
+    // A drop that reports no first file is skipped, and so is one whose path
+    // does not fit: cut short, it would name some other file.
+    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+    if (length == 0 || length >= kDropPathBytes) return;
+    if (DragQueryFileA(drop, 0, path, kDropPathBytes) != length) return;
     currentFileName.assign(path); // stored whatever the file's type
     if (currentFileName.extension().compareNoCase(".tgl") == 0) reloadPending = true;
 }

@@ -1,6 +1,9 @@
 #include "tgl/tgl_file_reader.h"
 
+#include "qub/image/limits.h"
 #include "xlibplus/string/string.h"
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -68,11 +71,62 @@ TglFileReader::Next TglFileReader::nextBlock(std::int32_t framesWithImage, Block
     }
 }
 
+namespace {
+
+// Enough inflated bytes for the header of any image we accept.
+constexpr std::uint32_t kHeadBytes = 256 * 1024;
+
+// The first bytes the payload inflates to; false when it is no zlib stream as
+// far as they go.
+bool inflateHead(const xlibplus::xStringA& payload, std::vector<std::uint8_t>& head) {
+    z_stream z{};
+    if (inflateInit2(&z, 15) != Z_OK) return false;
+    head.resize(kHeadBytes);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(payload.cStr()));
+    z.avail_in = payload.length();
+    z.next_out = head.data();
+    z.avail_out = kHeadBytes;
+    const int result = inflate(&z, Z_SYNC_FLUSH);
+    head.resize(kHeadBytes - z.avail_out);
+    inflateEnd(&z);
+    return result == Z_OK || result == Z_STREAM_END || (result == Z_BUF_ERROR && !head.empty());
+}
+
+TglFileReader::FrameStatus statusOf(qub::ImageStatus status) {
+    switch (status) {
+    case qub::ImageStatus::Ok: return TglFileReader::FrameStatus::Ok;
+    case qub::ImageStatus::NotAnImage: return TglFileReader::FrameStatus::NotAnImage;
+    case qub::ImageStatus::OverLimit: return TglFileReader::FrameStatus::OverImageLimit;
+    }
+    return TglFileReader::FrameStatus::NotAnImage;
+}
+
+} // namespace
+
+// The head of the stream names the image and so the most its file can hold:
+// inflation stops there, and a stream that is no image, or one over the image
+// limits, is refused from its head alone. A zero bomb costs its first 256 KiB.
 TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus::xStringA& image,
                                                    std::uint32_t inflateLimit) {
     FrameImage result;
     readPayload(block, image);
-    switch (image.decompressWithReason(inflateLimit)) {
+    std::vector<std::uint8_t> head;
+    if (!inflateHead(image, head)) {
+        result.status = FrameStatus::NotZlib;
+        return result;
+    }
+    const qub::ImageProbe early = qub::probeImage(head.data(), head.size());
+    std::uint64_t bound = inflateLimit;
+    if (early.status == qub::ImageStatus::Ok) {
+        bound = std::min(bound, qub::largestEncodedSize(head.data(), head.size(), early.header));
+    } else if (!(head.size() == kHeadBytes && head[0] == 0xFF && head[1] == 0xD8)) {
+        // (A JPEG's frame header may come after more metadata than the head holds.)
+        result.status = statusOf(early.status);
+        result.header = early.header;
+        result.inflatedBytes = static_cast<std::uint32_t>(head.size());
+        return result;
+    }
+    switch (image.decompressWithReason(static_cast<std::uint32_t>(bound))) {
     case xlibplus::xInflateResult::Ok: break;
     case xlibplus::xInflateResult::NotZlib: result.status = FrameStatus::NotZlib; return result;
     case xlibplus::xInflateResult::OverLimit:
@@ -83,11 +137,15 @@ TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus:
     const qub::ImageProbe probe =
         qub::probeImage(reinterpret_cast<const std::uint8_t*>(image.cStr()), image.length());
     result.header = probe.header;
-    switch (probe.status) {
-    case qub::ImageStatus::Ok: result.status = FrameStatus::Ok; break;
-    case qub::ImageStatus::NotAnImage: result.status = FrameStatus::NotAnImage; break;
-    case qub::ImageStatus::OverLimit: result.status = FrameStatus::OverImageLimit; break;
-    }
+    result.status = statusOf(probe.status);
+    if (result.status != FrameStatus::Ok) return result;
+    // Every frame that shows is decoded to 4 bytes a pixel, all kept at once.
+    const std::uint64_t decoded =
+        std::uint64_t(probe.header.width) * std::uint64_t(probe.header.height) * 4;
+    if (decoded > InputLimits::kMaxDecodedBytesPerFile - decodedBytes_)
+        result.status = FrameStatus::OverDecodedBudget;
+    else
+        decodedBytes_ += decoded;
     return result;
 }
 

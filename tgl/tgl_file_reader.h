@@ -33,11 +33,12 @@ class TglFileReader {
     // tell; whether its pixels decode is the image boundary's to say.
     enum class FrameStatus {
         Ok,
-        NoBlock,        // no block reached this frame
-        NotZlib,        // the payload is no zlib stream
-        OverSizeLimit,  // it inflates past the limit
-        NotAnImage,     // it inflates to no accepted image format
-        OverImageLimit, // an image whose header is past the image limits
+        NoBlock,           // no block reached this frame
+        NotZlib,           // the payload is no zlib stream
+        OverSizeLimit,     // it inflates past the limit
+        NotAnImage,        // it inflates to no accepted image format
+        OverImageLimit,    // an image whose header is past the image limits
+        OverDecodedBudget, // decoded, it would pass the animation's pixel budget
     };
     struct FrameImage {
         FrameStatus status = FrameStatus::NoBlock;
@@ -74,7 +75,9 @@ class TglFileReader {
     // The payload of the block just returned, exactly its length.
     void readPayload(const Block& block, xlibplus::xStringA& payload);
     // The payload of the block just returned, inflated in place into `image`
-    // (at most `inflateLimit` bytes), and its image header probed.
+    // (at most `inflateLimit` bytes, and no more than its image can need), and
+    // its image header probed. The images found Ok so far share one budget of
+    // decoded bytes; one that would pass it is OverDecodedBudget.
     FrameImage readImage(const Block& block, xlibplus::xStringA& image, std::uint32_t inflateLimit);
     int zeroWords() const { return zeroWords_; }
 
@@ -89,4 +92,5 @@ class TglFileReader {
     std::int32_t count_ = 0;
     std::int32_t defaultDuration_ = 0;
     int zeroWords_ = 0;
+    std::uint64_t decodedBytes_ = 0;
 };

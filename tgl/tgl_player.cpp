@@ -4,9 +4,12 @@
 #include "platform/windows_api.h"
 #include "tgl/tgl_animation.h"
 
+// A negative duration counts as 0: added as it stands, it would pull the
+// next deadline into the past, or push it 2^31 ms away and freeze the frame.
 void CTGLPlayer::scheduleNext() {
     if (!animation_ || current_ >= animation_->frames.size()) return;
-    nextSwitchTime_ += static_cast<std::uint32_t>(animation_->frames[current_].duration);
+    const std::int32_t duration = animation_->frames[current_].duration;
+    nextSwitchTime_ += static_cast<std::uint32_t>(duration > 0 ? duration : 0);
 }
 
 void CTGLPlayer::start() {

@@ -34,6 +34,13 @@ struct ImageProbe {
 // Reads only the header.
 ImageProbe probeImage(const std::uint8_t* data, std::size_t size);
 
+// The largest a file with this probed header can be, from the header's first
+// bytes: its pixels stored as plainly as the format allows (exactly for BMP
+// and uncompressed TGA), plus a fixed room for metadata. Data past it is not
+// that image, so nobody needs to inflate or read further.
+std::uint64_t largestEncodedSize(const std::uint8_t* data, std::size_t size,
+                                 const ImageHeader& header);
+
 // Decoded pixels, 0xAARRGGBB, rows top to bottom, width * height of them.
 struct DecodedImage {
     int width = 0;

@@ -12,6 +12,8 @@ inline constexpr int kMaxImageSide = 16384;
 inline constexpr std::uint64_t kMaxImagePixels = std::uint64_t{64} << 20;
 // A frame image that inflates past this many bytes gets no sprite.
 inline constexpr std::uint32_t kMaxInflatedImageBytes = std::uint32_t{256} << 20;
+// Decoded pixels of one animation, 4 bytes each: frames past it get no sprite.
+inline constexpr std::uint64_t kMaxDecodedBytesPerFile = std::uint64_t{256} << 20;
 // Files of this size or more are refused: the format's offsets are 32-bit.
 inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{2} << 30;
 // Resources read whole (a font description, its glyph image) are refused from here.

@@ -1,6 +1,7 @@
 #include "qub/image/image.h"
 #include "qub/image/limits.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -122,6 +123,46 @@ const char* formatName(ImageFormat format) {
     case ImageFormat::Tga: return "TGA";
     }
     return "";
+}
+
+// Room for what a file may hold besides its pixels: metadata chunks and
+// segments, colour profiles, a TGA footer, a writer's padding.
+constexpr std::uint64_t kMetadataSlack = std::uint64_t{1} << 20;
+
+std::uint64_t largestEncodedSize(const std::uint8_t* data, std::size_t size,
+                                 const ImageHeader& header) {
+    const Bytes b(data, data ? size : 0);
+    const std::uint64_t pixels = std::uint64_t(header.width) * std::uint64_t(header.height);
+    switch (header.format) {
+    case ImageFormat::Bmp: {
+        // Rows of 4-byte multiples at the stated depth; run-length data at worst
+        // two bytes a pixel and an end of line a row.
+        const std::uint64_t depth = b.size() >= 30 && b.le32(14) >= 40 ? b.le16(28) : 24;
+        const std::uint64_t rows =
+            (std::uint64_t(header.width) * depth + 31) / 32 * 4 * header.height;
+        const std::uint64_t runs = (pixels + header.height) * 2 + 2;
+        return (b.size() >= 14 ? b.le32(10) : 0) + std::max(rows, runs) + kMetadataSlack;
+    }
+    case ImageFormat::Tga: {
+        if (b.size() < 18) return pixels * 5 + kMetadataSlack;
+        const std::uint64_t bytesPerPixel = (b.u8(16) + 7) / 8;
+        const std::uint64_t colourMap =
+            b.u8(1) ? std::uint64_t(b.le16(5)) * ((b.u8(7) + 7) / 8) : 0;
+        const bool runLength = b.u8(2) >= 9;
+        // A run-length packet holds one pixel at the least.
+        const std::uint64_t pixelBytes = pixels * (bytesPerPixel + (runLength ? 1 : 0));
+        return 18 + b.u8(0) + colourMap + pixelBytes + kMetadataSlack;
+    }
+    case ImageFormat::Png:
+        // Stored without compression: a filter byte a row, 8 bytes a pixel at
+        // 16-bit RGBA, twice over for interlacing and the deflate framing.
+        return 2 * (std::uint64_t(header.height) + pixels * 8) + kMetadataSlack;
+    case ImageFormat::Jpeg:
+        // Four components, each coded at worst about twice its size, over
+        // several progressive scans.
+        return 4 * 4 * pixels + kMetadataSlack;
+    }
+    return kMetadataSlack;
 }
 
 // A signature decides the format; without one, only TGA is left to try.

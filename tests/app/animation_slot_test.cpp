@@ -192,6 +192,17 @@ TEST_F(Drops, ADropWithNoFirstFileIsSkipped) {
     EXPECT_STREQ(currentFileName.cStr(), "before");
 }
 
+TEST_F(Drops, APathTooLongForTheBufferIsSkippedNotCut) {
+    const std::string folder = "/" + std::string(1023 - 7, 'd');
+    EXPECT_TRUE(drop({folder + "/a.tgl"})) << "1023 characters fit";
+    EXPECT_EQ(currentFileName.length(), 1023u);
+    // Cut at 1023 characters this one would end in "v.tgl", another file.
+    EXPECT_FALSE(drop({folder + "/v.tgl.txt"}));
+    EXPECT_FALSE(drop({folder + "/a.tglx"}));
+    EXPECT_EQ(currentFileName.length(), 1023u) << "the name is left as it was";
+    EXPECT_FALSE(drop({"/" + std::string(1100, 'd') + "/a.tgl"}));
+}
+
 TEST_F(Drops, EveryMessageGoesOnToTheEnginesProcedure) {
     EXPECT_EQ(platform::sendMessage(window, 0x10, 0, 0), 3);
     EXPECT_EQ(previousWndProc, &engineSide);

@@ -70,6 +70,15 @@ std::vector<Case> damagedFiles() {
          animation(2).image(testimg::png(small)).rawBlock({}, 1, 0, -5).build()},
         {"a surplus block",
          animation(1).image(testimg::png(small)).image(testimg::png(small)).build()},
+        {"a zero bomb and bytes past the image",
+         animation(2)
+             .image(Bytes(32u << 20, 0))
+             .image([] {
+                 Bytes padded = testimg::tga(testimg::solid(4, 4, 0xFF0000FF), false);
+                 padded.resize(padded.size() + (2u << 20));
+                 return padded;
+             }())
+             .build()},
         {"zero words between", animation(2)
                                    .zeroWord()
                                    .image(testimg::png(small))
@@ -135,6 +144,8 @@ TEST_F(LoaderAndReport, TheReportNamesEachReason) {
     EXPECT_EQ(statusesOf(cases[4].file), (std::vector<std::string>{"over an image limit", "ok"}));
     EXPECT_EQ(statusesOf(cases[5].file), (std::vector<std::string>{"not an image"}));
     EXPECT_EQ(statusesOf(cases[6].file), (std::vector<std::string>{"ok", "no block", "no block"}));
+    EXPECT_EQ(statusesOf(cases[9].file),
+              (std::vector<std::string>{"not an image", "over the size limit"}));
 }
 
 } // namespace

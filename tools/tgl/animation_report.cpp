@@ -28,6 +28,7 @@ const char* statusText(FrameStatus status) {
     case FrameStatus::NotAnImage: return "not an image";
     case FrameStatus::OverSizeLimit: return "over the size limit";
     case FrameStatus::OverImageLimit: return "over an image limit";
+    case FrameStatus::OverDecodedBudget: return "over the decoded budget";
     }
     return "";
 }

@@ -15,6 +15,8 @@ const char* problemOf(FrameStatus status) {
     case FrameStatus::NotAnImage: return "payload inflates to no image the viewer can show";
     case FrameStatus::OverSizeLimit: return "payload inflates past the size limit";
     case FrameStatus::OverImageLimit: return "payload is an image past the size limits";
+    case FrameStatus::OverDecodedBudget:
+        return "image would pass the decoded budget of the whole animation";
     case FrameStatus::Ok: break;
     }
     return "";
