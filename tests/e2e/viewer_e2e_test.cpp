@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -156,6 +157,37 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
     }
     EXPECT_TRUE(switched) << "the dropped animation is not shown; viewer output:\n"
                           << textOf(output);
+
+    e2e::requestClose(display, *window);
+    auto exitCode = viewer.waitForExit(10s);
+    ASSERT_TRUE(exitCode);
+    EXPECT_EQ(*exitCode, 0);
+}
+
+// Drag-and-drop faults and files that are no regular files: the viewer goes on.
+TEST_F(ViewerUnderXvfb, FifosAndVanishingDragSourcesNeitherHangNorEndIt) {
+    ASSERT_EQ(mkfifo(dir.file("stand_1.tgl").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(dir.file("dropped.tgl").c_str(), 0600), 0);
+    const std::string output = dir.file("viewer.out");
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
+    e2e::Display* display = server->display();
+    auto window = e2e::findWindow(display, kTitle, 30s);
+    ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
+
+    bool white = false;
+    for (int attempt = 0; attempt < 100 && !white; ++attempt) {
+        std::this_thread::sleep_for(50ms);
+        white = allWhite(e2e::grabWindow(display, *window, 800, 600));
+    }
+    EXPECT_TRUE(white) << "a FIFO as the start-up animation hung the first frame";
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("dropped.tgl")}, 10s));
+
+    for (int i = 0; i < 5; ++i)
+        e2e::dragFromAVanishingSource(display, *window);
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(viewer.running()) << "viewer output:\n" << textOf(output);
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("dropped.tgl")}, 10s))
+        << "drops are still taken";
 
     e2e::requestClose(display, *window);
     auto exitCode = viewer.waitForExit(10s);

@@ -295,4 +295,21 @@ bool dragAndDrop(Display* display, Window target, const std::vector<std::string>
     return done;
 }
 
+void dragFromAVanishingSource(Display* display, Window target) {
+    const Atom enter = XInternAtom(display, "XdndEnter", False);
+    const Atom position = XInternAtom(display, "XdndPosition", False);
+    const Atom uriList = XInternAtom(display, "text/uri-list", False);
+    const Atom copy = XInternAtom(display, "XdndActionCopy", False);
+    const Window root = DefaultRootWindow(display);
+    const Window source = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display, XInternAtom(display, "XdndSelection", False), source, CurrentTime);
+    sendClientMessage(display, target, enter,
+                      {static_cast<long>(source), 5L << 24, static_cast<long>(uriList), 0, 0});
+    sendClientMessage(
+        display, target, position,
+        {static_cast<long>(source), 0, (400L << 16) | 300, CurrentTime, static_cast<long>(copy)});
+    XDestroyWindow(display, source);
+    XFlush(display);
+}
+
 } // namespace e2e

@@ -86,4 +86,8 @@ void requestClose(Display* display, Window window);
 bool dragAndDrop(Display* display, Window target, const std::vector<std::string>& paths,
                  std::chrono::milliseconds timeout);
 
+// Begins a drag over the window and destroys the source window before the
+// target can answer it, as a file manager that crashes or gives up does.
+void dragFromAVanishingSource(Display* display, Window target);
+
 } // namespace e2e

@@ -1,6 +1,7 @@
 #include "qub/drivers/sdl/sdl_driver.h"
 
 #include "platform/window_host.h"
+#include "qub/drivers/sdl/x11_errors.h"
 
 #include <SDL.h>
 #include <SDL_opengl.h>
@@ -78,7 +79,11 @@ bool SdlDriver::startVideo(bool offscreen) {
         return videoStarted_;
     }
     videoStarted_ = initVideoWith(nullptr);
-    if (videoStarted_ && !showsNothing(SDL_GetCurrentVideoDriver())) return true;
+    if (videoStarted_ && !showsNothing(SDL_GetCurrentVideoDriver())) {
+        if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
+            ignoreErrorsAboutVanishedWindows();
+        return true;
+    }
     std::fprintf(stderr, "qub: no display could be opened%s%s\n", videoStarted_ ? "" : ": ",
                  videoStarted_ ? "" : SDL_GetError());
     return false;
