@@ -36,6 +36,7 @@ bool TglFileReader::readHeader(std::uint8_t fileHeader[40]) {
     const std::uint32_t described = size > kTableStart ? (size - kTableStart + 15) / 16 : 0;
     if (static_cast<std::uint32_t>(count_) > described)
         count_ = static_cast<std::int32_t>(described);
+    count_ = std::min(count_, InputLimits::kMaxFrames);
     return true;
 }
 

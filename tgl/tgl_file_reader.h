@@ -61,8 +61,8 @@ class TglFileReader {
     std::int32_t declaredFrameCount() const { return declaredCount_; }
     std::int32_t defaultDuration() const { return defaultDuration_; }
     // The frame count held to the records the file can hold, 16 bytes each
-    // (the last may be cut short): a larger count comes only from a damaged or
-    // hostile file and would allocate without bound.
+    // (the last may be cut short), and to the frame limit: a larger count comes
+    // only from a damaged or hostile file and would allocate without bound.
     std::int32_t frameCount() const { return count_; }
 
     // A file cut short gives zeros for every value not read.

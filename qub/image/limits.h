@@ -14,6 +14,9 @@ inline constexpr std::uint64_t kMaxImagePixels = std::uint64_t{64} << 20;
 inline constexpr std::uint32_t kMaxInflatedImageBytes = std::uint32_t{256} << 20;
 // Decoded pixels of one animation, 4 bytes each: frames past it get no sprite.
 inline constexpr std::uint64_t kMaxDecodedBytesPerFile = std::uint64_t{256} << 20;
+// Frames past this many are not read: their table alone would take hundreds of
+// MiB, and at one frame a tick the animation would play for hours.
+inline constexpr std::int32_t kMaxFrames = 1 << 20;
 // Files of this size or more are refused: the format's offsets are 32-bit.
 inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{2} << 30;
 // Resources read whole (a font description, its glyph image) are refused from here.

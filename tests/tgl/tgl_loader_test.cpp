@@ -1,5 +1,6 @@
 #include "draw/sprite.h"
 #include "engine/engine_test_hooks.h"
+#include "qub/image/limits.h"
 #include "tests/support/headless_engine_suite.h"
 #include "tests/support/stdout_capture.h"
 #include "tests/support/temp_dir.h"
@@ -227,6 +228,15 @@ TEST_F(Loader, FilesCutShortGiveZerosForWhatIsMissing) {
     Bytes beforeTheCount(whole.begin(), whole.begin() + 30);
     ASSERT_TRUE(load(beforeTheCount));
     EXPECT_EQ(animation->frames.size(), 0);
+}
+
+TEST_F(Loader, NoMoreFramesThanTheFrameLimitAreRead) {
+    for (std::int32_t records : {InputLimits::kMaxFrames, InputLimits::kMaxFrames + 1}) {
+        TglWriter w;
+        w.frameCount(records).bytes(Bytes(std::size_t(records) * 16, 0));
+        ASSERT_TRUE(load(w.build()));
+        EXPECT_EQ(animation->frames.size(), InputLimits::kMaxFrames) << records;
+    }
 }
 
 TEST_F(Loader, AHugeFrameCountIsHeldToTheRecordsTheFileHolds) {

@@ -1,3 +1,4 @@
+#include "qub/image/limits.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
@@ -8,8 +9,11 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -188,6 +192,93 @@ TEST_F(TglTool, NothingIsOverwrittenWithoutForce) {
     EXPECT_EQ(slurp(dir.file("out.tgl")), "keep");
     EXPECT_EQ(tgl("pack a.tga -o out.tgl --force").exitCode, 0);
     EXPECT_EQ(slurp(dir.file("out.tgl")).substr(0, 3), "DFX");
+}
+
+// Several outputs: all checked before the first is written. --force replaces
+// regular files only, and a dangling link counts as something there.
+TEST_F(TglTool, OutputsAreAllOrNothingAndForceReplacesOnlyRegularFiles) {
+    write("a.tga", tga(4, 0xFF000000));
+    write("b.tga", tga(4, 0xFFFFFFFF));
+    ASSERT_EQ(tgl("pack a.tga b.tga -o two.tgl").exitCode, 0);
+    std::filesystem::create_directories(dir.file("frames"));
+    write("frames/frame_001.tga", {'k'});
+    EXPECT_EQ(tgl("unpack two.tgl frames").exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("frames/frame_000.tga")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("frames/animation.json")));
+    std::filesystem::create_directories(dir.file("pictures"));
+    write("pictures/frame_001.png", {'k'});
+    EXPECT_EQ(tgl("render two.tgl --all -o pictures").exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("pictures/frame_000.png")));
+
+    ASSERT_EQ(mkfifo(dir.file("fifo.tgl").c_str(), 0600), 0);
+    std::filesystem::create_symlink("a.tga", dir.file("link.tgl"));
+    std::filesystem::create_symlink("nowhere", dir.file("dangling.tgl"));
+    for (const char* output : {"fifo.tgl", "link.tgl"}) {
+        const Outcome r = tgl(std::string("pack b.tga -o ") + output + " --force");
+        EXPECT_EQ(r.exitCode, 2) << output;
+        EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("fifo.tgl")));
+    EXPECT_EQ(slurp(dir.file("a.tga")), slurp(dir.file("link.tgl"))) << "nothing written through";
+    EXPECT_EQ(tgl("pack b.tga -o dangling.tgl").exitCode, 2);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("dangling.tgl")));
+}
+
+// animation.json as a user edits it: every number in its field's range, frame
+// images from inside the folder, and one plain line for what is wrong.
+TEST_F(TglTool, PackChecksEveryFieldAndKeepsToItsFolder) {
+    write("a.tga", tga(4, 0xFF000000));
+    ASSERT_EQ(tgl("pack a.tga a.tga -o two.tgl").exitCode, 0);
+    ASSERT_EQ(tgl("unpack two.tgl out").exitCode, 0);
+    const json original = json::parse(slurp(dir.file("out/animation.json")));
+    const auto packWith = [&](const std::function<void(json&)>& edit,
+                              const std::string& options = "") {
+        json description = original;
+        edit(description);
+        const std::string text = description.dump();
+        write("out/animation.json", Bytes(text.begin(), text.end()));
+        return tgl("pack out -o again.tgl --force" + options);
+    };
+    const std::pair<std::function<void(json&)>, std::string> wrong[] = {
+        {[](json& d) { d["frames"][1]["x"] = 1.5; },
+         "frame 1: x must be an integer from -2147483648 to 2147483647, got 1.5"},
+        {[](json& d) { d["frames"][0]["duration"] = 99999999999; }, "got 99999999999"},
+        {[](json& d) { d["frames"][0]["y"] = 1e30; }, "frame 0: y must be an integer"},
+        {[](json& d) { d["magicFourthByte"] = 1000; },
+         "magicFourthByte must be an integer from 0 to 255, got 1000"},
+        {[](json& d) { d["headerRest"] = "00"; }, "headerRest must be 72 hexadecimal digits"},
+        {[](json& d) { d["frames"][0]["image"] = "../a.tga"; }, "is outside the folder"},
+        {[&](json& d) { d["frames"][0]["image"] = dir.file("a.tga"); }, "is outside the folder"},
+        {[](json& d) { d["frames"][0]["image"] = "link.tga"; }, "is outside the folder"},
+        {[](json& d) { d["frames"] = 3; }, "\"frames\" array"},
+    };
+    std::filesystem::create_symlink(dir.file("a.tga"), dir.file("out/link.tga"));
+    for (const auto& [edit, message] : wrong) {
+        const Outcome r = packWith(edit);
+        EXPECT_EQ(r.exitCode, 2) << message;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("json.exception"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(packWith([](json& d) { d["frames"][0]["image"] = "../a.tga"; }, " --allow-outside")
+                  .exitCode,
+              0);
+    write("out/animation.json", Bytes{'{', 'x'});
+    const Outcome broken = tgl("pack out -o again.tgl --force");
+    EXPECT_NE(broken.err.find("not valid JSON (at byte 2)"), std::string::npos) << broken.err;
+}
+
+// Files the viewer refuses unread are reported (exit 1) at once, not read.
+TEST_F(TglTool, FilesTheViewerDoesNotReadAreReportedAsSuch) {
+    write("big.tgl", Bytes{'D', 'F', 'X', 0});
+    std::filesystem::resize_file(dir.file("big.tgl"), InputLimits::kMaxFileBytes); // sparse
+    ASSERT_EQ(mkfifo(dir.file("fifo.tgl").c_str(), 0600), 0);
+    for (const char* file : {"big.tgl", "fifo.tgl"}) {
+        const Outcome r = tgl(std::string("info ") + file);
+        EXPECT_EQ(r.exitCode, 1) << file;
+        EXPECT_NE(r.out.find("which the viewer does not read"), std::string::npos) << r.out;
+        EXPECT_EQ(tgl(std::string("verify ") + file).exitCode, 1) << file;
+    }
+    EXPECT_EQ(tgl("render fifo.tgl -o f.png").exitCode, 2) << "and returns";
 }
 
 TEST_F(TglTool, UsageErrorsExitTwoWithAMessage) {

@@ -51,11 +51,19 @@ AnimationReport readReport(const std::string& path, bool keepImages) {
     AnimationReport result;
     result.path = path;
     const qub::InputFile input = qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
-    if (input.status != qub::InputFileStatus::Ok) {
-        result.error = input.status == qub::InputFileStatus::CannotOpen
-                           ? "cannot open the file"
-                           : std::string("the file ") + qub::inputFileProblem(input.status);
+    // A file the viewer refuses unread is reported as such; only one that
+    // cannot be opened at all is an input error.
+    switch (input.status) {
+    case qub::InputFileStatus::Ok: break;
+    case qub::InputFileStatus::CannotOpen:
+        result.error = "cannot open the file";
         result.ioError = true;
+        return result;
+    case qub::InputFileStatus::NotRegular:
+        result.error = "not a regular file, which the viewer does not read";
+        return result;
+    case qub::InputFileStatus::TooLarge:
+        result.error = "2 GiB or more, which the viewer does not read";
         return result;
     }
     xlibplus::xStdFileStream stream(input.file);

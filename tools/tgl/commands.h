@@ -16,6 +16,7 @@ struct PackOptions {
     std::vector<std::string> inputs; // one folder with animation.json, or image files
     std::string output;
     bool overwrite = false;
+    bool allowOutside = false; // frame images of animation.json from anywhere
     std::int32_t duration = 100;
     std::vector<std::int32_t> durations;
     bool hasAt = false;

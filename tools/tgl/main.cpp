@@ -6,7 +6,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
 #include <sstream>
 
 namespace {
@@ -17,9 +22,13 @@ std::vector<std::int32_t> numbers(const std::string& text, char separator) {
     std::vector<std::int32_t> out;
     std::stringstream in(text);
     for (std::string item; std::getline(in, item, separator);) {
-        std::size_t used = 0;
-        out.push_back(std::stoi(item, &used));
-        if (used != item.size()) throw tgltool::CommandError("not a number: " + item);
+        char* end = nullptr;
+        errno = 0;
+        const long long value = std::strtoll(item.c_str(), &end, 10);
+        if (item.empty() || *end != '\0' || errno == ERANGE || value < INT32_MIN ||
+            value > INT32_MAX)
+            throw tgltool::CommandError("not a number from -2147483648 to 2147483647: " + item);
+        out.push_back(static_cast<std::int32_t>(value));
     }
     return out;
 }
@@ -73,6 +82,8 @@ int main(int argc, char** argv) {
     packCommand->add_option("--at", at, "X,Y for every frame (default: centred in 800 x 600)");
     packCommand->add_option("--positions", positions, "X,Y per frame: x1,y1;x2,y2;...");
     packCommand->add_flag("--force", pack.overwrite, "replace the output if it exists");
+    packCommand->add_flag("--allow-outside", pack.allowOutside,
+                          "take animation.json's images from outside its folder");
 
     auto* renderCommand =
         app.add_subcommand("render", "what the viewer shows, as PNG or animated WebP");
@@ -123,8 +134,15 @@ int main(int argc, char** argv) {
     } catch (const tgltool::CommandError& e) {
         std::fprintf(stderr, "tgl: %s\n", e.what());
         return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tgl: %s\n", e.what());
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::fprintf(stderr, "tgl: %s: %s\n", e.path1().string().c_str(),
+                     e.code().message().c_str());
+        return 2;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tgl: not enough memory\n");
+        return 2;
+    } catch (const std::exception&) {
+        std::fprintf(stderr, "tgl: the command failed unexpectedly\n");
         return 2;
     }
     return 2;

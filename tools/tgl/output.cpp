@@ -10,9 +10,20 @@
 
 namespace tgltool {
 
+// Whatever stands at the path counts, a dangling symbolic link too; --force
+// replaces a regular file and nothing else (not a link, a FIFO or a folder).
 void refuseExisting(const std::string& path, bool overwrite) {
-    if (!overwrite && std::filesystem::exists(path))
-        throw CommandError(path + ": already exists (use --force to replace it)");
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    if (!std::filesystem::exists(status)) return;
+    if (!overwrite) throw CommandError(path + ": already exists (use --force to replace it)");
+    if (!std::filesystem::is_regular_file(status))
+        throw CommandError(path + ": is not a regular file, which is all --force replaces");
+}
+
+void refuseExisting(const std::vector<std::string>& paths, bool overwrite) {
+    for (const std::string& path : paths)
+        refuseExisting(path, overwrite);
 }
 
 void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite) {

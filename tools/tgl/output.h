@@ -18,6 +18,8 @@ struct CommandError : std::runtime_error {
 // `overwrite`.
 void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite);
 void refuseExisting(const std::string& path, bool overwrite);
+// Every output checked before the first is written: all or nothing.
+void refuseExisting(const std::vector<std::string>& paths, bool overwrite);
 std::vector<std::uint8_t> readWhole(const std::string& path);
 
 // Lower-case hexadecimal digits, two per byte.

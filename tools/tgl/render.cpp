@@ -114,6 +114,25 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         return 0;
     }
 
+    if (mode == RenderMode::All) {
+        // One picture at a time, after every name has been checked.
+        std::vector<std::string> names;
+        for (int i = 0; i < count; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "frame_%03d.png", i);
+            names.push_back((fs::path(output) / name).string());
+        }
+        refuseExisting(names, overwrite);
+        fs::create_directories(output);
+        Progress progress("rendering", static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            Picture picture = renderFrame(engine, animation, i);
+            writePng(names[std::size_t(i)], picture, kWidth, kHeight, overwrite);
+            progress.step(static_cast<std::size_t>(i + 1));
+        }
+        return 0;
+    }
+
     std::vector<Picture> frames;
     std::vector<std::int32_t> durations;
     Progress progress("rendering", static_cast<std::size_t>(count));
@@ -122,15 +141,7 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         durations.push_back(animation.frames[i].duration);
         progress.step(static_cast<std::size_t>(i + 1));
     }
-    if (mode == RenderMode::All) {
-        fs::create_directories(output);
-        for (int i = 0; i < count; ++i) {
-            char name[32];
-            std::snprintf(name, sizeof name, "frame_%03d.png", i);
-            writePng((fs::path(output) / name).string(), frames[static_cast<std::size_t>(i)],
-                     kWidth, kHeight, overwrite);
-        }
-    } else if (mode == RenderMode::Sheet) {
+    if (mode == RenderMode::Sheet) {
         int width = 0, height = 0;
         Picture sheet = contactSheet(frames, width, height);
         writePng(output, sheet, width, height, overwrite);

@@ -19,12 +19,61 @@ namespace {
 
 constexpr const char* kDescription = "animation.json";
 
-std::vector<std::uint8_t> unhex(const std::string& text) {
-    if (text.size() % 2 != 0) throw CommandError("headerRest: an odd number of hexadecimal digits");
+using nlohmann::json;
+
+// The header bytes after the flag word, as unpack writes them: 72 hex digits.
+std::vector<std::uint8_t> unhex(const json& value) {
+    const std::string text = value.is_string() ? value.get<std::string>() : std::string();
+    if (!value.is_string() || text.size() != 72 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c); }))
+        throw CommandError("headerRest must be 72 hexadecimal digits, got " + value.dump());
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i < text.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+        bytes.push_back(
+            static_cast<std::uint8_t>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
     return bytes;
+}
+
+// A whole number of the description within its field's range; `fallback` when absent.
+std::int64_t integer(const json& object, const char* name, std::int64_t low, std::int64_t high,
+                     std::int64_t fallback, const std::string& where = "") {
+    if (!object.contains(name)) return fallback;
+    const json& value = object[name];
+    const bool whole = value.is_number_integer();
+    const bool inRange =
+        whole && (value.is_number_unsigned()
+                      ? value.get<std::uint64_t>() <= static_cast<std::uint64_t>(high)
+                      : value.get<std::int64_t>() >= low && value.get<std::int64_t>() <= high);
+    if (!inRange)
+        throw CommandError(where + name + " must be an integer from " + std::to_string(low) +
+                           " to " + std::to_string(high) + ", got " + value.dump());
+    return value.get<std::int64_t>();
+}
+
+std::int32_t int32(const json& object, const char* name, std::int32_t fallback,
+                   const std::string& where = "") {
+    return static_cast<std::int32_t>(integer(object, name, INT32_MIN, INT32_MAX, fallback, where));
+}
+
+// A frame's image: a relative path that stays inside the folder, links
+// followed, unless the caller allows any path.
+fs::path imageInside(const fs::path& folder, const json& name, bool allowOutside,
+                     const std::string& where) {
+    if (!name.is_string()) throw CommandError(where + "image must be a file name or null");
+    const fs::path relative = name.get<std::string>();
+    if (allowOutside) return folder / relative;
+    const bool climbs = std::any_of(relative.begin(), relative.end(),
+                                    [](const fs::path& part) { return part == ".."; });
+    std::error_code error;
+    const fs::path base = fs::weakly_canonical(folder, error);
+    const fs::path resolved = fs::weakly_canonical(folder / relative, error);
+    const auto [end, unused] =
+        std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
+    if (relative.empty() || relative.is_absolute() || relative.has_root_name() || climbs || error ||
+        end != base.end())
+        throw CommandError(where + "image " + name.dump() +
+                           " is outside the folder (--allow-outside takes it)");
+    return resolved;
 }
 
 std::string lowercase(std::string s) {
@@ -59,34 +108,46 @@ void addBlocks(tgltools::TglWriter& writer, const std::vector<std::vector<std::u
 
 int packFromDescription(const PackOptions& options) {
     const fs::path folder = options.inputs.front();
-    const fs::path descriptionPath = folder / kDescription;
-    nlohmann::json description;
+    const std::string descriptionPath = (folder / kDescription).string();
+    json description;
     try {
-        description = nlohmann::json::parse(readWhole(descriptionPath.string()));
-    } catch (const nlohmann::json::exception& e) {
-        throw CommandError(descriptionPath.string() + ": " + e.what());
+        const std::vector<std::uint8_t> text = readWhole(descriptionPath);
+        description = json::parse(text.begin(), text.end());
+    } catch (const json::parse_error& e) {
+        throw CommandError(descriptionPath + ": not valid JSON (at byte " + std::to_string(e.byte) +
+                           ")");
     }
     try {
+        if (!description.is_object() || !description.contains("frames") ||
+            !description["frames"].is_array())
+            throw CommandError("the description must be an object with a \"frames\" array");
         tgltools::TglWriter writer;
-        const int fourth = description.value("magicFourthByte", 0);
+        const auto fourth = integer(description, "magicFourthByte", 0, 255, 0);
         writer.magic(std::string("DFX") + static_cast<char>(fourth));
-        writer.headerRest(unhex(description.value("headerRest", std::string(72, '0'))));
-        const std::int32_t flag = description.value("perFrameDurations", 0);
-        writer.perFrameDurations(flag).defaultDuration(description.value("defaultDuration", 100));
+        writer.headerRest(description.contains("headerRest") ? unhex(description["headerRest"])
+                                                             : std::vector<std::uint8_t>(36, 0));
+        writer.perFrameDurations(int32(description, "perFrameDurations", 0))
+            .defaultDuration(int32(description, "defaultDuration", 100));
         std::vector<std::vector<std::uint8_t>> images;
         std::vector<bool> hasImage;
-        for (const auto& f : description.at("frames")) {
-            writer.frame({f.value("x", 0), f.value("y", 0), f.value("duration", 0),
-                          f.value("aux1", 0), f.value("aux2", 0)});
-            const bool present = f.contains("image") && f["image"].is_string();
+        int index = 0;
+        for (const json& f : description["frames"]) {
+            const std::string where = "frame " + std::to_string(index++) + ": ";
+            if (!f.is_object()) throw CommandError(where + "must be an object");
+            writer.frame({int32(f, "x", 0, where), int32(f, "y", 0, where),
+                          int32(f, "duration", 0, where), int32(f, "aux1", 0, where),
+                          int32(f, "aux2", 0, where)});
+            const bool present = f.contains("image") && !f["image"].is_null();
             hasImage.push_back(present);
-            images.push_back(present ? readWhole((folder / f["image"].get<std::string>()).string())
-                                     : std::vector<std::uint8_t>{});
+            images.push_back(
+                present ? readWhole(
+                              imageInside(folder, f["image"], options.allowOutside, where).string())
+                        : std::vector<std::uint8_t>{});
         }
         addBlocks(writer, images, hasImage);
         writeWhole(options.output, writer.build(), options.overwrite);
-    } catch (const nlohmann::json::exception& e) {
-        throw CommandError(descriptionPath.string() + ": " + e.what());
+    } catch (const CommandError& e) {
+        throw CommandError(descriptionPath + ": " + e.what());
     }
     return 0;
 }
@@ -134,6 +195,17 @@ int packFromImages(const PackOptions& options) {
 int unpack(const std::string& file, const std::string& folder, bool overwrite) {
     const AnimationReport in = readReport(file, true);
     if (!in.error.empty()) throw CommandError(file + ": " + in.error);
+    // Every name is known, and checked, before the first file is written.
+    std::vector<std::string> names(in.frames.size());
+    std::vector<std::string> outputs{(fs::path(folder) / kDescription).string()};
+    for (std::size_t i = 0; i < in.frames.size(); ++i) {
+        if (in.frames[i].status != FrameStatus::Ok) continue;
+        std::string number = std::to_string(i);
+        number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
+        names[i] = "frame_" + number + "." + lowercase(in.frames[i].image.format);
+        outputs.push_back((fs::path(folder) / names[i]).string());
+    }
+    refuseExisting(outputs, overwrite);
     fs::create_directories(folder);
     nlohmann::json frames = nlohmann::json::array();
     Progress progress("writing frames", in.frames.size());
@@ -142,11 +214,8 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
         nlohmann::json frame = {
             {"x", f.x}, {"y", f.y}, {"aux1", f.aux1}, {"aux2", f.aux2}, {"duration", f.duration}};
         if (f.status == FrameStatus::Ok) {
-            std::string number = std::to_string(i);
-            number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
-            const std::string name = "frame_" + number + "." + lowercase(f.image.format);
-            writeWhole((fs::path(folder) / name).string(), f.inflated, overwrite);
-            frame["image"] = name;
+            writeWhole((fs::path(folder) / names[i]).string(), f.inflated, overwrite);
+            frame["image"] = names[i];
         } else {
             frame["image"] = nullptr;
         }
