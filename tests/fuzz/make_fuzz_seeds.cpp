@@ -4,6 +4,7 @@
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -47,6 +48,26 @@ int main(int argc, char** argv) {
         {"seed-huge-count", TglWriter().frameCount(0x7FFFFFFF).frame({1, 2}).build()},
         // Once read nothing into no buffer, which the sanitizers caught.
         {"crash-empty-payload", TglWriter().frame({}).rawBlock({}).build()},
+        // Hostile files: a zero bomb, an image with bytes past what it needs,
+        // a PNG chunk running past its data, durations below zero.
+        {"seed-zero-bomb", TglWriter().frame({}).image(Bytes(8u << 20, 0)).build()},
+        {"seed-image-and-more", TglWriter()
+                                    .frame({})
+                                    .image([] {
+                                        Bytes padded = tinyImage(4);
+                                        padded.resize(padded.size() + (2u << 20));
+                                        return padded;
+                                    }())
+                                    .build()},
+        {"seed-png-overlong-chunk",
+         TglWriter()
+             .frame({})
+             .image(text(std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x02\0\0\0\x02\x08\x06"
+                                     "\0\0\0\0\0\0\0\x7f\xff\xff\xf0IDAT",
+                                     41)))
+             .build()},
+        {"seed-negative-durations",
+         TglWriter().perFrameDurations(1).frame({0, 0, -100}).frame({0, 0, INT32_MIN}).build()},
     };
     for (const auto& [name, bytes] : animations) {
         put(root / "tgl_parser", name, bytes);
