@@ -32,7 +32,7 @@ bool TglFileReader::readHeader(std::uint8_t fileHeader[40]) {
     defaultDuration_ = readInt32(stream_);
     count_ = declaredCount_ > 0 ? declaredCount_ : 0;
     // A record cut short still describes its frame; past that, none is there.
-    const std::uint32_t size = stream_.size();
+    const std::uint32_t size = size_ = stream_.size();
     const std::uint32_t described = size > kTableStart ? (size - kTableStart + 15) / 16 : 0;
     if (static_cast<std::uint32_t>(count_) > described)
         count_ = static_cast<std::int32_t>(described);
@@ -66,7 +66,7 @@ TglFileReader::Next TglFileReader::nextBlock(std::int32_t framesWithImage, Block
         block.second = readInt32(stream_);
         block.length = readInt32(stream_);
         if (framesWithImage >= count_) return Next::Surplus;
-        if (block.length < 0 || static_cast<std::uint32_t>(block.length) > stream_.remaining())
+        if (block.length < 0 || static_cast<std::uint32_t>(block.length) > remaining())
             return Next::BadLength;
         return Next::Block;
     }
@@ -77,20 +77,20 @@ namespace {
 // Enough inflated bytes for the header of any image we accept.
 constexpr std::uint32_t kHeadBytes = 256 * 1024;
 
-// The first bytes the payload inflates to; false when it is no zlib stream as
-// far as they go.
-bool inflateHead(const xlibplus::xStringA& payload, std::vector<std::uint8_t>& head) {
+// The first bytes the payload inflates to, into `head` (kHeadBytes long);
+// false when it is no zlib stream as far as they go.
+bool inflateHead(const xlibplus::xStringA& payload, std::vector<std::uint8_t>& head,
+                 std::size_t& inflated) {
     z_stream z{};
     if (inflateInit2(&z, 15) != Z_OK) return false;
-    head.resize(kHeadBytes);
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(payload.cStr()));
     z.avail_in = payload.length();
     z.next_out = head.data();
     z.avail_out = kHeadBytes;
     const int result = inflate(&z, Z_SYNC_FLUSH);
-    head.resize(kHeadBytes - z.avail_out);
+    inflated = kHeadBytes - z.avail_out;
     inflateEnd(&z);
-    return result == Z_OK || result == Z_STREAM_END || (result == Z_BUF_ERROR && !head.empty());
+    return result == Z_OK || result == Z_STREAM_END || (result == Z_BUF_ERROR && inflated > 0);
 }
 
 TglFileReader::FrameStatus statusOf(qub::ImageStatus status) {
@@ -111,20 +111,21 @@ TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus:
                                                    std::uint32_t inflateLimit) {
     FrameImage result;
     readPayload(block, image);
-    std::vector<std::uint8_t> head;
-    if (!inflateHead(image, head)) {
+    if (head_.empty()) head_.resize(kHeadBytes);
+    std::size_t headBytes = 0;
+    if (!inflateHead(image, head_, headBytes)) {
         result.status = FrameStatus::NotZlib;
         return result;
     }
-    const qub::ImageProbe early = qub::probeImage(head.data(), head.size());
+    const qub::ImageProbe early = qub::probeImage(head_.data(), headBytes);
     std::uint64_t bound = inflateLimit;
     if (early.status == qub::ImageStatus::Ok) {
-        bound = std::min(bound, qub::largestEncodedSize(head.data(), head.size(), early.header));
-    } else if (!(head.size() == kHeadBytes && head[0] == 0xFF && head[1] == 0xD8)) {
+        bound = std::min(bound, qub::largestEncodedSize(head_.data(), headBytes, early.header));
+    } else if (!(headBytes == kHeadBytes && head_[0] == 0xFF && head_[1] == 0xD8)) {
         // (A JPEG's frame header may come after more metadata than the head holds.)
         result.status = statusOf(early.status);
         result.header = early.header;
-        result.inflatedBytes = static_cast<std::uint32_t>(head.size());
+        result.inflatedBytes = static_cast<std::uint32_t>(headBytes);
         return result;
     }
     switch (image.decompressWithReason(static_cast<std::uint32_t>(bound))) {
@@ -150,13 +151,22 @@ TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus:
     return result;
 }
 
+// From the size measured once: measuring a file seeks, which drops what its
+// buffer had read ahead.
+std::uint32_t TglFileReader::remaining() {
+    const std::uint32_t at = stream_.tell();
+    return at < size_ ? size_ - at : 0;
+}
+
 // Whole zero words a block at a time, so that a file of zeros costs no more
 // than reading it; the word-by-word loop of nextBlock takes the rest.
 void TglFileReader::skipZeroWords() {
     constexpr std::uint32_t kWords = 16384;
     if (scan_.empty()) scan_.resize(kWords);
-    for (;;) {
-        const std::uint32_t words = std::min(stream_.remaining() / 4, kWords);
+    // One word first, as a block usually follows at once; longer reads only
+    // while the zeros go on.
+    for (std::uint32_t want = 1;; want = std::min(want * 16, kWords)) {
+        const std::uint32_t words = std::min(remaining() / 4, want);
         if (words == 0) return;
         const std::uint32_t start = stream_.tell();
         if (stream_.read(scan_.data(), words * 4) != words * 4) {

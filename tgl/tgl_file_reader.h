@@ -85,9 +85,12 @@ class TglFileReader {
     static constexpr std::uint32_t kTableStart = 52; // magic, header, count, duration
 
     void skipZeroWords();
+    std::uint32_t remaining();
 
     xlibplus::IIStream& stream_;
     std::vector<std::uint32_t> scan_;
+    std::vector<std::uint8_t> head_; // the first inflated bytes of a frame's image
+    std::uint32_t size_ = 0;         // of the file, from readHeader
     std::int32_t declaredCount_ = 0;
     std::int32_t count_ = 0;
     std::int32_t defaultDuration_ = 0;
