@@ -74,8 +74,9 @@ TglFileReader::Next TglFileReader::nextBlock(std::int32_t framesWithImage, Block
 
 namespace {
 
-// Enough inflated bytes for the header of any image we accept.
-constexpr std::uint32_t kHeadBytes = 256 * 1024;
+// Enough inflated bytes for the header of a PNG, BMP or TGA, and of most JPEGs;
+// small, as a frame's first bytes are inflated twice.
+constexpr std::uint32_t kHeadBytes = 4096;
 
 // The first bytes the payload inflates to, into `head` (kHeadBytes long);
 // false when it is no zlib stream as far as they go.
@@ -106,7 +107,7 @@ TglFileReader::FrameStatus statusOf(qub::ImageStatus status) {
 
 // The head of the stream names the image and so the most its file can hold:
 // inflation stops there, and a stream that is no image, or one over the image
-// limits, is refused from its head alone. A zero bomb costs its first 256 KiB.
+// limits, is refused from its head alone. A zero bomb costs its first 4 KiB.
 TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus::xStringA& image,
                                                    std::uint32_t inflateLimit) {
     FrameImage result;
