@@ -47,7 +47,7 @@ bool AnimationReport::everyFrameShows() const {
     return true;
 }
 
-AnimationReport readReport(const std::string& path, bool keepImages) {
+AnimationReport readReport(const std::string& path, const ImageSink& eachImage) {
     AnimationReport result;
     result.path = path;
     const qub::InputFile input = qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
@@ -148,7 +148,7 @@ AnimationReport readReport(const std::string& path, bool keepImages) {
             f.image = ImageInfo{};
             continue;
         }
-        if (keepImages) f.inflated.assign(bytes, bytes + image.length());
+        if (eachImage) eachImage(static_cast<std::size_t>(k), bytes, image.length());
     }
     if (reader.zeroWords() > 0)
         result.anomalies.push_back(std::to_string(reader.zeroWords()) +

@@ -3,6 +3,7 @@
 #include "tgl/tgl_file_reader.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,7 +30,6 @@ struct FrameInfo {
     std::uint32_t inflatedBytes = 0;
     ImageInfo image;
     FrameStatus status = FrameStatus::NoBlock;
-    std::vector<std::uint8_t> inflated; // kept only when asked for
 };
 
 struct AnimationReport {
@@ -48,6 +48,11 @@ struct AnimationReport {
     bool everyFrameShows() const;
 };
 
-AnimationReport readReport(const std::string& path, bool keepImages);
+// Each image that shows, as it is read: its frame and its inflated bytes, valid
+// only during the call, so that no more than one image is held at a time.
+using ImageSink =
+    std::function<void(std::size_t frame, const std::uint8_t* bytes, std::size_t size)>;
+
+AnimationReport readReport(const std::string& path, const ImageSink& eachImage = nullptr);
 
 } // namespace tgltool

@@ -80,7 +80,7 @@ void printText(const AnimationReport& in) {
 } // namespace
 
 int info(const std::string& file, bool json) {
-    const AnimationReport in = readReport(file, false);
+    const AnimationReport in = readReport(file);
     if (in.ioError) throw CommandError(file + ": " + in.error);
     if (!in.error.empty()) {
         if (json)

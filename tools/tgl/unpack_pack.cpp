@@ -193,9 +193,10 @@ int packFromImages(const PackOptions& options) {
 } // namespace
 
 int unpack(const std::string& file, const std::string& folder, bool overwrite) {
-    const AnimationReport in = readReport(file, true);
+    // Two readings: the first names every output, which are all checked before
+    // the second writes each image as it comes, one held at a time.
+    const AnimationReport in = readReport(file);
     if (!in.error.empty()) throw CommandError(file + ": " + in.error);
-    // Every name is known, and checked, before the first file is written.
     std::vector<std::string> names(in.frames.size());
     std::vector<std::string> outputs{(fs::path(folder) / kDescription).string()};
     for (std::size_t i = 0; i < in.frames.size(); ++i) {
@@ -207,20 +208,27 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
     }
     refuseExisting(outputs, overwrite);
     fs::create_directories(folder);
-    nlohmann::json frames = nlohmann::json::array();
     Progress progress("writing frames", in.frames.size());
+    std::vector<bool> written(names.size(), false);
+    const AnimationReport again =
+        readReport(file, [&](std::size_t i, const std::uint8_t* bytes, std::size_t size) {
+            if (i >= names.size() || names[i].empty()) return; // the file changed meanwhile
+            writeWhole((fs::path(folder) / names[i]).string(),
+                       std::vector<std::uint8_t>(bytes, bytes + size), overwrite);
+            written[i] = true;
+            progress.step(i + 1);
+        });
+    if (!again.error.empty()) throw CommandError(file + ": " + again.error);
+    nlohmann::json frames = nlohmann::json::array();
     for (std::size_t i = 0; i < in.frames.size(); ++i) {
         const FrameInfo& f = in.frames[i];
         nlohmann::json frame = {
             {"x", f.x}, {"y", f.y}, {"aux1", f.aux1}, {"aux2", f.aux2}, {"duration", f.duration}};
-        if (f.status == FrameStatus::Ok) {
-            writeWhole((fs::path(folder) / names[i]).string(), f.inflated, overwrite);
+        if (written[i])
             frame["image"] = names[i];
-        } else {
+        else
             frame["image"] = nullptr;
-        }
         frames.push_back(frame);
-        progress.step(i + 1);
     }
     const nlohmann::json description = {{"magicFourthByte", in.magicFourth},
                                         {"perFrameDurations", in.durationFlag},

@@ -28,7 +28,7 @@ int verify(const std::vector<std::string>& files) {
     bool allShow = true;
     bool unreadable = false;
     for (const std::string& file : files) {
-        const AnimationReport in = readReport(file, false);
+        const AnimationReport in = readReport(file);
         if (!in.error.empty()) {
             std::printf("%s: %s\n", file.c_str(), in.error.c_str());
             allShow = false;
