@@ -49,6 +49,12 @@ inline void put(std::uint32_t& target, int sa, int sr, int sg, int sb, const std
     }
 }
 
+// The texel a coordinate (0 to 1 across the texture) falls in, clamped to the
+// edges before it becomes an integer, whatever its size.
+int texelIndexOf(double coordinate, int size) {
+    return int(std::clamp(std::floor(coordinate * double(size)), 0.0, double(size - 1)));
+}
+
 // The first pixel whose centre is at or right of (below) a position in 1/256 pixel.
 int firstCentreFrom(std::int64_t position) { return int(-((kHalf - position) >> kSubpixelBits)); }
 
@@ -156,7 +162,7 @@ bool Canvas::drawUpright(const Corner (&c)[4], const CanvasTexture* texture, boo
                          int size) {
         const double along = double(std::int64_t(pixel) * kOne + kHalf - from) / double(to - from);
         const double t = double(t0) + along * double(t1 - t0);
-        return std::clamp(int(std::floor(t * double(size))), 0, size - 1);
+        return texelIndexOf(t, size);
     };
     columns_.clear();
     if (texture)
@@ -247,10 +253,8 @@ void Canvas::drawTriangle(const Corner& first, const Corner& second, const Corne
             if (texture) {
                 const float u = interpolate(wa, wb, wc, &Corner::u);
                 const float v = interpolate(wa, wb, wc, &Corner::v);
-                const int tx =
-                    std::clamp(int(std::floor(u * float(texture->width))), 0, texture->width - 1);
-                const int ty =
-                    std::clamp(int(std::floor(v * float(texture->height))), 0, texture->height - 1);
+                const int tx = texelIndexOf(u, texture->width);
+                const int ty = texelIndexOf(v, texture->height);
                 texel =
                     &texture
                          ->pixels[std::size_t(ty) * std::size_t(texture->width) + std::size_t(tx)];

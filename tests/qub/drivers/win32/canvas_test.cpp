@@ -112,6 +112,16 @@ TEST(Canvas, ATurnedQuadCoversItsAreaAndWildCornersAreSafe) {
     EXPECT_EQ(count(canvas, 0xFFFFFFFF), 64 * 64);
     canvas.drawQuad(box(-1e30f, -1e30f, 1e30f, 1e30f, 0xFF000000), nullptr);
     EXPECT_EQ(count(canvas, 0xFF000000), 64 * 64);
+
+    // Texture coordinates far outside 0 to 1 clamp to the edge texels.
+    const CanvasTexture two{2, 1, {0xFF0000FF, 0xFF00FF00}};
+    Quad far = box(0, 0, 64, 64, 0xFFFFFFFF);
+    for (Vertex& corner : far.vertices)
+        corner.u = corner.u > 0 ? 1e30f : -1e30f;
+    for (const Quad& q : {far, turnedCorners(far)}) {
+        canvas.drawQuad(q, &two);
+        EXPECT_EQ(count(canvas, 0xFF0000FF) + count(canvas, 0xFF00FF00), 64 * 64);
+    }
 }
 
 TEST(Canvas, ClearingAgainLeavesNothingBehindAndTheChangesCoverWhatMoved) {
