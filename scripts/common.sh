@@ -11,13 +11,19 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth clang-format libstb-dev
+)
+# The Windows build and Wine, for ./test and scripts/build-windows only.
+WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine64
 )
 
+# The packages named, or PACKAGES.
 install_missing_packages() {
+  local wanted=("$@")
+  [ ${#wanted[@]} -eq 0 ] && wanted=("${PACKAGES[@]}")
   local missing=()
-  for pkg in "${PACKAGES[@]}"; do
+  for pkg in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" \
       || missing+=("$pkg")
   done
