@@ -32,8 +32,8 @@ bool TglFileReader::readHeader(std::uint8_t fileHeader[40]) {
     defaultDuration_ = readInt32(stream_);
     count_ = declaredCount_ > 0 ? declaredCount_ : 0;
     // A record cut short still describes its frame; past that, none is there.
-    const std::uint32_t size = size_ = stream_.size();
-    const std::uint32_t described = size > kTableStart ? (size - kTableStart + 15) / 16 : 0;
+    size_ = stream_.size();
+    const std::uint32_t described = size_ > kTableStart ? (size_ - kTableStart + 15) / 16 : 0;
     if (static_cast<std::uint32_t>(count_) > described)
         count_ = static_cast<std::int32_t>(described);
     count_ = std::min(count_, InputLimits::kMaxFrames);

@@ -42,6 +42,19 @@ std::string textOf(const std::string& fileName) {
     return text;
 }
 
+// Polls the window's picture every 50 ms until `wanted` holds of it; false when
+// the time runs out.
+template <typename Wanted>
+bool waitForPicture(e2e::Display* display, e2e::Window window, Wanted wanted,
+                    std::chrono::milliseconds timeout) {
+    for (auto end = std::chrono::steady_clock::now() + timeout;
+         std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(50ms);
+        if (wanted(e2e::grabWindow(display, window, 800, 600))) return true;
+    }
+    return false;
+}
+
 TEST_F(ViewerUnderXvfb, OpensTheTitledWhiteWindowLogsAndExitsZeroWhenClosed) {
     const std::string output = dir.file("viewer.out");
     e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
@@ -58,12 +71,7 @@ TEST_F(ViewerUnderXvfb, OpensTheTitledWhiteWindowLogsAndExitsZeroWhenClosed) {
     EXPECT_TRUE(size->viewable);
 
     // The first frames may take a moment to reach the screen.
-    std::vector<unsigned long> pixels;
-    for (int attempt = 0; attempt < 100 && !allWhite(pixels); ++attempt) {
-        std::this_thread::sleep_for(50ms);
-        pixels = e2e::grabWindow(display, *window, 800, 600);
-    }
-    EXPECT_TRUE(allWhite(pixels)) << "the window is not white";
+    EXPECT_TRUE(waitForPicture(display, *window, allWhite, 5s)) << "the window is not white";
 
     EXPECT_TRUE(std::filesystem::exists(dir.file("qub_tut03.log")))
         << "no qub_tut03.log in the current folder";
@@ -131,15 +139,14 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
     auto window = e2e::findWindow(display, kTitle, 30s);
     ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
 
-    // The first frame loads the animation; wait until it shows.
-    bool showing = false;
-    for (int attempt = 0; attempt < 200 && !showing; ++attempt) {
-        std::this_thread::sleep_for(50ms);
-        auto pixels = e2e::grabWindow(display, *window, 800, 600);
-        // Until the first frame, the window holds whatever the server gave it.
-        showing = !pixels.empty() && pixels.front() == 0xFFFFFF && !allWhite(pixels);
-    }
-    ASSERT_TRUE(showing) << "the sample never showed; viewer output:\n" << textOf(output);
+    // The first frame loads the animation; wait until it shows. Until the first
+    // frame, the window holds whatever the server gave it.
+    const auto showing = [](const std::vector<unsigned long>& pixels) {
+        return !pixels.empty() && pixels.front() == 0xFFFFFF && !allWhite(pixels);
+    };
+    ASSERT_TRUE(waitForPicture(display, *window, showing, 10s))
+        << "the sample never showed; viewer output:\n"
+        << textOf(output);
     // Twelve frames of 60 to 160 ms: a second shows several of them.
     EXPECT_GE(distinctPictures(display, *window, 1200ms, 20ms), 5) << "the sample does not play";
 
@@ -150,13 +157,12 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
 
     ASSERT_TRUE(
         e2e::dragAndDrop(display, *window, {dir.file("Other.TGL"), dir.file("notes.txt")}, 10s));
-    bool switched = false;
-    for (int attempt = 0; attempt < 100 && !switched; ++attempt) {
-        std::this_thread::sleep_for(50ms);
-        switched = showsOnly(e2e::grabWindow(display, *window, 800, 600), 0xFFFF00, 50, 60, 24);
-    }
-    EXPECT_TRUE(switched) << "the dropped animation is not shown; viewer output:\n"
-                          << textOf(output);
+    const auto yellowSquare = [](const std::vector<unsigned long>& pixels) {
+        return showsOnly(pixels, 0xFFFF00, 50, 60, 24);
+    };
+    EXPECT_TRUE(waitForPicture(display, *window, yellowSquare, 5s))
+        << "the dropped animation is not shown; viewer output:\n"
+        << textOf(output);
 
     e2e::requestClose(display, *window);
     auto exitCode = viewer.waitForExit(10s);
@@ -174,12 +180,8 @@ TEST_F(ViewerUnderXvfb, FifosAndVanishingDragSourcesNeitherHangNorEndIt) {
     auto window = e2e::findWindow(display, kTitle, 30s);
     ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
 
-    bool white = false;
-    for (int attempt = 0; attempt < 100 && !white; ++attempt) {
-        std::this_thread::sleep_for(50ms);
-        white = allWhite(e2e::grabWindow(display, *window, 800, 600));
-    }
-    EXPECT_TRUE(white) << "a FIFO as the start-up animation hung the first frame";
+    EXPECT_TRUE(waitForPicture(display, *window, allWhite, 5s))
+        << "a FIFO as the start-up animation hung the first frame";
     ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("dropped.tgl")}, 10s));
 
     for (int i = 0; i < 5; ++i)

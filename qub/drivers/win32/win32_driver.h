@@ -12,10 +12,11 @@ namespace qub {
 // The driver over the Windows API: a window of our own class whose client area
 // is exactly the configured size, drawn by the CPU into a Canvas and shown with
 // SetDIBitsToDevice (StretchDIBits when fullscreen). Present sends only the
-// rectangle that changed since the last one, so a still picture costs a compare. Off-screen, the
-// window is a message-only one: no display is needed, and the application can still take over its
-// procedure and receive dropped files through it. Handle state 15 is the real HWND, so WM_DROPFILES
-// reaches the application's procedure directly once it sets WS_EX_ACCEPTFILES.
+// rectangle that changed since the last one, so a still picture costs a
+// compare. Off-screen, the window is a message-only one: no display is needed,
+// and the application can still take over its procedure and receive dropped
+// files through it. Handle state 15 is the real HWND, so WM_DROPFILES reaches
+// the application's procedure directly once it sets WS_EX_ACCEPTFILES.
 class Win32Driver final : public Driver {
   public:
     Win32Driver() = default;
