@@ -1,7 +1,10 @@
 #include "app/animation_slot.h"
 
 #include "tgl/tgl_animation.h"
+#include "tgl/tgl_loader.h"
 #include "tgl/tgl_player.h"
+
+#include <chrono>
 
 CTGL* currentAnimation = nullptr;
 CTGLPlayer* currentPlayer = nullptr;
@@ -10,6 +13,16 @@ xlibplus::xStringA currentFileName;
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// How long the step that starts a load waits for it: a file that loads in
+// that time shows at once, as if loaded in the step.
+constexpr std::chrono::milliseconds kStartWait{50};
+// How long later steps spend making textures before the frame is drawn.
+constexpr std::chrono::milliseconds kStepBudget{4};
+
+TglLoader loader;
+
 void dropAnimation() {
     delete currentAnimation;
     delete currentPlayer;
@@ -17,14 +30,12 @@ void dropAnimation() {
     currentPlayer = nullptr;
 }
 
-// A load that throws (a failed allocation, say) counts as failed: whatever the
-// animation holds by then is freed and the viewer goes on with nothing.
-bool loadContained(CTGL& animation, const char* path) {
-    try {
-        return animation.load(path);
-    } catch (...) {
-        return false;
-    }
+void show(CTGL* animation) {
+    dropAnimation();
+    if (!animation) return;
+    currentAnimation = animation;
+    currentPlayer = new CTGLPlayer(currentAnimation);
+    currentPlayer->start();
 }
 
 } // namespace
@@ -35,16 +46,17 @@ void requestStartupAnimation() {
 }
 
 void animationStep() {
+    Clock::time_point deadline = Clock::now() + kStepBudget;
     if (reloadPending) {
         reloadPending = false;
-        dropAnimation(); // gone before the new file is opened, whatever its fate
-        currentAnimation = new CTGL;
-        if (loadContained(*currentAnimation, currentFileName.cStr())) {
-            currentPlayer = new CTGLPlayer(currentAnimation);
-            currentPlayer->start();
-        } else {
-            dropAnimation();
-        }
+        loader.start(currentFileName.cStr());
+        deadline = Clock::now() + kStartWait;
+    }
+    switch (loader.poll(deadline)) {
+    case TglLoader::Progress::Loaded: show(loader.take()); break;
+    case TglLoader::Progress::Failed: show(nullptr); break;
+    case TglLoader::Progress::Idle:
+    case TglLoader::Progress::Loading: break;
     }
     if (currentPlayer) currentPlayer->update();
 }
@@ -52,3 +64,5 @@ void animationStep() {
 void drawingStep() {
     if (currentPlayer) currentPlayer->render();
 }
+
+void cancelAnimationLoad() { loader.cancel(); }

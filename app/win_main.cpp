@@ -51,6 +51,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         requestStartupAnimation();
         createApplicationFont();
         appEngine->run();
+        cancelAnimationLoad();
         destroyApplicationFont();
     }
 

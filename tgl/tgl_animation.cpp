@@ -37,9 +37,17 @@ std::int32_t CTGL::perFrameDurations() const {
 
 bool CTGL::parse(xlibplus::IIStream& stream) {
     TglFileReader reader(stream);
+    if (!readTable(reader)) return false;
+    readImages(reader, [this](std::int32_t k, std::unique_ptr<xlibplus::xStringA> image) {
+        setFrameImage(k, image->cStr(), image->length());
+        return true;
+    });
+    return true;
+}
+
+bool CTGL::readTable(TglFileReader& reader) {
     if (!reader.readHeader(fileHeader)) return false;
     readFrameRecords(reader);
-    readImages(reader);
     return true;
 }
 
@@ -62,21 +70,22 @@ void CTGL::readFrameRecords(TglFileReader& reader) {
 
 // Blocks go to frames in order; reading stops at the end of the file, at a
 // block with no frame left for it, and at a length the file cannot hold.
-void CTGL::readImages(TglFileReader& reader) {
+void CTGL::readImages(TglFileReader& reader, const ImageTaker& take) {
     TglFileReader::Block block;
     for (std::int32_t k = 0; reader.nextBlock(k, block) == TglFileReader::Next::Block; ++k) {
-        xlibplus::xStringA image;
-        if (reader.readImage(block, image, imageLimit_).status != TglFileReader::FrameStatus::Ok)
+        auto image = std::make_unique<xlibplus::xStringA>();
+        if (reader.readImage(block, *image, imageLimit_).status != TglFileReader::FrameStatus::Ok)
             continue;
-        engine_.acquire();
-        frames[k].sprite = spriteFor(*engine_, image);
+        if (!take(k, std::move(image))) return;
     }
 }
 
-Sprite* CTGL::spriteFor(Engine& engine, const xlibplus::xStringA& image) {
-    const TextureHandle texture = engine.loadTexture(image.cStr(), image.length(), false);
-    if (texture == 0) return nullptr;
-    const float height = static_cast<float>(engine.textureHeight(texture, false));
-    const float width = static_cast<float>(engine.textureWidth(texture, false));
-    return new Sprite(texture, 0, 0, width, height);
+void CTGL::setFrameImage(std::int32_t frame, const void* image, std::uint32_t size) {
+    engine_.acquire();
+    const TextureHandle texture =
+        engine_->loadTexture(static_cast<const char*>(image), size, false);
+    if (texture == 0) return;
+    const float height = static_cast<float>(engine_->textureHeight(texture, false));
+    const float width = static_cast<float>(engine_->textureWidth(texture, false));
+    frames[frame].sprite = new Sprite(texture, 0, 0, width, height);
 }

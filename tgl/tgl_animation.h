@@ -6,6 +6,8 @@
 #include "xlibplus/stream/stream.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 class Engine;
 class Sprite;
@@ -42,6 +44,17 @@ class CTGL {
     bool parse(xlibplus::IIStream& stream);
     static std::int32_t readInt32(xlibplus::IIStream& stream);
 
+    // The two halves of parse, for a loader that decodes images on other
+    // threads. readTable reads the header and the frame table (false as
+    // parse); readImages then hands each frame's inflated image, in file
+    // order, to `take`, which may keep it, and stops when `take` says false.
+    using ImageTaker = std::function<bool(std::int32_t frame, std::unique_ptr<xlibplus::xStringA>)>;
+    bool readTable(TglFileReader& reader);
+    void readImages(TglFileReader& reader, const ImageTaker& take);
+    // Gives frame `frame` the sprite of an encoded image, or none when it does
+    // not load. Engine thread only: it makes a texture.
+    void setFrameImage(std::int32_t frame, const void* image, std::uint32_t size);
+
     std::int32_t perFrameDurations() const;
     // The inflated size past which a frame image is refused; kMaxImageBytes by default.
     void setImageLimit(std::uint32_t bytes) { imageLimit_ = bytes; }
@@ -53,9 +66,6 @@ class CTGL {
     std::uint32_t imageLimit_ = kMaxImageBytes;
 
     void readFrameRecords(TglFileReader& reader);
-    void readImages(TglFileReader& reader);
-    // The sprite of an inflated frame image, or null when it does not load.
-    Sprite* spriteFor(Engine& engine, const xlibplus::xStringA& image);
 
     // Taken by the first texture the load makes; frees them all at the end.
     EngineRef engine_{EngineRef::kNone};

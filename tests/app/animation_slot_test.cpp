@@ -40,6 +40,7 @@ class Slot : public HeadlessEngineSuite {
         tgltools::writeFile("broken.tgl", {'n', 'o', 'p', 'e'});
     }
     void TearDown() override {
+        cancelAnimationLoad();
         delete currentAnimation;
         delete currentPlayer;
         currentAnimation = nullptr;
