@@ -80,18 +80,60 @@ constexpr std::uint32_t kHeadBytes = 4096;
 
 // The first bytes the payload inflates to, into `head` (kHeadBytes long);
 // false when it is no zlib stream as far as they go.
-bool inflateHead(const xlibplus::xStringA& payload, std::vector<std::uint8_t>& head,
+bool inflateHead(const std::vector<std::uint8_t>& payload, std::vector<std::uint8_t>& head,
                  std::size_t& inflated) {
     z_stream z{};
     if (inflateInit2(&z, 15) != Z_OK) return false;
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(payload.cStr()));
-    z.avail_in = payload.length();
+    z.next_in = const_cast<Bytef*>(payload.data());
+    z.avail_in = static_cast<uInt>(payload.size());
     z.next_out = head.data();
     z.avail_out = kHeadBytes;
     const int result = inflate(&z, Z_SYNC_FLUSH);
     inflated = kHeadBytes - z.avail_out;
     inflateEnd(&z);
     return result == Z_OK || result == Z_STREAM_END || (result == Z_BUF_ERROR && inflated > 0);
+}
+
+// Inflates the payload into `image`, as xStringA::decompressWithReason would
+// with `limit` (a stream cut short keeps what it gave), but into one buffer
+// that starts at a likely size and doubles, up to the limit and one byte more
+// to tell a stream that goes on past it.
+xlibplus::xInflateResult inflateWhole(const std::vector<std::uint8_t>& payload,
+                                      std::uint32_t limit, xlibplus::xStringA& image) {
+    z_stream z{};
+    if (inflateInit2(&z, 15) != Z_OK) return xlibplus::xInflateResult::NotZlib;
+    const std::uint64_t most = std::uint64_t{limit} + 1;
+    std::uint64_t room = std::min<std::uint64_t>(most, payload.size() * 4 + kHeadBytes);
+    z.next_in = const_cast<Bytef*>(payload.data());
+    z.avail_in = static_cast<uInt>(payload.size());
+    int result = Z_OK;
+    try {
+        image.setSize(static_cast<std::uint32_t>(room));
+        z.next_out = reinterpret_cast<Bytef*>(image.data());
+        z.avail_out = static_cast<uInt>(room);
+        while (z.avail_in > 0 && (result = inflate(&z, Z_SYNC_FLUSH)) == Z_OK) {
+            if (z.avail_out != 0) continue;
+            if (room == most) break;
+            room = std::min(most, room * 2);
+            image.setSize(static_cast<std::uint32_t>(room));
+            z.next_out = reinterpret_cast<Bytef*>(image.data()) + z.total_out;
+            z.avail_out = static_cast<uInt>(room - z.total_out);
+        }
+    } catch (...) {
+        result = Z_MEM_ERROR; // no room for it counts as no stream
+    }
+    const std::uint64_t inflated = z.total_out;
+    inflateEnd(&z);
+    if (result != Z_OK && result != Z_STREAM_END) {
+        image.setSize(0);
+        return xlibplus::xInflateResult::NotZlib;
+    }
+    if (inflated > limit) {
+        image.setSize(0);
+        return xlibplus::xInflateResult::OverLimit;
+    }
+    image.setSize(static_cast<std::uint32_t>(inflated));
+    return xlibplus::xInflateResult::Ok;
 }
 
 TglFileReader::FrameStatus statusOf(qub::ImageStatus status) {
@@ -111,10 +153,11 @@ TglFileReader::FrameStatus statusOf(qub::ImageStatus status) {
 TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus::xStringA& image,
                                                    std::uint32_t inflateLimit) {
     FrameImage result;
-    readPayload(block, image);
+    payload_.resize(static_cast<std::uint32_t>(block.length));
+    payload_.resize(stream_.read(payload_.data(), static_cast<std::uint32_t>(block.length)));
     if (head_.empty()) head_.resize(kHeadBytes);
     std::size_t headBytes = 0;
-    if (!inflateHead(image, head_, headBytes)) {
+    if (!inflateHead(payload_, head_, headBytes)) {
         result.status = FrameStatus::NotZlib;
         return result;
     }
@@ -129,7 +172,7 @@ TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus:
         result.inflatedBytes = static_cast<std::uint32_t>(headBytes);
         return result;
     }
-    switch (image.decompressWithReason(static_cast<std::uint32_t>(bound))) {
+    switch (inflateWhole(payload_, static_cast<std::uint32_t>(bound), image)) {
     case xlibplus::xInflateResult::Ok: break;
     case xlibplus::xInflateResult::NotZlib: result.status = FrameStatus::NotZlib; return result;
     case xlibplus::xInflateResult::OverLimit:
@@ -183,9 +226,4 @@ void TglFileReader::skipZeroWords() {
             return;
         }
     }
-}
-
-void TglFileReader::readPayload(const Block& block, xlibplus::xStringA& payload) {
-    payload.setSize(static_cast<std::uint32_t>(block.length));
-    stream_.read(payload.data(), payload.length());
 }

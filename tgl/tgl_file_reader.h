@@ -72,9 +72,7 @@ class TglFileReader {
     // The next block, skipping zero words. `framesWithImage` is how many blocks
     // have gone to frames so far.
     Next nextBlock(std::int32_t framesWithImage, Block& block);
-    // The payload of the block just returned, exactly its length.
-    void readPayload(const Block& block, xlibplus::xStringA& payload);
-    // The payload of the block just returned, inflated in place into `image`
+    // The payload of the block just returned, inflated into `image`
     // (at most `inflateLimit` bytes, and no more than its image can need), and
     // its image header probed. The images found Ok so far share one budget of
     // decoded bytes; one that would pass it is OverDecodedBudget.
@@ -89,7 +87,8 @@ class TglFileReader {
 
     xlibplus::IIStream& stream_;
     std::vector<std::uint32_t> scan_;
-    std::vector<std::uint8_t> head_; // the first inflated bytes of a frame's image
+    std::vector<std::uint8_t> payload_; // the frame's zlib stream, as the file holds it
+    std::vector<std::uint8_t> head_;    // the first inflated bytes of a frame's image
     std::uint32_t size_ = 0;         // of the file, from readHeader
     std::int32_t declaredCount_ = 0;
     std::int32_t count_ = 0;
