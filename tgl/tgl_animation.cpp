@@ -38,10 +38,7 @@ std::int32_t CTGL::perFrameDurations() const {
 bool CTGL::parse(xlibplus::IIStream& stream) {
     TglFileReader reader(stream);
     if (!readTable(reader)) return false;
-    readImages(reader, [this](std::int32_t k, std::unique_ptr<xlibplus::xStringA> image) {
-        setFrameImage(k, image->cStr(), image->length());
-        return true;
-    });
+    readImages(reader);
     return true;
 }
 
@@ -70,13 +67,12 @@ void CTGL::readFrameRecords(TglFileReader& reader) {
 
 // Blocks go to frames in order; reading stops at the end of the file, at a
 // block with no frame left for it, and at a length the file cannot hold.
-void CTGL::readImages(TglFileReader& reader, const ImageTaker& take) {
+void CTGL::readImages(TglFileReader& reader) {
     TglFileReader::Block block;
     for (std::int32_t k = 0; reader.nextBlock(k, block) == TglFileReader::Next::Block; ++k) {
-        auto image = std::make_unique<xlibplus::xStringA>();
-        if (reader.readImage(block, *image, imageLimit_).status != TglFileReader::FrameStatus::Ok)
-            continue;
-        if (!take(k, std::move(image))) return;
+        xlibplus::xStringA image;
+        if (reader.readImage(block, image, imageLimit_).status == TglFileReader::FrameStatus::Ok)
+            setFrameImage(k, image.cStr(), image.length());
     }
 }
 

@@ -6,8 +6,6 @@
 #include "xlibplus/stream/stream.h"
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 
 class Engine;
 class Sprite;
@@ -44,13 +42,9 @@ class CTGL {
     bool parse(xlibplus::IIStream& stream);
     static std::int32_t readInt32(xlibplus::IIStream& stream);
 
-    // The two halves of parse, for a loader that decodes images on other
-    // threads. readTable reads the header and the frame table (false as
-    // parse); readImages then hands each frame's inflated image, in file
-    // order, to `take`, which may keep it, and stops when `take` says false.
-    using ImageTaker = std::function<bool(std::int32_t frame, std::unique_ptr<xlibplus::xStringA>)>;
+    // The first half of parse, for a loader that reads the images itself: the
+    // header and the frame table, false as parse.
     bool readTable(TglFileReader& reader);
-    void readImages(TglFileReader& reader, const ImageTaker& take);
     // Gives frame `frame` the sprite of an encoded image, or none when it does
     // not load. Engine thread only: it makes a texture.
     void setFrameImage(std::int32_t frame, const void* image, std::uint32_t size);
@@ -66,6 +60,7 @@ class CTGL {
     std::uint32_t imageLimit_ = kMaxImageBytes;
 
     void readFrameRecords(TglFileReader& reader);
+    void readImages(TglFileReader& reader);
 
     // Taken by the first texture the load makes; frees them all at the end.
     EngineRef engine_{EngineRef::kNone};

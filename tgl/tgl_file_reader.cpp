@@ -98,8 +98,8 @@ bool inflateHead(const std::vector<std::uint8_t>& payload, std::vector<std::uint
 // with `limit` (a stream cut short keeps what it gave), but into one buffer
 // that starts at a likely size and doubles, up to the limit and one byte more
 // to tell a stream that goes on past it.
-xlibplus::xInflateResult inflateWhole(const std::vector<std::uint8_t>& payload,
-                                      std::uint32_t limit, xlibplus::xStringA& image) {
+xlibplus::xInflateResult inflateWhole(const std::vector<std::uint8_t>& payload, std::uint32_t limit,
+                                      xlibplus::xStringA& image) {
     z_stream z{};
     if (inflateInit2(&z, 15) != Z_OK) return xlibplus::xInflateResult::NotZlib;
     const std::uint64_t most = std::uint64_t{limit} + 1;
@@ -147,32 +147,58 @@ TglFileReader::FrameStatus statusOf(qub::ImageStatus status) {
 
 } // namespace
 
+TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus::xStringA& image,
+                                                   std::uint32_t inflateLimit) {
+    const FrameHead head = readHead(block, payload_, inflateLimit);
+    if (head.outcome.status != FrameStatus::Ok) return head.outcome;
+    FrameImage result = inflateImage(payload_, head.bound, image);
+    if (result.status != FrameStatus::Ok) return result;
+    const std::uint64_t bytes = decodedBytes(result.header);
+    if (bytes > InputLimits::kMaxDecodedBytesPerFile - decodedBytes_)
+        result.status = FrameStatus::OverDecodedBudget;
+    else
+        decodedBytes_ += bytes;
+    return result;
+}
+
 // The head of the stream names the image and so the most its file can hold:
 // inflation stops there, and a stream that is no image, or one over the image
 // limits, is refused from its head alone. A zero bomb costs its first 4 KiB.
-TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus::xStringA& image,
-                                                   std::uint32_t inflateLimit) {
-    FrameImage result;
-    payload_.resize(static_cast<std::uint32_t>(block.length));
-    payload_.resize(stream_.read(payload_.data(), static_cast<std::uint32_t>(block.length)));
+TglFileReader::FrameHead TglFileReader::readHead(const Block& block,
+                                                 std::vector<std::uint8_t>& payload,
+                                                 std::uint32_t inflateLimit) {
+    FrameHead head;
+    payload.resize(static_cast<std::uint32_t>(block.length));
+    payload.resize(stream_.read(payload.data(), static_cast<std::uint32_t>(block.length)));
     if (head_.empty()) head_.resize(kHeadBytes);
     std::size_t headBytes = 0;
-    if (!inflateHead(payload_, head_, headBytes)) {
-        result.status = FrameStatus::NotZlib;
-        return result;
+    if (!inflateHead(payload, head_, headBytes)) {
+        head.outcome.status = FrameStatus::NotZlib;
+        return head;
     }
     const qub::ImageProbe early = qub::probeImage(head_.data(), headBytes);
-    std::uint64_t bound = inflateLimit;
+    head.bound = inflateLimit;
     if (early.status == qub::ImageStatus::Ok) {
-        bound = std::min(bound, qub::largestEncodedSize(head_.data(), headBytes, early.header));
+        head.bound = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+            head.bound, qub::largestEncodedSize(head_.data(), headBytes, early.header)));
+        head.outcome.header = early.header;
+        head.sized = true;
     } else if (!(headBytes == kHeadBytes && head_[0] == 0xFF && head_[1] == 0xD8)) {
         // (A JPEG's frame header may come after more metadata than the head holds.)
-        result.status = statusOf(early.status);
-        result.header = early.header;
-        result.inflatedBytes = static_cast<std::uint32_t>(headBytes);
-        return result;
+        head.outcome.status = statusOf(early.status);
+        head.outcome.header = early.header;
+        head.outcome.inflatedBytes = static_cast<std::uint32_t>(headBytes);
+        return head;
     }
-    switch (inflateWhole(payload_, static_cast<std::uint32_t>(bound), image)) {
+    head.outcome.status = FrameStatus::Ok;
+    return head;
+}
+
+TglFileReader::FrameImage TglFileReader::inflateImage(const std::vector<std::uint8_t>& payload,
+                                                      std::uint32_t bound,
+                                                      xlibplus::xStringA& image) {
+    FrameImage result;
+    switch (inflateWhole(payload, bound, image)) {
     case xlibplus::xInflateResult::Ok: break;
     case xlibplus::xInflateResult::NotZlib: result.status = FrameStatus::NotZlib; return result;
     case xlibplus::xInflateResult::OverLimit:
@@ -184,15 +210,12 @@ TglFileReader::FrameImage TglFileReader::readImage(const Block& block, xlibplus:
         qub::probeImage(reinterpret_cast<const std::uint8_t*>(image.cStr()), image.length());
     result.header = probe.header;
     result.status = statusOf(probe.status);
-    if (result.status != FrameStatus::Ok) return result;
-    // Every frame that shows is decoded to 4 bytes a pixel, all kept at once.
-    const std::uint64_t decoded =
-        std::uint64_t(probe.header.width) * std::uint64_t(probe.header.height) * 4;
-    if (decoded > InputLimits::kMaxDecodedBytesPerFile - decodedBytes_)
-        result.status = FrameStatus::OverDecodedBudget;
-    else
-        decodedBytes_ += decoded;
     return result;
+}
+
+// Every frame that shows is decoded to 4 bytes a pixel, all kept at once.
+std::uint64_t TglFileReader::decodedBytes(const qub::ImageHeader& header) {
+    return std::uint64_t(header.width) * std::uint64_t(header.height) * 4;
 }
 
 // From the size measured once: measuring a file seeks, which drops what its

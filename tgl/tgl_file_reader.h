@@ -77,6 +77,23 @@ class TglFileReader {
     // its image header probed. The images found Ok so far share one budget of
     // decoded bytes; one that would pass it is OverDecodedBudget.
     FrameImage readImage(const Block& block, xlibplus::xStringA& image, std::uint32_t inflateLimit);
+
+    // readImage in parts, for a loader that inflates on other threads.
+    // readHead reads the payload and inflates its first bytes: an outcome
+    // other than Ok is the frame's; Ok goes on to inflateImage, which touches
+    // nothing of the reader, with `bound`. When the head gave the image's size
+    // (`sized`), the whole stream gives the same header or none.
+    struct FrameHead {
+        FrameImage outcome;
+        std::uint32_t bound = 0; // the most the stream may inflate to
+        bool sized = false;      // outcome.header holds the image's size
+    };
+    FrameHead readHead(const Block& block, std::vector<std::uint8_t>& payload,
+                       std::uint32_t inflateLimit);
+    static FrameImage inflateImage(const std::vector<std::uint8_t>& payload, std::uint32_t bound,
+                                   xlibplus::xStringA& image);
+    // What an image of this header takes of the decoded budget.
+    static std::uint64_t decodedBytes(const qub::ImageHeader& header);
     int zeroWords() const { return zeroWords_; }
 
   private:
@@ -89,7 +106,7 @@ class TglFileReader {
     std::vector<std::uint32_t> scan_;
     std::vector<std::uint8_t> payload_; // the frame's zlib stream, as the file holds it
     std::vector<std::uint8_t> head_;    // the first inflated bytes of a frame's image
-    std::uint32_t size_ = 0;         // of the file, from readHeader
+    std::uint32_t size_ = 0;            // of the file, from readHeader
     std::int32_t declaredCount_ = 0;
     std::int32_t count_ = 0;
     std::int32_t defaultDuration_ = 0;

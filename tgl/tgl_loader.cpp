@@ -9,15 +9,13 @@
 #include "xlibplus/string/string.h"
 
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
 #include <deque>
-#include <mutex>
 #include <string>
-#include <thread>
 
 namespace {
 
-// Inflated and decoded images waiting between the threads, in bytes: the
+// Streams and decoded images waiting between the threads, in bytes: the
 // reader waits past it, so a file of many large frames does not pile up.
 constexpr std::uint64_t kHeldBytes = std::uint64_t{64} << 20;
 
@@ -28,180 +26,256 @@ int decoderCount() {
 
 } // namespace
 
+// One file's load. Its shared part is guarded by the loader's mutex.
 struct TglLoader::Load {
-    struct Inflated {
-        std::int32_t frame;
-        std::unique_ptr<xlibplus::xStringA> image;
+    // A frame whose head read Ok, for a decoder to inflate, probe and decode.
+    struct Payload {
+        std::int32_t frame = 0;
+        std::vector<std::uint8_t> bytes;
+        std::uint32_t bound = 0;
+        std::uint64_t room = 0; // of the decoded budget that this frame may take
     };
     struct Decoded {
         std::int32_t frame;
         std::vector<std::uint8_t> tga;
     };
 
-    explicit Load(const char* path);
-    ~Load();
-    void read();
-    void decode();
-    void cancel();
-    void threadEnded();
-    bool threadsEnded();
+    Load(const char* path, TglLoader& loader) : path(path ? path : ""), loader(loader) {}
+    void read(int decoders);
+    bool dispatch(std::int32_t frame, std::vector<std::uint8_t>& payload,
+                  const TglFileReader::FrameHead& head);
+    void decode(Payload& job);
+    bool finished() const { return readEnded && users == 0 && payloadsOut == 0; }
 
     const std::string path;
+    TglLoader& loader;
     std::unique_ptr<CTGL> animation = std::make_unique<CTGL>();
+    std::atomic<bool> cancelled{false}; // also read between frames without the lock
 
-    std::mutex mutex; // guards what follows
-    bool cancelled = false;
-    std::condition_variable changed;
-    std::deque<Inflated> inflated; // for the decoders
-    std::deque<Decoded> decoded;   // for the engine thread
-    std::uint64_t heldBytes = 0;   // in both, and in the decoders' hands
+    std::deque<Payload> payloads; // for the decoders
+    std::deque<Decoded> decoded;  // for the engine thread
+    std::uint64_t heldBytes = 0;  // in both, and in the decoders' hands
+    // The decoded budget: what frames decoded so far took, and the most that
+    // the frames still with the decoders may take.
+    std::uint64_t budgetTaken = 0;
+    std::uint64_t budgetPending = 0;
+    int payloadsOut = 0; // handed to the decoders, not yet decoded
+    int users = 0;       // threads working for it
     bool readEnded = false;
     bool tableRead = false;
-    int threadsRunning = 0;
-    std::vector<std::thread> threads;
 };
 
-// A thread the system refuses is one fewer: with no reader the load fails,
-// with no decoder its images get no sprites.
-TglLoader::Load::Load(const char* path) : path(path ? path : "") {
-    const int decoders = decoderCount();
-    for (int i = 0; i <= decoders; ++i) {
-        const bool reader = i == 0;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++threadsRunning;
-        }
-        try {
-            threads.emplace_back(reader ? &Load::read : &Load::decode, this);
-        } catch (...) {
-            std::lock_guard<std::mutex> lock(mutex);
-            --threadsRunning;
-            readEnded = readEnded || reader;
-        }
-    }
-}
-
-// On the engine thread: the animation's textures are freed here.
-TglLoader::Load::~Load() {
-    cancel();
-    for (std::thread& thread : threads)
-        thread.join();
-}
-
-// Under the lock, so that no thread between its check and its wait misses it.
-void TglLoader::Load::cancel() {
-    std::lock_guard<std::mutex> lock(mutex);
-    cancelled = true;
-    changed.notify_all();
-}
-
-void TglLoader::Load::threadEnded() {
-    std::lock_guard<std::mutex> lock(mutex);
-    --threadsRunning;
-    changed.notify_all();
-}
-
-bool TglLoader::Load::threadsEnded() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return threadsRunning == 0;
-}
-
-// As CTGL::load reads, with each inflated image handed to the decoders.
-void TglLoader::Load::read() {
+// As CTGL::load reads, but each frame's stream is inflated and decoded by a
+// decoder. The budget of decoded bytes is shared out in frame order as
+// CTGL::load does: a frame of known size goes out while it fits even if every
+// frame still out takes its share; otherwise the reader waits for those to
+// end and decides on what they really took.
+void TglLoader::Load::read(int decoders) {
     try {
         xlibplus::xStdFileStream stream(
             qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes).file);
         TglFileReader reader(stream);
         if (stream.isOpen() && animation->readTable(reader)) {
             {
-                std::lock_guard<std::mutex> lock(mutex);
+                std::lock_guard<std::mutex> lock(loader.mutex_);
                 tableRead = true;
             }
-            animation->readImages(
-                reader, [this](std::int32_t frame, std::unique_ptr<xlibplus::xStringA> image) {
-                    std::unique_lock<std::mutex> lock(mutex);
-                    changed.wait(lock, [this] { return cancelled || heldBytes < kHeldBytes; });
-                    if (cancelled) return false;
-                    heldBytes += image->length();
-                    inflated.push_back({frame, std::move(image)});
-                    changed.notify_all();
-                    return true;
-                });
+            TglFileReader::Block block;
+            std::vector<std::uint8_t> payload;
+            for (std::int32_t k = 0; decoders > 0 && !cancelled &&
+                                     reader.nextBlock(k, block) == TglFileReader::Next::Block;
+                 ++k) {
+                const TglFileReader::FrameHead head =
+                    reader.readHead(block, payload, CTGL::kMaxImageBytes);
+                if (head.outcome.status == TglFileReader::FrameStatus::Ok &&
+                    !dispatch(k, payload, head))
+                    break;
+            }
         }
     } catch (...) {
         // A refused allocation ends the reading; the frames read so far stay.
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        readEnded = true;
-    }
-    threadEnded();
 }
 
-void TglLoader::Load::decode() {
-    for (;;) {
-        Inflated job;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [this] { return cancelled || readEnded || !inflated.empty(); });
-            if (cancelled || inflated.empty()) break;
-            job = std::move(inflated.front());
-            inflated.pop_front();
-        }
-        const std::uint32_t inflatedBytes = job.image->length();
-        std::vector<std::uint8_t> tga;
-        try {
+// False once the load is cancelled.
+bool TglLoader::Load::dispatch(std::int32_t frame, std::vector<std::uint8_t>& payload,
+                               const TglFileReader::FrameHead& head) {
+    constexpr std::uint64_t kBudget = InputLimits::kMaxDecodedBytesPerFile;
+    const std::uint64_t need = head.sized ? TglFileReader::decodedBytes(head.outcome.header) : 0;
+    std::unique_lock<std::mutex> lock(loader.mutex_);
+    loader.readerWake_.wait(lock, [this] { return cancelled || heldBytes < kHeldBytes; });
+    if (!head.sized || need > kBudget - budgetTaken - budgetPending)
+        loader.readerWake_.wait(lock, [this] { return cancelled || payloadsOut == 0; });
+    if (cancelled) return false;
+    if (need > kBudget - budgetTaken) return true; // no sprite, nothing taken
+    Payload job;
+    job.frame = frame;
+    job.bytes.swap(payload);
+    job.bound = head.bound;
+    job.room = head.sized ? need : kBudget - budgetTaken;
+    budgetPending += job.room;
+    heldBytes += job.bytes.size();
+    ++payloadsOut;
+    payloads.push_back(std::move(job));
+    loader.decoderWake_.notify_one();
+    return true;
+}
+
+// A frame whose whole stream probes Ok takes its share of the budget, as with
+// CTGL::load, even when its pixels then fail to decode. The decoder's last
+// touch of the load is under the lock, with the count of its users.
+void TglLoader::Load::decode(Payload& job) {
+    const std::size_t payloadBytes = job.bytes.size();
+    std::uint64_t taken = 0;
+    std::vector<std::uint8_t> tga;
+    try {
+        xlibplus::xStringA image;
+        const TglFileReader::FrameImage outcome =
+            TglFileReader::inflateImage(job.bytes, job.bound, image);
+        job.bytes = std::vector<std::uint8_t>();
+        const std::uint64_t need = TglFileReader::decodedBytes(outcome.header);
+        if (outcome.status == TglFileReader::FrameStatus::Ok && need <= job.room) {
+            taken = need;
             qub::DecodedImage pixels;
-            if (qub::decodeImage(reinterpret_cast<const std::uint8_t*>(job.image->cStr()),
-                                 inflatedBytes, pixels) == qub::ImageStatus::Ok) {
-                job.image.reset();
+            if (!cancelled && qub::decodeImage(reinterpret_cast<const std::uint8_t*>(image.cStr()),
+                                               image.length(), pixels) == qub::ImageStatus::Ok) {
+                image.setSize(0);
                 tga = qub::encodeRawTga(pixels);
             }
-        } catch (...) {
-            tga.clear(); // a refused allocation: the frame gets no sprite
         }
-        std::lock_guard<std::mutex> lock(mutex);
-        heldBytes = heldBytes - inflatedBytes + tga.size();
-        if (!tga.empty()) decoded.push_back({job.frame, std::move(tga)});
-        changed.notify_all();
+    } catch (...) {
+        tga.clear(); // a refused allocation: the frame gets no sprite
     }
-    threadEnded();
+    std::lock_guard<std::mutex> lock(loader.mutex_);
+    budgetPending -= job.room;
+    budgetTaken += taken;
+    --payloadsOut;
+    --users;
+    heldBytes = heldBytes - payloadBytes + tga.size();
+    if (!tga.empty() && !cancelled) decoded.push_back({job.frame, std::move(tga)});
+    loader.readerWake_.notify_one();
+    loader.engineWake_.notify_one();
 }
 
 TglLoader::TglLoader() = default;
 
-TglLoader::~TglLoader() { cancel(); }
+TglLoader::~TglLoader() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        if (current_) current_->cancelled = true;
+        readerWake_.notify_all();
+        decoderWake_.notify_all();
+    }
+    for (std::thread& thread : threads_)
+        thread.join();
+}
 
-void TglLoader::cancel() {
-    if (current_) retire(std::move(current_));
-    retired_.clear();
+// A thread the system refuses is one fewer: with no reader every load fails,
+// with no decoder its images get no sprites.
+void TglLoader::startThreads() {
+    try {
+        threads_.emplace_back(&TglLoader::readLoads, this);
+        for (int i = decoderCount(); i > 0; --i) {
+            threads_.emplace_back(&TglLoader::decodePayloads, this);
+            ++decoders_;
+        }
+    } catch (...) {
+    }
+}
+
+// The reader takes only the newest load; one cancelled before it was taken is
+// never read.
+void TglLoader::readLoads() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        readerWake_.wait(lock, [this] { return stopping_ || toRead_; });
+        if (stopping_) return;
+        Load& load = *toRead_;
+        toRead_ = nullptr;
+        ++load.users;
+        lock.unlock();
+        load.read(decoders_);
+        lock.lock();
+        load.readEnded = true;
+        --load.users;
+        engineWake_.notify_one();
+    }
+}
+
+void TglLoader::decodePayloads() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        decoderWake_.wait(
+            lock, [this] { return stopping_ || (current_ && !current_->payloads.empty()); });
+        if (stopping_) return;
+        Load& load = *current_;
+        Load::Payload job = std::move(load.payloads.front());
+        load.payloads.pop_front();
+        ++load.users;
+        lock.unlock();
+        load.decode(job);
+        lock.lock();
+    }
 }
 
 void TglLoader::start(const char* path) {
-    if (current_) retire(std::move(current_));
+    retireCurrent();
     reapRetired();
-    current_ = std::make_unique<Load>(path);
+    if (threads_.empty()) startThreads();
+    auto load = std::make_unique<Load>(path, *this);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (threads_.empty())
+        load->readEnded = true; // no reader: it fails
+    else
+        toRead_ = load.get();
+    current_ = std::move(load);
+    readerWake_.notify_one();
 }
 
-void TglLoader::retire(std::unique_ptr<Load> load) {
-    load->cancel();
-    retired_.push_back(std::move(load));
+void TglLoader::cancel() {
+    retireCurrent();
+    std::unique_lock<std::mutex> lock(mutex_);
+    engineWake_.wait(lock, [this] {
+        return std::all_of(retired_.begin(), retired_.end(),
+                           [](const std::unique_ptr<Load>& load) { return load->users == 0; });
+    });
+    std::vector<std::unique_ptr<Load>> done = std::move(retired_);
+    retired_.clear();
+    lock.unlock();
 }
 
-// Only loads whose threads have ended are freed, so the engine thread never
-// waits for a decode it no longer needs.
+void TglLoader::retireCurrent() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!current_) return;
+    current_->cancelled = true;
+    current_->payloads.clear();
+    if (toRead_ == current_.get()) toRead_ = nullptr;
+    retired_.push_back(std::move(current_));
+    readerWake_.notify_one();
+}
+
+// Only loads no thread works for are freed (with their textures, here on the
+// engine thread), so the engine thread never waits for a frame it no longer needs.
 void TglLoader::reapRetired() {
-    retired_.erase(
-        std::remove_if(retired_.begin(), retired_.end(),
-                       [](const std::unique_ptr<Load>& load) { return load->threadsEnded(); }),
-        retired_.end());
+    std::vector<std::unique_ptr<Load>> done;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = retired_.begin(); it != retired_.end();)
+            if ((*it)->users == 0) {
+                done.push_back(std::move(*it));
+                it = retired_.erase(it);
+            } else {
+                ++it;
+            }
+    }
 }
 
 TglLoader::Progress TglLoader::poll(std::chrono::steady_clock::time_point deadline) {
     reapRetired();
     if (!current_) return Progress::Idle;
     Load& load = *current_;
-    std::unique_lock<std::mutex> lock(load.mutex);
+    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (!load.decoded.empty()) {
             Load::Decoded next = std::move(load.decoded.front());
@@ -215,22 +289,24 @@ TglLoader::Progress TglLoader::poll(std::chrono::steady_clock::time_point deadli
             }
             lock.lock();
             load.heldBytes -= next.tga.size();
-            load.changed.notify_all();
+            readerWake_.notify_one();
             if (std::chrono::steady_clock::now() >= deadline) return Progress::Loading;
-        } else if (load.threadsRunning == 0) {
+        } else if (load.finished()) {
             if (load.tableRead) return Progress::Loaded;
+            std::unique_ptr<Load> failed = std::move(current_);
             lock.unlock();
-            current_.reset();
             return Progress::Failed;
-        } else if (load.changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+        } else if (engineWake_.wait_until(lock, deadline) == std::cv_status::timeout) {
             return Progress::Loading;
         }
     }
 }
 
 CTGL* TglLoader::take() {
-    if (!current_) return nullptr;
-    CTGL* animation = current_->animation.release();
-    current_.reset();
-    return animation;
+    std::unique_ptr<Load> taken;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        taken = std::move(current_);
+    }
+    return taken ? taken->animation.release() : nullptr;
 }

@@ -1,13 +1,11 @@
 #include "qub/image/image.h"
 
-#include <cstring>
-
 namespace qub {
 
 std::vector<std::uint8_t> encodeRawTga(const DecodedImage& image) {
     constexpr std::size_t kHeaderBytes = 18;
     const std::size_t pixelBytes = image.pixels.size() * sizeof(std::uint32_t);
-    std::vector<std::uint8_t> tga(kHeaderBytes + pixelBytes, 0);
+    std::vector<std::uint8_t> tga(kHeaderBytes, 0);
     tga[2] = 2; // uncompressed true colour
     tga[12] = static_cast<std::uint8_t>(image.width);
     tga[13] = static_cast<std::uint8_t>(image.width >> 8);
@@ -17,7 +15,9 @@ std::vector<std::uint8_t> encodeRawTga(const DecodedImage& image) {
     tga[17] = 0x28; // top-left origin, 8 alpha bits
     // 0xAARRGGBB in memory on our little-endian targets is B, G, R, A: the
     // file's own byte order.
-    if (pixelBytes != 0) std::memcpy(tga.data() + kHeaderBytes, image.pixels.data(), pixelBytes);
+    const auto* pixels = reinterpret_cast<const std::uint8_t*>(image.pixels.data());
+    tga.reserve(kHeaderBytes + pixelBytes);
+    tga.insert(tga.end(), pixels, pixels + pixelBytes);
     return tga;
 }
 

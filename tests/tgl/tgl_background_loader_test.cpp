@@ -118,4 +118,71 @@ TEST_F(BackgroundLoad, TheNewestStartWinsAndTheOthersFreeTheirTextures) {
     EXPECT_EQ(engine->testHooks()->liveTextureCount(), texturesBefore + 2);
 }
 
+// Two images that claim all but 32 KiB of the budget of decoded bytes but
+// have no pixels (a PNG header alone) use it up as they do in CTGL::load, so
+// that of the images after them only those that fit in the rest get a sprite,
+// however the decoders' work interleaves.
+TEST_F(BackgroundLoad, TheDecodedBudgetIsSharedOutInFrameOrderAsInTheLoader) {
+    auto claim = [](int height) { // 8192 pixels wide
+        return tgltools::Bytes{0x89,
+                               'P',
+                               'N',
+                               'G',
+                               '\r',
+                               '\n',
+                               0x1A,
+                               '\n',
+                               0,
+                               0,
+                               0,
+                               13,
+                               'I',
+                               'H',
+                               'D',
+                               'R',
+                               0,
+                               0,
+                               0x20,
+                               0,
+                               0,
+                               0,
+                               std::uint8_t(height >> 8),
+                               std::uint8_t(height),
+                               8,
+                               6,
+                               0,
+                               0,
+                               0,
+                               0,
+                               0,
+                               0,
+                               0};
+    };
+    auto solid = [](int width, int height) {
+        return tgltools::encodeTga(
+            width, height, std::vector<std::uint32_t>(std::size_t(width * height), 0xFF00FF00u),
+            false);
+    };
+    tgltools::TglWriter w;
+    for (int i = 0; i < 5; ++i)
+        w.frame({});
+    w.image(claim(4096))
+        .image(claim(4095))
+        .image(solid(8, 8))
+        .image(solid(64, 64))
+        .image(solid(128, 64));
+    const std::string path = dir.file("budget.tgl");
+    tgltools::writeFile(path, w.build());
+
+    CTGL direct;
+    ASSERT_TRUE(direct.load(path.c_str()));
+    loader.start(path.c_str());
+    ASSERT_EQ(finish(), Progress::Loaded);
+    const bool expected[5] = {false, false, true, true, false};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(direct.frames[i].sprite != nullptr, expected[i]) << i;
+        EXPECT_EQ(animation->frames[i].sprite != nullptr, expected[i]) << i;
+    }
+}
+
 } // namespace
