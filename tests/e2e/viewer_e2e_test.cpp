@@ -197,6 +197,137 @@ TEST_F(ViewerUnderXvfb, FifosAndVanishingDragSourcesNeitherHangNorEndIt) {
     EXPECT_EQ(*exitCode, 0);
 }
 
+// A run-length TGA of one colour, 128-pixel runs: a 1024 x 1024 image in 40 KB.
+tgltools::Bytes solidRunLengthTga(int side, std::uint32_t argb) {
+    tgltools::Bytes b(18, 0);
+    b[2] = 10;
+    b[12] = b[14] = std::uint8_t(side), b[13] = b[15] = std::uint8_t(side >> 8);
+    b[16] = 32;
+    b[17] = 0x28; // top-left origin, 8 alpha bits
+    for (std::int64_t left = std::int64_t(side) * side; left > 0; left -= 128) {
+        b.push_back(std::uint8_t(0x80 | ((left >= 128 ? 128 : left) - 1)));
+        for (int shift = 0; shift < 32; shift += 8)
+            b.push_back(std::uint8_t(argb >> shift));
+    }
+    return b;
+}
+
+// A file that loads for a while: 64 blue frames that decode to 4 MiB each (the
+// whole budget) and many blocks that are no image.
+void writeSlowAnimation(const std::string& path) {
+    tgltools::TglWriter w;
+    const tgltools::Bytes big = tgltools::zlibCompress(solidRunLengthTga(1024, 0xFF0000FF));
+    const tgltools::Bytes junk = tgltools::zlibCompress({1, 2, 3, 4});
+    constexpr int kBig = 64;
+    constexpr int kJunk = 300000;
+    for (int i = 0; i < kBig + kJunk; ++i)
+        w.frame({0, 0, 100});
+    for (int i = 0; i < kBig; ++i)
+        w.rawBlock(big);
+    for (int i = 0; i < kJunk; ++i)
+        w.rawBlock(junk);
+    tgltools::writeFile(path, w.build());
+}
+
+// A red and a green frame of no duration: the picture changes every engine frame.
+void writeFlicker(const std::string& path) {
+    const auto red = std::vector<std::uint32_t>(64 * 64, 0xFFFF0000);
+    const auto green = std::vector<std::uint32_t>(64 * 64, 0xFF00FF00);
+    tgltools::writeFile(path, tgltools::TglWriter()
+                                  .defaultDuration(0)
+                                  .frame({0, 0, 0})
+                                  .frame({0, 0, 0})
+                                  .image(tgltools::encodeTga(64, 64, red, false))
+                                  .image(tgltools::encodeTga(64, 64, green, false))
+                                  .build());
+}
+
+bool allBlue(const std::vector<unsigned long>& pixels) {
+    return !pixels.empty() &&
+           std::all_of(pixels.begin(), pixels.end(), [](unsigned long p) { return p == 0x0000FF; });
+}
+
+// While a large file loads the animation on screen keeps playing, and the
+// picture keeps changing; then the new one replaces it.
+TEST_F(ViewerUnderXvfb, AnAnimationPlaysOnWhileALargeDropLoads) {
+    writeFlicker(dir.file("stand_1.tgl"));
+    writeSlowAnimation(dir.file("slow.tgl"));
+    const std::string output = dir.file("viewer.out");
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
+    e2e::Display* display = server->display();
+    auto window = e2e::findWindow(display, kTitle, 30s);
+    ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
+    ASSERT_GE(distinctPictures(display, *window, 2s, 10ms), 2) << "the flicker does not play";
+
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("slow.tgl")}, 10s));
+    using Clock = std::chrono::steady_clock;
+    const auto dropped = Clock::now();
+    auto changed = dropped;
+    Clock::duration longestStill{};
+    int changes = 0;
+    std::vector<unsigned long> last = e2e::grabWindow(display, *window, 64, 64);
+    while (!allBlue(last) && Clock::now() - dropped < 20s) {
+        std::vector<unsigned long> now = e2e::grabWindow(display, *window, 64, 64);
+        if (now != last) {
+            longestStill = std::max(longestStill, Clock::now() - changed);
+            changed = Clock::now();
+            ++changes;
+        }
+        last = std::move(now);
+    }
+    const auto loading = Clock::now() - dropped;
+    std::printf(
+        "the load took %lld ms; the picture changed %d times, stood still %lld ms at most\n",
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(loading).count()),
+        changes,
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(longestStill).count()));
+    EXPECT_TRUE(allBlue(last)) << "the large file never showed";
+    EXPECT_GE(changes, 20) << "the old animation stopped while the new one loaded";
+    EXPECT_LT(longestStill, 250ms) << "the window stood still while a file loaded";
+
+    e2e::requestClose(display, *window);
+    auto exitCode = viewer.waitForExit(10s);
+    ASSERT_TRUE(exitCode);
+    EXPECT_EQ(*exitCode, 0);
+}
+
+// The newest drop wins over a load in progress, and closing the window does
+// not wait for a load.
+TEST_F(ViewerUnderXvfb, TheLastDropWinsAndALoadDoesNotHoldTheWindowOpen) {
+    writeFlicker(dir.file("stand_1.tgl"));
+    writeSlowAnimation(dir.file("slow.tgl"));
+    const auto yellow = std::vector<std::uint32_t>(24 * 24, 0xFFFFFF00);
+    tgltools::writeFile(dir.file("last.tgl"), tgltools::TglWriter()
+                                                  .frame({50, 60, 1000})
+                                                  .image(tgltools::encodeTga(24, 24, yellow, false))
+                                                  .build());
+    const std::string output = dir.file("viewer.out");
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
+    e2e::Display* display = server->display();
+    auto window = e2e::findWindow(display, kTitle, 30s);
+    ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
+
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("slow.tgl")}, 10s));
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("last.tgl")}, 10s));
+    const auto yellowSquare = [](const std::vector<unsigned long>& pixels) {
+        return showsOnly(pixels, 0xFFFF00, 50, 60, 24);
+    };
+    EXPECT_TRUE(waitForPicture(display, *window, yellowSquare, 5s)) << "the last drop is not shown";
+    std::this_thread::sleep_for(2s);
+    EXPECT_TRUE(yellowSquare(e2e::grabWindow(display, *window, 800, 600)))
+        << "the earlier drop replaced the last";
+
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("slow.tgl")}, 10s));
+    const auto closing = std::chrono::steady_clock::now();
+    e2e::requestClose(display, *window);
+    auto exitCode = viewer.waitForExit(10s);
+    ASSERT_TRUE(exitCode);
+    EXPECT_EQ(*exitCode, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, 1s) << "a load held the window open";
+}
+
 long residentKilobytes(int pid) {
     for (const std::string& line : readLines("/proc/" + std::to_string(pid) + "/status"))
         if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
