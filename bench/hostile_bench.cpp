@@ -1,7 +1,8 @@
 // Hostile files against the viewer's loader: each case is loaded by a child
-// process with our engine off-screen, and reported with the wall time of the
-// load (the time the window would go without a repaint, loading as it does on
-// the frame callback) and the child's peak resident memory.
+// process with our engine off-screen, as the viewer loads (TglLoader, polled
+// with the frame's budget), and reported with the wall time of the load, the
+// longest poll (the longest the window would go without a repaint) and the
+// child's peak resident memory.
 //     build/bin/hostile_bench
 
 #include "engine/engine.h"
@@ -9,6 +10,7 @@
 #include "engine/engine_test_hooks.h"
 #include "qub/image/limits.h"
 #include "tgl/tgl_animation.h"
+#include "tgl/tgl_loader.h"
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
 
@@ -70,6 +72,14 @@ Bytes tgaHeader(int width, int height, bool runLength) {
     return b;
 }
 
+Bytes solidRunLengthTga(int side) {
+    Bytes b = tgaHeader(side, side, true);
+    for (std::int64_t left = std::int64_t(side) * side; left > 0; left -= 128)
+        b.insert(b.end(),
+                 {std::uint8_t(0x80 | ((left >= 128 ? 128 : left) - 1)), 0x10, 0x20, 0x30, 0xFF});
+    return b;
+}
+
 void sparse(const fs::path& path, const Bytes& start, std::uint64_t size) {
     tgltools::writeFile(path.string(), start);
     fs::resize_file(path, size);
@@ -120,8 +130,33 @@ const Case kCases[] = {
              w.frame({}).rawBlock(notImage);
          tgltools::writeFile(p.string(), w.build());
      }},
+    {"four_rle_tga_4096_whole_budget",
+     [](const fs::path& p) {
+         TglWriter w;
+         const Bytes frame = tgltools::zlibCompress(solidRunLengthTga(4096));
+         for (int i = 0; i < 4; ++i)
+             w.frame({}).rawBlock(frame);
+         tgltools::writeFile(p.string(), w.build());
+     }},
     {"fifo", [](const fs::path& p) { mkfifo(p.c_str(), 0600); }},
 };
+
+// In the child: loads as the viewer does; the longest poll, in milliseconds.
+double loadAsTheViewer(const fs::path& file) {
+    using Clock = std::chrono::steady_clock;
+    TglLoader loader;
+    loader.start(file.c_str());
+    double longest = 0;
+    for (auto wait = std::chrono::milliseconds(50);; wait = std::chrono::milliseconds(4)) {
+        const auto start = Clock::now();
+        const TglLoader::Progress progress = loader.poll(start + wait);
+        longest = std::max(longest,
+                           std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        if (progress != TglLoader::Progress::Loading) break;
+    }
+    delete loader.take();
+    return longest;
+}
 
 // Loads the file in a child; its wall time and peak resident memory.
 void loadInChild(benchmark::State& state, const Case& c) {
@@ -129,20 +164,26 @@ void loadInChild(benchmark::State& state, const Case& c) {
     const fs::path file = kFolder / (std::string(c.name) + ".tgl");
     if (!fs::exists(fs::symlink_status(file))) c.make(file);
     for (auto _ : state) {
+        int report[2];
+        if (pipe(report) != 0) state.SkipWithError("no pipe");
         const auto start = std::chrono::steady_clock::now();
         const pid_t child = fork();
         if (child == 0) {
             EngineRef engine;
             engine->testHooks()->setOffscreen(true);
             if (!engine->init()) _exit(3);
-            CTGL animation;
-            animation.load(file.c_str());
+            const double longest = loadAsTheViewer(file);
             engine->shutdown();
-            _exit(0);
+            _exit(write(report[1], &longest, sizeof longest) == sizeof longest ? 0 : 4);
         }
+        close(report[1]);
         int status = 0;
         rusage usage{};
         wait4(child, &status, 0, &usage);
+        double longest = 0;
+        if (read(report[0], &longest, sizeof longest) != sizeof longest) longest = -1;
+        close(report[0]);
+        state.counters["longest_poll_ms"] = longest;
         state.SetIterationTime(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
