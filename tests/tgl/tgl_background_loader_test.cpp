@@ -80,8 +80,8 @@ TEST_F(BackgroundLoad, GivesWhatTheLoaderGivesToThePixel) {
 
 TEST_F(BackgroundLoad, FilesThatDoNotLoadFailAndLeaveItIdle) {
     tgltools::writeFile(dir.file("nope.tgl"), {'n', 'o', 'p', 'e'});
-    for (const std::string& path :
-         std::vector<std::string>{dir.file("missing.tgl"), dir.file("nope.tgl"), dir.path()}) {
+    for (const std::string& path : std::vector<std::string>{
+             dir.file("missing.tgl"), dir.file("nope.tgl"), dir.path().string()}) {
         loader.start(path.c_str());
         EXPECT_EQ(finish(), Progress::Failed) << path;
         EXPECT_EQ(loader.poll(Clock::now()), Progress::Idle);
