@@ -44,7 +44,20 @@ inline constexpr int GWL_EXSTYLE = -20;
 inline constexpr int GWLP_USERDATA = -21;
 
 inline constexpr LONG WS_EX_ACCEPTFILES = 0x10;
+inline constexpr UINT WM_KEYDOWN = 0x100; // wParam: the virtual-key code
+inline constexpr UINT WM_CHAR = 0x102;    // wParam: the character typed
 inline constexpr UINT WM_DROPFILES = 0x233;
+
+// Virtual-key codes of keys that type no character; letters and digits are
+// their upper-case ASCII codes.
+inline constexpr UINT VK_ESCAPE = 0x1B;
+inline constexpr UINT VK_SPACE = 0x20;
+inline constexpr UINT VK_END = 0x23;
+inline constexpr UINT VK_HOME = 0x24;
+inline constexpr UINT VK_LEFT = 0x25;
+inline constexpr UINT VK_UP = 0x26;
+inline constexpr UINT VK_RIGHT = 0x27;
+inline constexpr UINT VK_DOWN = 0x28;
 inline constexpr int SW_SHOWNORMAL = 1;
 
 // Window fields. Each returns the previous value, 0 for an unknown window or index.

@@ -49,6 +49,9 @@ class Driver {
     virtual void setTitle(const char* title) = 0;
     virtual WindowHandle windowHandle() const = 0;
 
+    // Reports closes and drops to `events`. Keys go to the window procedure
+    // as WM_KEYDOWN (the virtual-key code) and WM_CHAR (the character typed),
+    // as Windows sends them, so that one window procedure serves both.
     virtual void pumpEvents(DriverEvents& events) = 0;
     virtual bool hasFocus() const = 0;
     // Sleeps until an event arrives or the time is up.

@@ -50,6 +50,8 @@ struct TglLoader::Load {
     const std::string path;
     TglLoader& loader;
     std::unique_ptr<CTGL> animation = std::make_unique<CTGL>();
+    // Each frame's outcome: set by the reader, or by the decoder it gave the frame to.
+    std::vector<TglFileReader::FrameStatus> statuses;
     std::atomic<bool> cancelled{false}; // also read between frames without the lock
 
     std::deque<Payload> payloads; // for the decoders
@@ -76,6 +78,8 @@ void TglLoader::Load::read(int decoders) {
             qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes).file);
         TglFileReader reader(stream);
         if (stream.isOpen() && animation->readTable(reader)) {
+            statuses.assign(static_cast<std::size_t>(animation->frames.size()),
+                            TglFileReader::FrameStatus::NoBlock);
             {
                 std::lock_guard<std::mutex> lock(loader.mutex_);
                 tableRead = true;
@@ -87,6 +91,7 @@ void TglLoader::Load::read(int decoders) {
                  ++k) {
                 const TglFileReader::FrameHead head =
                     reader.readHead(block, payload, CTGL::kMaxImageBytes);
+                statuses[static_cast<std::size_t>(k)] = head.outcome.status;
                 if (head.outcome.status == TglFileReader::FrameStatus::Ok &&
                     !dispatch(k, payload, head))
                     break;
@@ -107,7 +112,10 @@ bool TglLoader::Load::dispatch(std::int32_t frame, std::vector<std::uint8_t>& pa
     if (!head.sized || need > kBudget - budgetTaken - budgetPending)
         loader.readerWake_.wait(lock, [this] { return cancelled || payloadsOut == 0; });
     if (cancelled) return false;
-    if (need > kBudget - budgetTaken) return true; // no sprite, nothing taken
+    if (need > kBudget - budgetTaken) { // no sprite, nothing taken
+        statuses[static_cast<std::size_t>(frame)] = TglFileReader::FrameStatus::OverDecodedBudget;
+        return true;
+    }
     Payload job;
     job.frame = frame;
     job.bytes.swap(payload);
@@ -125,8 +133,10 @@ bool TglLoader::Load::dispatch(std::int32_t frame, std::vector<std::uint8_t>& pa
 // CTGL::load, even when its pixels then fail to decode. The decoder's last
 // touch of the load is under the lock, with the count of its users.
 void TglLoader::Load::decode(Payload& job) {
+    using Status = TglFileReader::FrameStatus;
     const std::size_t payloadBytes = job.bytes.size();
     std::uint64_t taken = 0;
+    Status status = Status::NotAnImage;
     std::vector<std::uint8_t> tga;
     try {
         xlibplus::xStringA image;
@@ -134,19 +144,25 @@ void TglLoader::Load::decode(Payload& job) {
             TglFileReader::inflateImage(job.bytes, job.bound, image);
         job.bytes = std::vector<std::uint8_t>();
         const std::uint64_t need = TglFileReader::decodedBytes(outcome.header);
-        if (outcome.status == TglFileReader::FrameStatus::Ok && need <= job.room) {
+        status = outcome.status;
+        if (status == Status::Ok && need > job.room) status = Status::OverDecodedBudget;
+        if (status == Status::Ok) {
             taken = need;
             qub::DecodedImage pixels;
             if (!cancelled && qub::decodeImage(reinterpret_cast<const std::uint8_t*>(image.cStr()),
                                                image.length(), pixels) == qub::ImageStatus::Ok) {
                 image.setSize(0);
                 tga = qub::encodeRawTga(pixels);
+            } else {
+                status = Status::NotAnImage;
             }
         }
     } catch (...) {
         tga.clear(); // a refused allocation: the frame gets no sprite
+        status = Status::NotAnImage;
     }
     std::lock_guard<std::mutex> lock(loader.mutex_);
+    statuses[static_cast<std::size_t>(job.frame)] = status;
     budgetPending -= job.room;
     budgetTaken += taken;
     --payloadsOut;
@@ -302,11 +318,13 @@ TglLoader::Progress TglLoader::poll(std::chrono::steady_clock::time_point deadli
     }
 }
 
-CTGL* TglLoader::take() {
+CTGL* TglLoader::take(std::vector<TglFileReader::FrameStatus>* statuses) {
     std::unique_ptr<Load> taken;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         taken = std::move(current_);
     }
-    return taken ? taken->animation.release() : nullptr;
+    if (!taken) return nullptr;
+    if (statuses) *statuses = std::move(taken->statuses);
+    return taken->animation.release();
 }

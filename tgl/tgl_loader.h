@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tgl/tgl_file_reader.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -36,8 +38,9 @@ class TglLoader {
     // Makes textures of the images decoded so far and waits for more, until
     // the load is complete or `deadline` has passed. Engine thread only.
     Progress poll(std::chrono::steady_clock::time_point deadline);
-    // After Loaded: the animation, now the caller's; the loader is Idle.
-    CTGL* take();
+    // After Loaded: the animation, now the caller's, and if asked what became
+    // of each frame's image (as `tgl info` says it); the loader is Idle.
+    CTGL* take(std::vector<TglFileReader::FrameStatus>* statuses = nullptr);
 
   private:
     struct Load;

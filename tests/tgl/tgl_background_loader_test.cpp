@@ -177,7 +177,12 @@ TEST_F(BackgroundLoad, TheDecodedBudgetIsSharedOutInFrameOrderAsInTheLoader) {
     CTGL direct;
     ASSERT_TRUE(direct.load(path.c_str()));
     loader.start(path.c_str());
-    ASSERT_EQ(finish(), Progress::Loaded);
+    ASSERT_EQ(loader.poll(Clock::now() + std::chrono::seconds(10)), Progress::Loaded);
+    std::vector<TglFileReader::FrameStatus> statuses;
+    animation.reset(loader.take(&statuses));
+    using S = TglFileReader::FrameStatus;
+    EXPECT_EQ(statuses,
+              (std::vector<S>{S::NotAnImage, S::NotAnImage, S::Ok, S::Ok, S::OverDecodedBudget}));
     const bool expected[5] = {false, false, true, true, false};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(direct.frames[i].sprite != nullptr, expected[i]) << i;

@@ -153,8 +153,36 @@ void SdlDriver::handleEvent(const SDL_Event& event, DriverEvents& events) {
         break;
     case SDL_DROPTEXT: SDL_free(event.drop.file); break;
     case SDL_DROPCOMPLETE: events.dropCompleted(); break;
+    case SDL_KEYDOWN: sendKey(event.key.keysym.sym); break;
+    case SDL_TEXTINPUT:
+        // One WM_CHAR per character of the typed text; ASCII only.
+        for (const char* c = event.text.text; *c; ++c)
+            if (static_cast<unsigned char>(*c) < 0x80)
+                platform::sendMessage(windowHandle_, WM_CHAR, static_cast<WPARAM>(*c), 1);
+        break;
     default: break;
     }
+}
+
+// Keys reach the window procedure as WM_KEYDOWN with the virtual-key code,
+// as they do on Windows; keys with no code here are not sent.
+void SdlDriver::sendKey(std::int32_t key) {
+    UINT code = 0;
+    switch (key) {
+    case SDLK_ESCAPE: code = VK_ESCAPE; break;
+    case SDLK_SPACE: code = VK_SPACE; break;
+    case SDLK_END: code = VK_END; break;
+    case SDLK_HOME: code = VK_HOME; break;
+    case SDLK_LEFT: code = VK_LEFT; break;
+    case SDLK_UP: code = VK_UP; break;
+    case SDLK_RIGHT: code = VK_RIGHT; break;
+    case SDLK_DOWN: code = VK_DOWN; break;
+    default:
+        if (key >= SDLK_a && key <= SDLK_z) code = static_cast<UINT>(key - SDLK_a + 'A');
+        if (key >= SDLK_0 && key <= SDLK_9) code = static_cast<UINT>(key);
+        break;
+    }
+    if (code != 0) platform::sendMessage(windowHandle_, WM_KEYDOWN, code, 1);
 }
 
 bool SdlDriver::hasFocus() const {

@@ -47,6 +47,7 @@ class SdlDriver final : public Driver {
     bool startVideo(bool offscreen);
     bool createWindowAndRenderer(const WindowSettings& settings);
     void handleEvent(const SDL_Event& event, DriverEvents& events);
+    void sendKey(std::int32_t key); // an SDL_Keycode
 
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;
