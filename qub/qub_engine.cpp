@@ -67,7 +67,11 @@ void QubEngine::setIntState(int id, int value) {
     switch (id) {
     case QubState::kScreenWidth: settings_.width = value; break;
     case QubState::kScreenHeight: settings_.height = value; break;
-    case QubState::kFrameRate: frameRate_ = value; break;
+    case QubState::kFrameRate:
+        // A running loop takes the new rate from its next frame on.
+        frameRate_ = value;
+        if (running_) pacer_.start(frameRate_, FramePacer::Clock::now());
+        break;
     // The colour depth is the window system's choice.
     default: break;
     }

@@ -31,4 +31,19 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
 
 int verify(const std::vector<std::string>& files);
 
+struct PlayOptions {
+    std::string file;
+    double speed = 1;
+    int zoom = 1;                     // 1, 2, 4 or 8
+    std::string background = "white"; // white, black, checker or #RRGGBB
+    bool paused = false;
+    std::int32_t frame = 0;
+    std::string font; // empty: font1.fnt from the current folder, or else the file's
+    int width = 800;
+    int height = 600;
+    std::string screenshot; // set: the first picture goes to this PNG, then the player quits
+};
+// Plays the file in a window until the user quits (0); 2 when it cannot be read.
+int play(const PlayOptions& options);
+
 } // namespace tgltool

@@ -1,4 +1,4 @@
-// tgl: describe, unpack, pack, render and verify .tgl animations.
+// tgl: describe, unpack, pack, render, verify and play .tgl animations.
 // Exit codes: 0 success, 1 problems found, 2 usage or input/output error.
 
 #include "tools/tgl/commands.h"
@@ -46,7 +46,7 @@ bool endsWith(const std::string& s, const std::string& end) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Describe, unpack, pack, render and verify .tgl animations.", "tgl"};
+    CLI::App app{"Describe, unpack, pack, render, verify and play .tgl animations.", "tgl"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
     // Options begin with dashes everywhere; a path such as /tmp/a.tgl is never one.
@@ -100,6 +100,21 @@ int main(int argc, char** argv) {
         "verify", "exit 0 when every frame of every file would show, 1 when not");
     verify->add_option("FILE", inputs, "the .tgl files")->required();
 
+    tgltool::PlayOptions play;
+    std::string size;
+    auto* playCommand =
+        app.add_subcommand("play", "play the file in a window, with keys to pause, step and zoom");
+    playCommand->add_option("FILE", play.file, "a .tgl file")->required();
+    playCommand->add_option("--speed", play.speed, "1 is as the file says (1/8 to 8)");
+    playCommand->add_option("--zoom", play.zoom, "1, 2, 4 or 8");
+    playCommand->add_option("--background", play.background, "white, black, checker or #RRGGBB");
+    playCommand->add_flag("--paused", play.paused, "start paused");
+    playCommand->add_option("--frame", play.frame, "the frame to start on (default 0)");
+    playCommand->add_option("--font", play.font, "the .fnt font of the overlay");
+    playCommand->add_option("--size", size, "the window's WxH (default 800x600)");
+    playCommand->add_option("--screenshot", play.screenshot,
+                            "write the first picture to this PNG and quit");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -131,6 +146,16 @@ int main(int argc, char** argv) {
             return tgltool::render(file, output, mode, frame, force);
         }
         if (*verify) return tgltool::verify(inputs);
+        if (*playCommand) {
+            if (!size.empty()) {
+                const auto wh = numbers(size, 'x');
+                if (wh.size() != 2 || wh[0] < 1 || wh[1] < 1 || wh[0] > 16384 || wh[1] > 16384)
+                    throw tgltool::CommandError("a size is WxH, each from 1 to 16384: " + size);
+                play.width = wh[0];
+                play.height = wh[1];
+            }
+            return tgltool::play(play);
+        }
     } catch (const tgltool::CommandError& e) {
         std::fprintf(stderr, "tgl: %s\n", e.what());
         return 2;

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// When `tgl play` shows which frame: the viewer's absolute schedule (frame i
+// is due its duration after frame i - 1 was due, each update advancing at most
+// one frame) on the wrapping 32-bit millisecond clock, with every duration
+// divided by the speed, and pausing and stepping on top.
+namespace tgltool {
+
+class PlaySchedule {
+  public:
+    static constexpr double kSlowest = 0.125;
+    static constexpr double kFastest = 8;
+
+    // New frames (their durations in milliseconds; below 0 counts as 0); the
+    // current frame stays when it still exists, else the first shows.
+    void setFrames(std::vector<std::int32_t> durations, std::uint32_t now);
+    void update(std::uint32_t now);
+
+    void setPaused(bool paused, std::uint32_t now);
+    // Moves by `delta` frames, wrapping, and pauses.
+    void step(int delta, std::uint32_t now);
+    // Shows frame `frame` (held to the frames there are) from now.
+    void show(std::int32_t frame, std::uint32_t now);
+    // Held to kSlowest..kFastest; the current frame's remaining time is rescaled.
+    void setSpeed(double speed, std::uint32_t now);
+
+    std::int32_t current() const { return current_; }
+    std::int32_t frameCount() const { return static_cast<std::int32_t>(durations_.size()); }
+    bool paused() const { return paused_; }
+    double speed() const { return speed_; }
+    // One loop's length at speed 1, and how far into it the current frame begins.
+    std::int64_t loopMilliseconds() const;
+    std::int64_t loopPosition() const;
+
+  private:
+    std::uint32_t scaled(std::int32_t duration) const;
+    std::uint32_t remaining(std::uint32_t now) const;
+
+    std::vector<std::int32_t> durations_;
+    std::int32_t current_ = 0;
+    std::uint32_t due_ = 0;      // when the next frame is due, while playing
+    std::uint32_t heldLeft_ = 0; // the current frame's time left, while paused
+    bool paused_ = false;
+    double speed_ = 1;
+};
+
+} // namespace tgltool

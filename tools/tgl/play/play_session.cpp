@@ -1,0 +1,374 @@
+#include "draw/font.h"
+#include "draw/rect.h"
+#include "draw/sprite.h"
+#include "engine/engine_ref.h"
+#include "engine/engine_test_hooks.h"
+#include "platform/windows_api.h"
+#include "qub/image/input_file.h"
+#include "qub/image/limits.h"
+#include "tgl/tgl_animation.h"
+#include "tgl/tgl_loader.h"
+#include "tools/tgl/commands.h"
+#include "tools/tgl/output.h"
+#include "tools/tgl/play/file_watch.h"
+#include "tools/tgl/play/play_overlay.h"
+#include "tools/tgl/play/play_schedule.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace tgltool {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kPlayingRate = 100;
+// Paused, nothing moves: a few frames a second keep keys and reloads prompt.
+constexpr int kPausedRate = 20;
+constexpr std::chrono::milliseconds kLoadStepBudget{4};
+constexpr std::uint32_t kOutline = 0xFF0080FF;
+constexpr std::uint32_t kPanel = 0xD0FFFFFF;
+constexpr std::uint32_t kText = 0xFF000000;
+constexpr float kCheckerSide = 32;
+
+enum class Background { White, Black, Checker, Custom };
+
+// Everything the callbacks need; one session per process.
+struct Session {
+    PlayOptions options;
+    EngineRef engine{EngineRef::kNone};
+    std::unique_ptr<Font> font;
+    std::string path; // the file playing
+    std::unique_ptr<CTGL> animation;
+    std::vector<TglFileReader::FrameStatus> statuses;
+    std::string reloadError;
+    TglLoader loader;
+    bool loading = false;
+    std::unique_ptr<FileWatch> watch;
+    PlaySchedule schedule;
+    Background background = Background::White;
+    std::uint32_t customColour = 0xFFFFFFFF;
+    int zoom = 1;
+    bool overlay = true;
+    bool quit = false;
+    bool paused = false; // as the frame rate was last set
+    WNDPROC engineProcedure = nullptr;
+};
+
+Session* session = nullptr;
+
+std::optional<std::uint32_t> colourOf(const std::string& text) {
+    if (text.size() != 7 || text[0] != '#') return std::nullopt;
+    std::uint32_t rgb = 0;
+    for (std::size_t i = 1; i < 7; ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return std::nullopt;
+        rgb = rgb << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return 0xFF000000u | rgb;
+}
+
+std::string findFont(const PlayOptions& options) {
+    if (!options.font.empty()) return options.font;
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (const fs::path& folder : {fs::current_path(error), fs::path(options.file).parent_path()})
+        if (fs::is_regular_file(folder / "font1.fnt", error))
+            return (folder / "font1.fnt").string();
+    return "font1.fnt";
+}
+
+std::vector<std::int32_t> durationsOf(const CTGL& animation) {
+    std::vector<std::int32_t> durations;
+    for (std::int32_t i = 0; i < animation.frames.size(); ++i)
+        durations.push_back(const_cast<CTGL&>(animation).frames[i].duration);
+    return durations;
+}
+
+void startLoad(const std::string& path) {
+    session->loader.start(path.c_str());
+    session->loading = true;
+}
+
+// A load that fails keeps what is on screen and says why.
+void takeLoad(TglLoader::Progress progress) {
+    session->loading = false;
+    if (progress == TglLoader::Progress::Failed) {
+        const qub::InputFile input =
+            qub::openInputFile(session->path.c_str(), InputLimits::kMaxFileBytes);
+        if (input.file) std::fclose(input.file);
+        session->reloadError = input.status == qub::InputFileStatus::Ok
+                                   ? "it does not begin with \"DFX\""
+                                   : std::string("it ") + qub::inputFileProblem(input.status);
+        return;
+    }
+    session->animation.reset(session->loader.take(&session->statuses));
+    session->reloadError.clear();
+    session->schedule.setFrames(durationsOf(*session->animation), timeGetTime());
+}
+
+void setPaused(bool paused) { session->schedule.setPaused(paused, timeGetTime()); }
+
+void onCharacter(char c) {
+    PlaySchedule& schedule = session->schedule;
+    const std::uint32_t now = timeGetTime();
+    switch (c) {
+    case ' ': setPaused(!schedule.paused()); break;
+    case '+': schedule.setSpeed(schedule.speed() * 2, now); break;
+    case '-': schedule.setSpeed(schedule.speed() / 2, now); break;
+    case '0': schedule.setSpeed(1, now); break;
+    case 'z': session->zoom = std::min(session->zoom * 2, 8); break;
+    case 'Z': session->zoom = std::max(session->zoom / 2, 1); break;
+    case 'b':
+        session->background =
+            static_cast<Background>((static_cast<int>(session->background) + 1) %
+                                    (session->options.background[0] == '#' ? 4 : 3));
+        break;
+    case 'o': session->overlay = !session->overlay; break;
+    case 'r': startLoad(session->path); break;
+    case 'q': session->quit = true; break;
+    default: break;
+    }
+}
+
+void onKey(UINT key) {
+    PlaySchedule& schedule = session->schedule;
+    const std::uint32_t now = timeGetTime();
+    switch (key) {
+    case VK_RIGHT: schedule.step(1, now); break;
+    case VK_LEFT: schedule.step(-1, now); break;
+    case VK_HOME: schedule.show(0, now); break;
+    case VK_END: schedule.show(schedule.frameCount() - 1, now); break;
+    case VK_ESCAPE: session->quit = true; break;
+    default: break;
+    }
+}
+
+void onDrop(HDROP drop) {
+    char path[4096];
+    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+    if (length == 0 || length >= sizeof path ||
+        DragQueryFileA(drop, 0, path, sizeof path) != length)
+        return;
+    const std::filesystem::path dropped(path);
+    std::string extension = dropped.extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".tgl") return;
+    session->path = path;
+    session->watch = std::make_unique<FileWatch>(session->path);
+    startLoad(session->path);
+}
+
+LRESULT CALLBACK playWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CHAR) onCharacter(static_cast<char>(wParam));
+    if (message == WM_KEYDOWN) onKey(static_cast<UINT>(wParam));
+    if (message == WM_DROPFILES) {
+        onDrop(reinterpret_cast<HDROP>(wParam));
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    }
+    return CallWindowProcA(session->engineProcedure, window, message, wParam, lParam);
+}
+
+bool frameCallback() {
+    Session& s = *session;
+    if (s.watch && s.watch->changed(Clock::now())) startLoad(s.path);
+    if (s.loading) {
+        const TglLoader::Progress progress = s.loader.poll(Clock::now() + kLoadStepBudget);
+        if (progress != TglLoader::Progress::Loading) takeLoad(progress);
+    }
+    s.schedule.update(timeGetTime());
+    const bool paused = s.schedule.paused() && !s.loading;
+    if (paused != s.paused) {
+        s.paused = paused;
+        s.engine->setIntState(QubState::kFrameRate, paused ? kPausedRate : kPlayingRate);
+    }
+    return s.quit;
+}
+
+void fill(float x0, float y0, float x1, float y1, std::uint32_t colour) {
+    Quad quad{};
+    const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    for (int i = 0; i < 4; ++i)
+        quad.vertices[i] = Vertex{corners[i][0], corners[i][1], 0.5f, colour, 0, 0};
+    quad.blendMode = 2;
+    session->engine->drawQuad(&quad);
+}
+
+void drawBackground() {
+    Session& s = *session;
+    switch (s.background) {
+    case Background::White: s.engine->clearScreen(0xFFFFFFFF); break;
+    case Background::Black: s.engine->clearScreen(0xFF000000); break;
+    case Background::Custom: s.engine->clearScreen(s.customColour); break;
+    case Background::Checker:
+        s.engine->clearScreen(0xFFCCCCCC);
+        for (float y = 0; y < float(s.options.height); y += kCheckerSide)
+            for (float x = (int(y / kCheckerSide) % 2) * kCheckerSide; x < float(s.options.width);
+                 x += 2 * kCheckerSide)
+                fill(x, y, x + kCheckerSide, y + kCheckerSide, 0xFF999999);
+        break;
+    }
+}
+
+// The frame's image area at the zoom, as the overlay outlines it.
+Rect frameArea(const CTGL::frame& f, const Sprite& sprite, float zoom) {
+    return Rect(f.x * zoom, f.y * zoom, (f.x + sprite.width()) * zoom,
+                (f.y + sprite.height()) * zoom);
+}
+
+void outline(const Rect& r) {
+    fill(r.minX - 1, r.minY - 1, r.maxX + 1, r.minY, kOutline);
+    fill(r.minX - 1, r.maxY, r.maxX + 1, r.maxY + 1, kOutline);
+    fill(r.minX - 1, r.minY, r.minX, r.maxY, kOutline);
+    fill(r.maxX, r.minY, r.maxX + 1, r.maxY, kOutline);
+}
+
+OverlayFacts factsNow() {
+    Session& s = *session;
+    OverlayFacts facts;
+    facts.fileName = std::filesystem::path(s.path).filename().string();
+    facts.frameCount = s.schedule.frameCount();
+    facts.frame = s.schedule.current();
+    if (s.animation && facts.frame < s.animation->frames.size()) {
+        const CTGL::frame& f = s.animation->frames[facts.frame];
+        facts.duration = f.duration;
+        facts.x = f.x, facts.y = f.y, facts.aux1 = f.aux1, facts.aux2 = f.aux2;
+    }
+    facts.loopPosition = s.schedule.loopPosition();
+    facts.loopMilliseconds = s.schedule.loopMilliseconds();
+    facts.speed = s.schedule.speed();
+    facts.paused = s.schedule.paused();
+    facts.statuses = s.statuses;
+    facts.reloadError = s.reloadError;
+    return facts;
+}
+
+void drawOverlay(const Rect* area) {
+    Session& s = *session;
+    if (area) outline(*area);
+    const std::vector<std::string> lines = overlayLines(factsNow());
+    const float line = s.font->lineHeight() > 0 ? s.font->lineHeight() : 16;
+    float width = 0;
+    for (const std::string& text : lines)
+        width = std::max(width, s.font->textWidth(text.c_str(), false));
+    fill(4, 4, 12 + width, 8 + line * float(lines.size()), kPanel);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        s.font->render(8, 6 + line * float(i), 0, lines[i].c_str());
+}
+
+bool renderCallback() {
+    Session& s = *session;
+    s.engine->beginScene(0);
+    drawBackground();
+    std::optional<Rect> area;
+    if (s.animation && s.schedule.current() < s.animation->frames.size()) {
+        CTGL::frame& f = s.animation->frames[s.schedule.current()];
+        if (f.sprite) {
+            area = frameArea(f, *f.sprite, float(s.zoom));
+            f.sprite->renderStretched(area->minX, area->minY, area->maxX, area->maxY);
+        }
+    }
+    if (s.overlay) drawOverlay(area ? &*area : nullptr);
+    if (!s.options.screenshot.empty()) {
+        EngineTestHooks* hooks = s.engine->testHooks();
+        if (!hooks || !hooks->saveBackBuffer(s.options.screenshot.c_str()))
+            std::fprintf(stderr, "tgl: %s could not be written\n", s.options.screenshot.c_str());
+        s.quit = true;
+    }
+    s.engine->endScene();
+    return false;
+}
+
+} // namespace
+
+int play(const PlayOptions& options) {
+    const qub::InputFile input =
+        qub::openInputFile(options.file.c_str(), InputLimits::kMaxFileBytes);
+    if (input.file) std::fclose(input.file);
+    if (input.status != qub::InputFileStatus::Ok)
+        throw CommandError(options.file + " " + qub::inputFileProblem(input.status));
+    const std::optional<std::uint32_t> custom = colourOf(options.background);
+    if (!custom && options.background != "white" && options.background != "black" &&
+        options.background != "checker")
+        throw CommandError("--background is white, black, checker or #RRGGBB: " +
+                           options.background);
+    if (options.zoom != 1 && options.zoom != 2 && options.zoom != 4 && options.zoom != 8)
+        throw CommandError("--zoom is 1, 2, 4 or 8");
+
+    if (!options.screenshot.empty()) refuseExisting(options.screenshot, false);
+
+    Session state;
+    session = &state;
+    state.options = options;
+    state.path = options.file;
+    state.zoom = options.zoom;
+    state.background = custom                            ? Background::Custom
+                       : options.background == "black"   ? Background::Black
+                       : options.background == "checker" ? Background::Checker
+                                                         : Background::White;
+    if (custom) state.customColour = *custom;
+
+    state.engine.acquire();
+    Engine& engine = *state.engine;
+    const std::string title =
+        "tgl play - " + std::filesystem::path(options.file).filename().string();
+    engine.setStringState(QubState::kWindowTitle, title.c_str());
+    engine.setCallbackState(QubState::kFrameCallback, frameCallback);
+    engine.setCallbackState(QubState::kRenderCallback, renderCallback);
+    engine.setIntState(QubState::kFrameRate, kPlayingRate);
+    engine.setBoolState(QubState::kWindowed, true);
+    engine.setIntState(QubState::kScreenWidth, options.width);
+    engine.setIntState(QubState::kScreenHeight, options.height);
+    engine.setBoolState(QubState::kRunUnfocused, true);
+    // A screenshot needs no window on screen, nor a display.
+    if (!options.screenshot.empty() && engine.testHooks()) engine.testHooks()->setOffscreen(true);
+    if (!engine.init()) {
+        engine.shutdown();
+        session = nullptr;
+        throw CommandError("no window could be opened");
+    }
+
+    // The first load is waited for: a file that is no animation ends the command.
+    state.loader.start(options.file.c_str());
+    TglLoader::Progress first;
+    while ((first = state.loader.poll(Clock::now() + std::chrono::seconds(1))) ==
+           TglLoader::Progress::Loading) {
+    }
+    int code = 0;
+    if (first == TglLoader::Progress::Failed) {
+        std::fprintf(stderr, "tgl: %s: not a .tgl animation (it does not begin with \"DFX\")\n",
+                     options.file.c_str());
+        code = 2;
+    } else {
+        takeLoad(first);
+        state.schedule.setSpeed(options.speed, timeGetTime());
+        if (options.frame != 0) state.schedule.show(options.frame, timeGetTime());
+        state.schedule.setPaused(options.paused, timeGetTime());
+        state.font = std::make_unique<Font>(findFont(options).c_str(), false);
+        state.font->setColour(kText);
+        state.watch = std::make_unique<FileWatch>(state.path);
+        HWND window = static_cast<HWND>(engine.getWindowHandle(QubState::kMainWindow));
+        state.engineProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(playWindowProcedure)));
+        SetWindowLongA(window, GWL_EXSTYLE,
+                       GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
+        engine.run();
+    }
+    state.loader.cancel();
+    state.animation.reset();
+    state.font.reset();
+    engine.shutdown();
+    session = nullptr;
+    return code;
+}
+
+} // namespace tgltool
