@@ -10,7 +10,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev
   libcli11-dev nlohmann-json3-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev xvfb xauth clang-format libstb-dev
+  libx11-dev libxtst-dev xvfb xauth clang-format libstb-dev
 )
 # The Windows build and Wine, for ./test and scripts/build-windows only.
 WINDOWS_PACKAGES=(

@@ -1,0 +1,154 @@
+// tgl play under Xvfb, driven by key presses from the X server's keyboard.
+
+#include "tests/e2e/x11_keys.h"
+#include "tests/e2e/x11_session.h"
+#include "tests/support/temp_dir.h"
+#include "tools/common/tga_writer.h"
+#include "tools/common/tgl_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Picture = std::vector<unsigned long>;
+
+constexpr unsigned long kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
+
+// Squares of 20 x 20 in these colours at (x, 100), 100 ms each.
+std::vector<std::uint8_t> squares(const std::vector<std::pair<unsigned long, int>>& colourAndX) {
+    tgltools::TglWriter w;
+    for (const auto& [colour, x] : colourAndX)
+        w.frame({x, 100, 100});
+    for (const auto& [colour, x] : colourAndX)
+        w.image(tgltools::encodeTga(
+            20, 20, std::vector<std::uint32_t>(400, 0xFF000000u | std::uint32_t(colour)), false));
+    return w.build();
+}
+
+int count(const Picture& picture, unsigned long colour) {
+    return static_cast<int>(std::count(picture.begin(), picture.end(), colour));
+}
+
+// Where the first pixel of this colour is, as y * 800 + x; -1 when none.
+long firstOf(const Picture& picture, unsigned long colour) {
+    const auto at = std::find(picture.begin(), picture.end(), colour);
+    return at == picture.end() ? -1 : static_cast<long>(at - picture.begin());
+}
+
+class PlayUnderXvfb : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!e2e::XvfbServer::available()) GTEST_SKIP() << "Xvfb is not installed";
+        server.emplace();
+        ASSERT_TRUE(server->started());
+    }
+
+    // Starts tgl play on the file and finds its window.
+    void play(const std::string& name) {
+        output = dir.file("play.out");
+        player.emplace(std::vector<std::string>{TGL_TOOL, "play", dir.file(name), "--font", FONT},
+                       dir.path().string(), server->name(), output);
+        window = e2e::findWindow(display(), "tgl play - " + name, 30s);
+        ASSERT_TRUE(window) << "no window";
+    }
+    e2e::Display* display() { return server->display(); }
+    Picture grab() { return e2e::grabWindow(display(), *window, 800, 600); }
+    template <typename Wanted> bool waitFor(Wanted wanted, std::chrono::milliseconds timeout) {
+        for (auto end = std::chrono::steady_clock::now() + timeout;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
+            if (wanted(grab())) return true;
+        return false;
+    }
+    void keys(const std::vector<std::string>& names) { e2e::pressKeys(display(), *window, names); }
+    void quitsWithZero(const std::string& key) {
+        keys({key});
+        const auto code = player->waitForExit(5s);
+        ASSERT_TRUE(code) << key << " did not end the player";
+        EXPECT_EQ(*code, 0);
+    }
+
+    TempDir dir;
+    std::optional<e2e::XvfbServer> server;
+    std::optional<e2e::Process> player;
+    std::optional<e2e::Window> window;
+    std::string output;
+};
+
+TEST_F(PlayUnderXvfb, KeysPauseStepZoomAndHideTheOverlay) {
+    tgltools::writeFile(dir.file("three.tgl"), squares({{kRed, 100}, {kGreen, 200}, {kBlue, 300}}));
+    play("three.tgl");
+    ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 400; }, 5s));
+
+    keys({"space"});
+    std::this_thread::sleep_for(200ms);
+    const Picture held = grab();
+    for (int i = 0; i < 10; ++i, std::this_thread::sleep_for(100ms))
+        ASSERT_EQ(grab(), held) << "the paused picture changed";
+
+    const unsigned long order[] = {kRed, kGreen, kBlue};
+    const int shown =
+        static_cast<int>(std::find_if(std::begin(order), std::end(order),
+                                      [&](unsigned long c) { return count(held, c) == 400; }) -
+                         std::begin(order));
+    ASSERT_LT(shown, 3);
+    const unsigned long next = order[(shown + 1) % 3];
+    keys({"Right"});
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 1s));
+    EXPECT_EQ(firstOf(grab(), next), 100 * 800 + 100 * ((shown + 1) % 3 + 1));
+
+    keys({"z"});
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 1s))
+        << "zoom 2 did not double the frame's sides";
+    EXPECT_EQ(firstOf(grab(), next), 200 * 800 + 200 * ((shown + 1) % 3 + 1));
+
+    auto overlayInked = [](const Picture& p) {
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 200; ++x)
+                if ((p[std::size_t(y * 800 + x)] & 0xFF) < 0x40) return true;
+        return false;
+    };
+    EXPECT_TRUE(overlayInked(grab())) << "no text in the overlay";
+    keys({"o"});
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return !overlayInked(p); }, 1s))
+        << "the overlay stayed";
+    quitsWithZero("q");
+}
+
+// Saves by rename and in place both show within a second; a broken save
+// keeps the last good version on screen.
+TEST_F(PlayUnderXvfb, SavesShowWithinASecondAndABrokenSaveKeepsTheLastGood) {
+    const std::string file = dir.file("edit.tgl");
+    tgltools::writeFile(file, squares({{kRed, 100}}));
+    play("edit.tgl");
+    ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 400; }, 5s));
+
+    tgltools::writeFile(dir.file("edit.tmp"), squares({{kGreen, 200}}));
+    std::filesystem::rename(dir.file("edit.tmp"), file);
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kGreen) == 400; }, 1s))
+        << "a save by rename did not show";
+
+    tgltools::writeFile(file, squares({{kBlue, 300}}));
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kBlue) == 400; }, 1s))
+        << "a save in place did not show";
+
+    tgltools::writeFile(file, {'n', 'o', 'p', 'e'});
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(count(grab(), kBlue), 400) << "a broken save replaced the last good version";
+    quitsWithZero("Escape");
+}
+
+TEST(PlayCommand, AFileThatCannotBeReadEndsItWithTwo) {
+    TempDir dir;
+    e2e::Process player(std::vector<std::string>{TGL_TOOL, "play", dir.file("missing.tgl")},
+                        dir.path().string(), "", dir.file("out"));
+    const auto code = player.waitForExit(10s);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 2);
+}
+
+} // namespace
