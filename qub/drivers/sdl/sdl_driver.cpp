@@ -128,6 +128,9 @@ void SdlDriver::close() {
     windowHandle_ = nullptr;
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoStarted_ = false;
+    frame_.clear();
+    shown_.clear();
+    stale_ = true;
 }
 
 void SdlDriver::setTitle(const char* title) {
@@ -145,6 +148,9 @@ void SdlDriver::handleEvent(const SDL_Event& event, DriverEvents& events) {
     case SDL_QUIT: events.windowClosed(); break;
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) events.windowClosed();
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            stale_ = true;
         break;
     case SDL_DROPBEGIN: events.dropBegan(); break;
     case SDL_DROPFILE:
@@ -214,35 +220,61 @@ void SdlDriver::freeTexture(DriverTexture texture) {
     if (found == textures_.end()) return;
     SDL_DestroyTexture(*found);
     textures_.erase(found);
+    stale_ = true; // a texture made later may take its address
 }
 
-bool SdlDriver::beginFrame() { return renderer_ && SDL_SetRenderTarget(renderer_, nullptr) == 0; }
+bool SdlDriver::beginFrame() {
+    frame_.clear();
+    rendered_ = false;
+    return renderer_ && SDL_SetRenderTarget(renderer_, nullptr) == 0;
+}
 
 void SdlDriver::clear(std::uint32_t argb) {
-    if (!renderer_) return;
-    SDL_Color c = colourOf(argb);
-    SDL_SetRenderDrawColor(renderer_, c.r, c.g, c.b, c.a);
-    SDL_RenderClear(renderer_);
+    Operation clear{0, 1, Quad{}, 0};
+    clear.quad.vertices[0].colour = argb;
+    frame_.push_back(clear);
 }
 
 void SdlDriver::drawQuad(const Quad& quad, DriverTexture texture) {
-    if (!renderer_) return;
-    SDL_Vertex corners[4];
-    for (int i = 0; i < 4; ++i) {
-        const Vertex& v = quad.vertices[i];
-        corners[i] = SDL_Vertex{SDL_FPoint{v.x, v.y}, colourOf(v.colour), SDL_FPoint{v.u, v.v}};
-    }
-    auto* sdlTexture = reinterpret_cast<SDL_Texture*>(texture);
-    SDL_BlendMode blend = blendModeOf(quad.blendMode);
-    if (sdlTexture)
-        SDL_SetTextureBlendMode(sdlTexture, blend);
-    else
-        SDL_SetRenderDrawBlendMode(renderer_, blend);
-    SDL_RenderGeometry(renderer_, sdlTexture, corners, 4, kQuadIndices, 6);
+    frame_.push_back(Operation{texture, 0, quad, 0});
 }
 
+void SdlDriver::render() {
+    if (!renderer_ || rendered_) return;
+    rendered_ = true;
+    for (const Operation& op : frame_) {
+        if (op.clear != 0) {
+            const SDL_Color c = colourOf(op.quad.vertices[0].colour);
+            SDL_SetRenderDrawColor(renderer_, c.r, c.g, c.b, c.a);
+            SDL_RenderClear(renderer_);
+            continue;
+        }
+        SDL_Vertex corners[4];
+        for (int i = 0; i < 4; ++i) {
+            const Vertex& v = op.quad.vertices[i];
+            corners[i] = SDL_Vertex{SDL_FPoint{v.x, v.y}, colourOf(v.colour), SDL_FPoint{v.u, v.v}};
+        }
+        auto* sdlTexture = reinterpret_cast<SDL_Texture*>(op.texture);
+        const SDL_BlendMode blend = blendModeOf(op.quad.blendMode);
+        if (sdlTexture)
+            SDL_SetTextureBlendMode(sdlTexture, blend);
+        else
+            SDL_SetRenderDrawBlendMode(renderer_, blend);
+        SDL_RenderGeometry(renderer_, sdlTexture, corners, 4, kQuadIndices, 6);
+    }
+}
+
+// Byte for byte, so that a NaN corner compares equal to itself.
 void SdlDriver::present() {
-    if (renderer_) SDL_RenderPresent(renderer_);
+    if (!renderer_) return;
+    const bool same = frame_.size() == shown_.size() &&
+                      (frame_.empty() || std::memcmp(frame_.data(), shown_.data(),
+                                                     frame_.size() * sizeof(Operation)) == 0);
+    if (same && !stale_ && !rendered_) return;
+    render();
+    SDL_RenderPresent(renderer_);
+    shown_.swap(frame_);
+    stale_ = false;
 }
 
 bool SdlDriver::backBufferSize(int& width, int& height) {
@@ -250,6 +282,7 @@ bool SdlDriver::backBufferSize(int& width, int& height) {
 }
 
 bool SdlDriver::readBack(std::uint32_t* argb, int width, int height) {
+    render();
     SDL_Rect area{0, 0, width, height};
     return renderer_ && SDL_RenderReadPixels(renderer_, &area, SDL_PIXELFORMAT_ARGB8888, argb,
                                              width * static_cast<int>(sizeof(std::uint32_t))) == 0;

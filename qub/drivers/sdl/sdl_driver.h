@@ -4,6 +4,7 @@
 #include "qub/driver.h"
 
 #include <unordered_set>
+#include <vector>
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -44,7 +45,18 @@ class SdlDriver final : public Driver {
     bool readBack(std::uint32_t* argb, int width, int height) override;
 
   private:
+    // One drawing operation of a frame: a clear (the colour in the first
+    // vertex) or a quad. No padding, so that frames compare byte for byte.
+    struct Operation {
+        DriverTexture texture;
+        std::uint32_t clear;
+        Quad quad;
+        std::uint32_t unused;
+    };
+    static_assert(sizeof(Operation) == 8 + 4 + sizeof(Quad) + 4, "no padding");
+
     bool startVideo(bool offscreen);
+    void render();
     bool createWindowAndRenderer(const WindowSettings& settings);
     void handleEvent(const SDL_Event& event, DriverEvents& events);
     void sendKey(std::int32_t key); // an SDL_Keycode
@@ -54,6 +66,13 @@ class SdlDriver final : public Driver {
     SDL_Renderer* renderer_ = nullptr;
     HWND windowHandle_ = nullptr;
     std::unordered_set<SDL_Texture*> textures_;
+    // The frame being drawn is kept, and drawn only at present (or read-back):
+    // a frame that draws exactly what the window shows is neither drawn nor
+    // presented again, so a still picture costs next to nothing.
+    std::vector<Operation> frame_;
+    std::vector<Operation> shown_;
+    bool rendered_ = false; // frame_ is in the back buffer already
+    bool stale_ = true;     // the window may not show shown_: textures or exposure changed
 };
 
 } // namespace qub

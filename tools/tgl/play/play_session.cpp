@@ -54,7 +54,9 @@ struct Session {
     int zoom = 1;
     bool overlay = true;
     bool quit = false;
-    bool paused = false; // as the frame rate was last set
+    bool paused = false;                  // as the frame rate was last set
+    std::vector<std::string> overlayText; // as last drawn, and their panel's width
+    float overlayWidth = 0;
     WNDPROC engineProcedure = nullptr;
 };
 
@@ -255,14 +257,18 @@ OverlayFacts factsNow() {
 void drawOverlay(const Rect* area) {
     Session& s = *session;
     if (area) outline(*area);
-    const std::vector<std::string> lines = overlayLines(factsNow());
+    std::vector<std::string> lines = overlayLines(factsNow());
+    if (lines != s.overlayText) {
+        s.overlayWidth = 0;
+        for (const std::string& text : lines)
+            s.overlayWidth = std::max(s.overlayWidth, s.font->textWidth(text.c_str(), false));
+        s.overlayText.swap(lines);
+    }
+    const std::vector<std::string>& shown = s.overlayText;
     const float line = s.font->lineHeight() > 0 ? s.font->lineHeight() : 16;
-    float width = 0;
-    for (const std::string& text : lines)
-        width = std::max(width, s.font->textWidth(text.c_str(), false));
-    fill(4, 4, 12 + width, 8 + line * float(lines.size()), kPanel);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        s.font->render(8, 6 + line * float(i), 0, lines[i].c_str());
+    fill(4, 4, 12 + s.overlayWidth, 8 + line * float(shown.size()), kPanel);
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        s.font->render(8, 6 + line * float(i), 0, shown[i].c_str());
 }
 
 bool renderCallback() {
