@@ -226,7 +226,7 @@ void SdlDriver::freeTexture(DriverTexture texture) {
 bool SdlDriver::beginFrame() {
     frame_.clear();
     rendered_ = false;
-    return renderer_ && SDL_SetRenderTarget(renderer_, nullptr) == 0;
+    return renderer_ != nullptr;
 }
 
 void SdlDriver::clear(std::uint32_t argb) {
@@ -242,6 +242,7 @@ void SdlDriver::drawQuad(const Quad& quad, DriverTexture texture) {
 void SdlDriver::render() {
     if (!renderer_ || rendered_) return;
     rendered_ = true;
+    SDL_SetRenderTarget(renderer_, nullptr);
     for (const Operation& op : frame_) {
         if (op.clear != 0) {
             const SDL_Color c = colourOf(op.quad.vertices[0].colour);
