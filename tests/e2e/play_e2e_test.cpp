@@ -120,7 +120,7 @@ TEST_F(PlayUnderXvfb, KeysPauseStepZoomAndHideTheOverlay) {
 }
 
 // Saves by rename and in place both show within a second; a broken save
-// keeps the last good version on screen.
+// keeps the last good version on screen; a dropped file plays instead.
 TEST_F(PlayUnderXvfb, SavesShowWithinASecondAndABrokenSaveKeepsTheLastGood) {
     const std::string file = dir.file("edit.tgl");
     tgltools::writeFile(file, squares({{kRed, 100}}));
@@ -139,6 +139,11 @@ TEST_F(PlayUnderXvfb, SavesShowWithinASecondAndABrokenSaveKeepsTheLastGood) {
     tgltools::writeFile(file, {'n', 'o', 'p', 'e'});
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(count(grab(), kBlue), 400) << "a broken save replaced the last good version";
+
+    tgltools::writeFile(dir.file("other.tgl"), squares({{kRed, 500}}));
+    ASSERT_TRUE(e2e::dragAndDrop(display(), *window, {dir.file("other.tgl")}, 10s));
+    EXPECT_TRUE(waitFor([](const Picture& p) { return firstOf(p, kRed) == 100 * 800 + 500; }, 1s))
+        << "a dropped file did not play";
     quitsWithZero("Escape");
 }
 

@@ -123,15 +123,19 @@ bool showsOnly(const std::vector<unsigned long>& pixels, unsigned long colour, i
     return true;
 }
 
+// One frame: a yellow square of 24 pixels at (50, 60).
+void writeYellowSquare(const std::string& path) {
+    const auto yellow = std::vector<std::uint32_t>(24 * 24, 0xFFFFFF00);
+    tgltools::writeFile(path, tgltools::TglWriter()
+                                  .frame({50, 60, 1000})
+                                  .image(tgltools::encodeTga(24, 24, yellow, false))
+                                  .build());
+}
+
 TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
     std::filesystem::copy_file(SAMPLE_ANIMATION, dir.file("stand_1.tgl"));
     tgltools::writeFile(dir.file("notes.txt"), {'h', 'i'});
-    const auto yellow = std::vector<std::uint32_t>(24 * 24, 0xFFFFFF00);
-    tgltools::writeFile(dir.file("Other.TGL"),
-                        tgltools::TglWriter()
-                            .frame({50, 60, 1000})
-                            .image(tgltools::encodeTga(24, 24, yellow, false))
-                            .build());
+    writeYellowSquare(dir.file("Other.TGL"));
 
     const std::string output = dir.file("viewer.out");
     e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
@@ -298,11 +302,7 @@ TEST_F(ViewerUnderXvfb, AnAnimationPlaysOnWhileALargeDropLoads) {
 TEST_F(ViewerUnderXvfb, TheLastDropWinsAndALoadDoesNotHoldTheWindowOpen) {
     writeFlicker(dir.file("stand_1.tgl"));
     writeSlowAnimation(dir.file("slow.tgl"));
-    const auto yellow = std::vector<std::uint32_t>(24 * 24, 0xFFFFFF00);
-    tgltools::writeFile(dir.file("last.tgl"), tgltools::TglWriter()
-                                                  .frame({50, 60, 1000})
-                                                  .image(tgltools::encodeTga(24, 24, yellow, false))
-                                                  .build());
+    writeYellowSquare(dir.file("last.tgl"));
     const std::string output = dir.file("viewer.out");
     e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), output);
     e2e::Display* display = server->display();
