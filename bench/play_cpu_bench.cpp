@@ -57,7 +57,7 @@ void playSample(benchmark::State& state) {
 BENCHMARK(playSample)
     ->ArgNames({"paused", "frames"})
     ->Args({0, 500})
-    ->Args({1, 200})
+    ->Args({1, 100})
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
