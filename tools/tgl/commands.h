@@ -38,7 +38,7 @@ struct PlayOptions {
     std::string background = "white"; // white, black, checker or #RRGGBB
     bool paused = false;
     std::int32_t frame = 0;
-    std::string font; // empty: font1.fnt from the current folder, or else the file's
+    std::string font; // empty: font1.fnt from the current folder, the file's or the program's
     int width = 800;
     int height = 600;
     std::string screenshot; // set: the first picture goes to this PNG, then the player quits

@@ -77,11 +77,25 @@ std::optional<std::uint32_t> colourOf(const std::string& text) {
     return 0xFF000000u | rgb;
 }
 
+// Where this program lies: the Windows package keeps the font beside tgl.exe.
+std::filesystem::path programFolder() {
+#if defined(_WIN32)
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return std::filesystem::path(path).parent_path();
+#else
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+#endif
+}
+
 std::string findFont(const PlayOptions& options) {
     if (!options.font.empty()) return options.font;
     namespace fs = std::filesystem;
     std::error_code error;
-    for (const fs::path& folder : {fs::current_path(error), fs::path(options.file).parent_path()})
+    for (const fs::path& folder :
+         {fs::current_path(error), fs::path(options.file).parent_path(), programFolder()})
         if (fs::is_regular_file(folder / "font1.fnt", error))
             return (folder / "font1.fnt").string();
     return "font1.fnt";
