@@ -101,11 +101,18 @@ std::string findFont(const PlayOptions& options) {
     return "font1.fnt";
 }
 
-std::vector<std::int32_t> durationsOf(const CTGL& animation) {
+std::vector<std::int32_t> durationsOf(CTGL& animation) {
     std::vector<std::int32_t> durations;
     for (std::int32_t i = 0; i < animation.frames.size(); ++i)
-        durations.push_back(const_cast<CTGL&>(animation).frames[i].duration);
+        durations.push_back(animation.frames[i].duration);
     return durations;
+}
+
+// Why the file cannot be read, as one phrase; empty when it can.
+std::string readProblem(const std::string& path) {
+    const qub::InputFile input = qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
+    if (input.file) std::fclose(input.file);
+    return input.status == qub::InputFileStatus::Ok ? "" : qub::inputFileProblem(input.status);
 }
 
 void startLoad(const std::string& path) {
@@ -117,12 +124,8 @@ void startLoad(const std::string& path) {
 void takeLoad(TglLoader::Progress progress) {
     session->loading = false;
     if (progress == TglLoader::Progress::Failed) {
-        const qub::InputFile input =
-            qub::openInputFile(session->path.c_str(), InputLimits::kMaxFileBytes);
-        if (input.file) std::fclose(input.file);
-        session->reloadError = input.status == qub::InputFileStatus::Ok
-                                   ? "it does not begin with \"DFX\""
-                                   : std::string("it ") + qub::inputFileProblem(input.status);
+        const std::string problem = readProblem(session->path);
+        session->reloadError = "it " + (problem.empty() ? "does not begin with \"DFX\"" : problem);
         return;
     }
     session->animation.reset(session->loader.take(&session->statuses));
@@ -130,13 +133,11 @@ void takeLoad(TglLoader::Progress progress) {
     session->schedule.setFrames(durationsOf(*session->animation), timeGetTime());
 }
 
-void setPaused(bool paused) { session->schedule.setPaused(paused, timeGetTime()); }
-
 void onCharacter(char c) {
     PlaySchedule& schedule = session->schedule;
     const std::uint32_t now = timeGetTime();
     switch (c) {
-    case ' ': setPaused(!schedule.paused()); break;
+    case ' ': schedule.setPaused(!schedule.paused(), now); break;
     case '+': schedule.setSpeed(schedule.speed() * 2, now); break;
     case '-': schedule.setSpeed(schedule.speed() / 2, now); break;
     case '0': schedule.setSpeed(1, now); break;
@@ -311,11 +312,8 @@ bool renderCallback() {
 } // namespace
 
 int play(const PlayOptions& options) {
-    const qub::InputFile input =
-        qub::openInputFile(options.file.c_str(), InputLimits::kMaxFileBytes);
-    if (input.file) std::fclose(input.file);
-    if (input.status != qub::InputFileStatus::Ok)
-        throw CommandError(options.file + " " + qub::inputFileProblem(input.status));
+    const std::string problem = readProblem(options.file);
+    if (!problem.empty()) throw CommandError(options.file + " " + problem);
     const std::optional<std::uint32_t> custom = colourOf(options.background);
     if (!custom && options.background != "white" && options.background != "black" &&
         options.background != "checker")
