@@ -22,6 +22,7 @@ constexpr std::chrono::milliseconds kStartWait{50};
 constexpr std::chrono::milliseconds kStepBudget{4};
 
 TglLoader loader;
+bool loading = false; // the last poll found the load going on
 
 void dropAnimation() {
     delete currentAnimation;
@@ -52,12 +53,10 @@ void animationStep() {
         loader.start(currentFileName.cStr());
         deadline = Clock::now() + kStartWait;
     }
-    switch (loader.poll(deadline)) {
-    case TglLoader::Progress::Loaded: show(loader.take()); break;
-    case TglLoader::Progress::Failed: show(nullptr); break;
-    case TglLoader::Progress::Idle:
-    case TglLoader::Progress::Loading: break;
-    }
+    const TglLoader::Progress progress = loader.poll(deadline);
+    if (progress == TglLoader::Progress::Loaded) show(loader.take());
+    if (progress == TglLoader::Progress::Failed) show(nullptr);
+    loading = progress == TglLoader::Progress::Loading;
     if (currentPlayer) currentPlayer->update();
 }
 
@@ -65,4 +64,9 @@ void drawingStep() {
     if (currentPlayer) currentPlayer->render();
 }
 
-void cancelAnimationLoad() { loader.cancel(); }
+bool animationLoading() { return loading; }
+
+void cancelAnimationLoad() {
+    loader.cancel();
+    loading = false;
+}

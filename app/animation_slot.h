@@ -23,5 +23,7 @@ void requestStartupAnimation();
 void animationStep();
 // Step 3 of the render callback: the current frame, if any.
 void drawingStep();
+// True while a requested file is still loading, after the step that polled it.
+bool animationLoading();
 // Ends a load in progress and waits for its threads; before the engine shuts down.
 void cancelAnimationLoad();

@@ -50,6 +50,12 @@ class Slot : public HeadlessEngineSuite {
         cwd.reset();
     }
 
+    // The animation step, then more until a load it started has ended.
+    static void step() {
+        animationStep();
+        while (animationLoading())
+            animationStep();
+    }
     void requestLoad(const char* name) {
         currentFileName.assign(name);
         reloadPending = true;
@@ -77,7 +83,7 @@ TEST_F(Slot, TheStartupRequestLoadsAtTheNextStepAndPlays) {
     EXPECT_TRUE(reloadPending);
     EXPECT_STREQ(currentFileName.cStr(), "stand_1.tgl");
     EXPECT_EQ(currentAnimation, nullptr) << "nothing is loaded where it is requested";
-    animationStep();
+    step();
     EXPECT_FALSE(reloadPending);
     ASSERT_NE(currentPlayer, nullptr);
     EXPECT_TRUE(currentPlayer->playing());
@@ -87,7 +93,7 @@ TEST_F(Slot, TheStartupRequestLoadsAtTheNextStepAndPlays) {
 TEST_F(Slot, AFailedLoadLeavesBothPointersNull) {
     for (const char* name : {"missing.tgl", "broken.tgl", ""}) {
         requestLoad(name);
-        animationStep();
+        step();
         EXPECT_EQ(currentAnimation, nullptr) << name;
         EXPECT_EQ(currentPlayer, nullptr) << name;
     }
@@ -96,11 +102,11 @@ TEST_F(Slot, AFailedLoadLeavesBothPointersNull) {
 TEST_F(Slot, AnInvalidFileWhilePlayingLeavesTheWindowWhite) {
     const int texturesBefore = engine->testHooks()->liveTextureCount();
     requestLoad("one.tgl");
-    animationStep();
+    step();
     ASSERT_NE(currentPlayer, nullptr);
     EXPECT_EQ(inkedPixels(), 64);
     requestLoad("broken.tgl");
-    animationStep();
+    step();
     EXPECT_EQ(currentAnimation, nullptr);
     EXPECT_EQ(inkedPixels(), 0);
     EXPECT_EQ(engine->testHooks()->liveTextureCount(), texturesBefore)
@@ -109,22 +115,22 @@ TEST_F(Slot, AnInvalidFileWhilePlayingLeavesTheWindowWhite) {
 
 TEST_F(Slot, AFileWithNoFramesPlaysNothing) {
     requestLoad("empty.tgl");
-    animationStep();
+    step();
     ASSERT_NE(currentAnimation, nullptr);
     ASSERT_NE(currentPlayer, nullptr);
     EXPECT_EQ(inkedPixels(), 0);
-    animationStep();
+    step();
 }
 
 TEST_F(Slot, SeveralRequestsBeforeAFrameLoadTheLastOnce) {
     requestLoad("one.tgl");
     requestLoad("missing.tgl");
     requestLoad("other.tgl");
-    animationStep();
+    step();
     ASSERT_NE(currentAnimation, nullptr);
     EXPECT_EQ(currentAnimation->frames[0].x, 300);
     const CTGL* loaded = currentAnimation;
-    animationStep();
+    step();
     EXPECT_EQ(currentAnimation, loaded) << "no second load";
 }
 
@@ -182,7 +188,7 @@ TEST_F(Drops, OtherFilesChangeTheNameButStartNothing) {
 TEST_F(Drops, AFolderNamedLikeAnAnimationIsTriedAndFails) {
     std::filesystem::create_directory("x.tgl");
     EXPECT_TRUE(drop({(dir.path() / "x.tgl").string()}));
-    animationStep();
+    step();
     EXPECT_EQ(currentAnimation, nullptr);
     EXPECT_EQ(currentPlayer, nullptr);
 }
@@ -213,14 +219,14 @@ TEST_F(Drops, EveryMessageGoesOnToTheEnginesProcedure) {
 TEST_F(Drops, TwoDropsBetweenFramesLoadTheSecondName) {
     platform::deliverDrop(window, {dir.file("one.tgl")});
     platform::deliverDrop(window, {dir.file("other.tgl")});
-    animationStep();
+    step();
     ASSERT_NE(currentAnimation, nullptr);
     EXPECT_EQ(currentAnimation->frames[0].x, 300);
 
     // The first raised the flag, so the second name is tried, whatever it is.
     platform::deliverDrop(window, {dir.file("one.tgl")});
     platform::deliverDrop(window, {dir.file("notes.txt")});
-    animationStep();
+    step();
     EXPECT_EQ(currentAnimation, nullptr);
 }
 
