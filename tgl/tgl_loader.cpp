@@ -8,6 +8,14 @@
 #include "xlibplus/stream/std_file_stream.h"
 #include "xlibplus/string/string.h"
 
+#if defined(_WIN32)
+#include "platform/windows_api.h"
+#else
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <deque>
@@ -18,6 +26,16 @@ namespace {
 // Streams and decoded images waiting between the threads, in bytes: the
 // reader waits past it, so a file of many large frames does not pile up.
 constexpr std::uint64_t kHeldBytes = std::uint64_t{64} << 20;
+
+// The loader's threads yield to the engine thread when the cores are busy:
+// the window's next frame matters more than the next image.
+void lowerThisThreadsPriority() {
+#if defined(_WIN32)
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#else
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
+}
 
 int decoderCount() {
     const unsigned cores = std::thread::hardware_concurrency();
@@ -203,6 +221,7 @@ void TglLoader::startThreads() {
 // The reader takes only the newest load; one cancelled before it was taken is
 // never read.
 void TglLoader::readLoads() {
+    lowerThisThreadsPriority();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         readerWake_.wait(lock, [this] { return stopping_ || toRead_; });
@@ -220,6 +239,7 @@ void TglLoader::readLoads() {
 }
 
 void TglLoader::decodePayloads() {
+    lowerThisThreadsPriority();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         decoderWake_.wait(
