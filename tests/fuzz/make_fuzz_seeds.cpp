@@ -68,6 +68,23 @@ int main(int argc, char** argv) {
              .build()},
         {"seed-negative-durations",
          TglWriter().perFrameDurations(1).frame({0, 0, -100}).frame({0, 0, INT32_MIN}).build()},
+        // Headers that claim the whole decoded budget, then an image that
+        // fits no more: the budget is shared out in frame order however the
+        // loader's threads interleave.
+        {"seed-budget-order",
+         [] {
+             const Bytes claim = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0,
+                                  13,   'I', 'H', 'D', 'R',  0,    0,    0x20, 0, 0, 0,
+                                  0x20, 0,   8,   6,   0,    0,    0,    0,    0, 0, 0};
+             return TglWriter()
+                 .frame({})
+                 .frame({})
+                 .frame({})
+                 .image(tinyImage(5))
+                 .image(claim)
+                 .image(tinyImage(6))
+                 .build();
+         }()},
     };
     for (const auto& [name, bytes] : animations) {
         put(root / "tgl_parser", name, bytes);
