@@ -52,6 +52,7 @@ struct TglLoader::Load {
         std::vector<std::uint8_t> bytes;
         std::uint32_t bound = 0;
         std::uint64_t room = 0; // of the decoded budget that this frame may take
+        std::uint64_t held = 0; // counted in heldBytes until it is decoded
     };
     struct Decoded {
         std::int32_t frame;
@@ -74,7 +75,9 @@ struct TglLoader::Load {
 
     std::deque<Payload> payloads; // for the decoders
     std::deque<Decoded> decoded;  // for the engine thread
-    std::uint64_t heldBytes = 0;  // in both, and in the decoders' hands
+    // In both, and in the decoders' hands: a frame of known size counts its
+    // decoded size from the start, so that large frames go out one at a time.
+    std::uint64_t heldBytes = 0;
     // The decoded budget: what frames decoded so far took, and the most that
     // the frames still with the decoders may take.
     std::uint64_t budgetTaken = 0;
@@ -140,7 +143,8 @@ bool TglLoader::Load::dispatch(std::int32_t frame, std::vector<std::uint8_t>& pa
     job.bound = head.bound;
     job.room = head.sized ? need : kBudget - budgetTaken;
     budgetPending += job.room;
-    heldBytes += job.bytes.size();
+    job.held = job.bytes.size() + need;
+    heldBytes += job.held;
     ++payloadsOut;
     payloads.push_back(std::move(job));
     loader.decoderWake_.notify_one();
@@ -152,7 +156,6 @@ bool TglLoader::Load::dispatch(std::int32_t frame, std::vector<std::uint8_t>& pa
 // touch of the load is under the lock, with the count of its users.
 void TglLoader::Load::decode(Payload& job) {
     using Status = TglFileReader::FrameStatus;
-    const std::size_t payloadBytes = job.bytes.size();
     std::uint64_t taken = 0;
     Status status = Status::NotAnImage;
     std::vector<std::uint8_t> tga;
@@ -185,7 +188,7 @@ void TglLoader::Load::decode(Payload& job) {
     budgetTaken += taken;
     --payloadsOut;
     --users;
-    heldBytes = heldBytes - payloadBytes + tga.size();
+    heldBytes = heldBytes - job.held + tga.size();
     if (!tga.empty() && !cancelled) decoded.push_back({job.frame, std::move(tga)});
     loader.readerWake_.notify_one();
     loader.engineWake_.notify_one();
