@@ -321,6 +321,8 @@ int play(const PlayOptions& options) {
                            options.background);
     if (options.zoom != 1 && options.zoom != 2 && options.zoom != 4 && options.zoom != 8)
         throw CommandError("--zoom is 1, 2, 4 or 8");
+    if (!(options.speed >= PlaySchedule::kSlowest && options.speed <= PlaySchedule::kFastest))
+        throw CommandError("--speed is from 0.125 to 8");
 
     if (!options.screenshot.empty()) refuseExisting(options.screenshot, false);
 
