@@ -34,11 +34,19 @@ int processOf(Display* display, Window window) {
     return pid;
 }
 
+bool viewable(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+}
+
+// Only a window on screen: a program may make and drop windows of the same
+// title while it starts (SDL makes a new one for an OpenGL renderer).
 std::optional<Window> search(Display* display, Window parent, const std::string& title,
                              int processId) {
     char* name = nullptr;
     if (XFetchName(display, parent, &name) && name) {
-        bool match = title == name && (processId == 0 || processOf(display, parent) == processId);
+        bool match = title == name && (processId == 0 || processOf(display, parent) == processId) &&
+                     viewable(display, parent);
         XFree(name);
         if (match) return parent;
     }

@@ -90,7 +90,9 @@ bool SdlDriver::startVideo(bool offscreen) {
 }
 
 bool SdlDriver::createWindowAndRenderer(const WindowSettings& settings) {
-    Uint32 flags = settings.offscreen ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+    // Shown only once its renderer is made: making an OpenGL renderer makes
+    // SDL replace the window with a new one.
+    Uint32 flags = SDL_WINDOW_HIDDEN;
     if (!settings.windowed) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     window_ = SDL_CreateWindow(settings.title.c_str(), SDL_WINDOWPOS_CENTERED,
                                SDL_WINDOWPOS_CENTERED, settings.width, settings.height, flags);
@@ -113,6 +115,7 @@ bool SdlDriver::createWindowAndRenderer(const WindowSettings& settings) {
         std::fprintf(stderr, "qub: cannot create a renderer: %s\n", SDL_GetError());
         return false;
     }
+    if (!settings.offscreen) SDL_ShowWindow(window_);
     return true;
 }
 
@@ -149,8 +152,10 @@ void SdlDriver::handleEvent(const SDL_Event& event, DriverEvents& events) {
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) events.windowClosed();
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            event.window.event == SDL_WINDOWEVENT_SHOWN ||
+            event.window.event == SDL_WINDOWEVENT_RESTORED ||
             event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-            stale_ = true;
+            stale_ = true; // the window may have lost what it showed
         break;
     case SDL_DROPBEGIN: events.dropBegan(); break;
     case SDL_DROPFILE:
