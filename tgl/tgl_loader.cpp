@@ -274,14 +274,14 @@ void TglLoader::start(const char* path) {
 
 void TglLoader::cancel() {
     retireCurrent();
-    std::unique_lock<std::mutex> lock(mutex_);
-    engineWake_.wait(lock, [this] {
-        return std::all_of(retired_.begin(), retired_.end(),
-                           [](const std::unique_ptr<Load>& load) { return load->users == 0; });
-    });
-    std::vector<std::unique_ptr<Load>> done = std::move(retired_);
-    retired_.clear();
-    lock.unlock();
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        engineWake_.wait(lock, [this] {
+            return std::all_of(retired_.begin(), retired_.end(),
+                               [](const std::unique_ptr<Load>& load) { return load->users == 0; });
+        });
+    }
+    reapRetired();
 }
 
 void TglLoader::retireCurrent() {

@@ -26,6 +26,9 @@ std::uint32_t PlaySchedule::remaining(std::uint32_t now) const {
 
 void PlaySchedule::setFrames(std::vector<std::int32_t> durations, std::uint32_t now) {
     durations_ = std::move(durations);
+    starts_.assign(1, 0);
+    for (std::int32_t d : durations_)
+        starts_.push_back(starts_.back() + std::max(d, 0));
     show(current_ < frameCount() ? current_ : 0, now);
 }
 
@@ -65,20 +68,6 @@ void PlaySchedule::setSpeed(double speed, std::uint32_t now) {
     speed_ = speed;
     heldLeft_ = static_cast<std::uint32_t>(std::round(left));
     due_ = now + heldLeft_;
-}
-
-std::int64_t PlaySchedule::loopMilliseconds() const {
-    std::int64_t total = 0;
-    for (std::int32_t d : durations_)
-        total += std::max(d, 0);
-    return total;
-}
-
-std::int64_t PlaySchedule::loopPosition() const {
-    std::int64_t at = 0;
-    for (std::int32_t i = 0; i < current_; ++i)
-        at += std::max(durations_[static_cast<std::size_t>(i)], 0);
-    return at;
 }
 
 } // namespace tgltool

@@ -32,14 +32,16 @@ class PlaySchedule {
     bool paused() const { return paused_; }
     double speed() const { return speed_; }
     // One loop's length at speed 1, and how far into it the current frame begins.
-    std::int64_t loopMilliseconds() const;
-    std::int64_t loopPosition() const;
+    std::int64_t loopMilliseconds() const { return starts_.back(); }
+    std::int64_t loopPosition() const { return starts_[static_cast<std::size_t>(current_)]; }
 
   private:
     std::uint32_t scaled(std::int32_t duration) const;
     std::uint32_t remaining(std::uint32_t now) const;
 
     std::vector<std::int32_t> durations_;
+    // When each frame begins in the loop at speed 1, then the loop's end.
+    std::vector<std::int64_t> starts_{0};
     std::int32_t current_ = 0;
     std::uint32_t due_ = 0;      // when the next frame is due, while playing
     std::uint32_t heldLeft_ = 0; // the current frame's time left, while paused

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace tgltool {
 
@@ -43,8 +44,6 @@ struct Session {
     std::unique_ptr<Font> font;
     std::string path; // the file playing
     std::unique_ptr<CTGL> animation;
-    std::vector<TglFileReader::FrameStatus> statuses;
-    std::string reloadError;
     TglLoader loader;
     bool loading = false;
     std::unique_ptr<FileWatch> watch;
@@ -54,8 +53,12 @@ struct Session {
     int zoom = 1;
     bool overlay = true;
     bool quit = false;
-    bool paused = false;                  // as the frame rate was last set
-    std::vector<std::string> overlayText; // as last drawn, and their panel's width
+    bool paused = false; // as the frame rate was last set
+    // The overlay's facts, its lines made of them and their panel's width;
+    // the lines are made again only when a fact changes.
+    OverlayFacts facts;
+    bool factsChanged = true;
+    std::vector<std::string> overlayText;
     float overlayWidth = 0;
     WNDPROC engineProcedure = nullptr;
 };
@@ -125,11 +128,14 @@ void takeLoad(TglLoader::Progress progress) {
     session->loading = false;
     if (progress == TglLoader::Progress::Failed) {
         const std::string problem = readProblem(session->path);
-        session->reloadError = "it " + (problem.empty() ? "does not begin with \"DFX\"" : problem);
+        session->facts.reloadError =
+            "it " + (problem.empty() ? "does not begin with \"DFX\"" : problem);
+        session->factsChanged = true;
         return;
     }
-    session->animation.reset(session->loader.take(&session->statuses));
-    session->reloadError.clear();
+    session->animation.reset(session->loader.take(&session->facts.statuses));
+    session->facts.reloadError.clear();
+    session->factsChanged = true;
     session->schedule.setFrames(durationsOf(*session->animation), timeGetTime());
 }
 
@@ -249,9 +255,17 @@ void outline(const Rect& r) {
     fill(r.maxX, r.minY, r.maxX + 1, r.maxY, kOutline);
 }
 
-OverlayFacts factsNow() {
+// The facts that move from frame to frame; the frame statuses and the
+// reload error change only with a load.
+auto movingFacts(const OverlayFacts& f) {
+    return std::make_tuple(f.fileName, f.frame, f.frameCount, f.duration, f.x, f.y, f.aux1, f.aux2,
+                           f.loopPosition, f.loopMilliseconds, f.speed, f.paused);
+}
+
+void refreshFacts() {
     Session& s = *session;
-    OverlayFacts facts;
+    OverlayFacts& facts = s.facts;
+    const auto before = movingFacts(facts);
     facts.fileName = std::filesystem::path(s.path).filename().string();
     facts.frameCount = s.schedule.frameCount();
     facts.frame = s.schedule.current();
@@ -264,20 +278,19 @@ OverlayFacts factsNow() {
     facts.loopMilliseconds = s.schedule.loopMilliseconds();
     facts.speed = s.schedule.speed();
     facts.paused = s.schedule.paused();
-    facts.statuses = s.statuses;
-    facts.reloadError = s.reloadError;
-    return facts;
+    s.factsChanged = s.factsChanged || movingFacts(facts) != before;
 }
 
 void drawOverlay(const Rect* area) {
     Session& s = *session;
     if (area) outline(*area);
-    std::vector<std::string> lines = overlayLines(factsNow());
-    if (lines != s.overlayText) {
+    refreshFacts();
+    if (s.factsChanged) {
+        s.factsChanged = false;
+        s.overlayText = overlayLines(s.facts);
         s.overlayWidth = 0;
-        for (const std::string& text : lines)
+        for (const std::string& text : s.overlayText)
             s.overlayWidth = std::max(s.overlayWidth, s.font->textWidth(text.c_str(), false));
-        s.overlayText.swap(lines);
     }
     const std::vector<std::string>& shown = s.overlayText;
     const float line = s.font->lineHeight() > 0 ? s.font->lineHeight() : 16;
@@ -313,7 +326,7 @@ bool renderCallback() {
 
 int play(const PlayOptions& options) {
     const std::string problem = readProblem(options.file);
-    if (!problem.empty()) throw CommandError(options.file + " " + problem);
+    if (!problem.empty()) throw CommandError(options.file + ": " + problem);
     const std::optional<std::uint32_t> custom = colourOf(options.background);
     if (!custom && options.background != "white" && options.background != "black" &&
         options.background != "checker")
