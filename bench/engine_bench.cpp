@@ -2,6 +2,7 @@
 // costs. With DISPLAY set the accelerated renderer is measured too.
 
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "tools/common/tga_writer.h"
 
@@ -19,7 +20,7 @@ Engine* engine = nullptr;
 
 bool startEngine(bool headless, int frameRate) {
     engine = qubCreate(kQubInterfaceVersion);
-    engine->testHooks()->setOffscreen(headless);
+    engine->extensions()->setOffscreen(headless);
     engine->setIntState(QubState::kFrameRate, frameRate);
     engine->setStringState(QubState::kWindowTitle, "engine_bench");
     return engine->init();
@@ -76,8 +77,8 @@ void texturedQuads(benchmark::State& state) {
             engine->drawQuad(&q);
         }
         std::uint32_t pixel;
-        engine->testHooks()->readBackBuffer(&pixel, 1,
-                                            1); // makes batched renderers finish the frame
+        engine->extensions()->readBackBuffer(&pixel, 1,
+                                             1); // makes batched renderers finish the frame
         engine->endScene();
         quads += kQuadsPerFrame;
     }

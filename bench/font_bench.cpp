@@ -5,6 +5,7 @@
 #include "bench/malloc_counter.h"
 #include "draw/font.h"
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 
 #include <benchmark/benchmark.h>
@@ -27,7 +28,7 @@ std::string paragraph() {
 
 void paragraphInABox(benchmark::State& state) {
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->testHooks()->setOffscreen(true);
+    engine->extensions()->setOffscreen(true);
     if (!engine->init()) {
         state.SkipWithError("engine did not start");
         return;

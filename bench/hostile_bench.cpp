@@ -6,9 +6,10 @@
 //     build/bin/hostile_bench
 
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_ref.h"
 #include "engine/engine_test_hooks.h"
-#include "qub/image/limits.h"
+#include "image/limits.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
 #include "tools/common/tga_writer.h"
@@ -170,7 +171,7 @@ void loadInChild(benchmark::State& state, const Case& c) {
         const pid_t child = fork();
         if (child == 0) {
             EngineRef engine;
-            engine->testHooks()->setOffscreen(true);
+            engine->extensions()->setOffscreen(true);
             if (!engine->init()) _exit(3);
             const double longest = loadAsTheViewer(file);
             engine->shutdown();

@@ -3,6 +3,7 @@
 
 #include "bench/malloc_counter.h"
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
@@ -64,7 +65,7 @@ Sample makeSample(int frames, int width, int height) {
 
 Engine* startEngine() {
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->testHooks()->setOffscreen(true);
+    engine->extensions()->setOffscreen(true);
     engine->init();
     return engine;
 }

@@ -1,7 +1,7 @@
 # tgl_headers(target [PUBLIC headers...] [PRIVATE headers...])
 #
 # Sources include headers by their path from the repository root
-# ("qub/image/image.h"), but a target sees only its own headers and the public
+# ("image/image.h"), but a target sees only its own headers and the public
 # ones of what it links: each list is linked into a folder of the target's own
 # under the build tree, laid out like the repository, and that folder is put on
 # the include path with the same scope. An INTERFACE library takes PUBLIC.

@@ -11,6 +11,7 @@ using TextureHandle = std::uint32_t; // opaque, 0 = none
 using EngineCallback = bool (*)();   // frame callback: true ends run()
 using WindowHandle = void*;          // an HWND
 
+class EngineExtensions;
 class EngineTestHooks;
 
 // One corner of a Quad; the engine reads it by address.
@@ -82,15 +83,17 @@ class Engine {
     virtual void endScene() = 0;
     virtual void clearScreen(std::uint32_t argb) = 0;
     virtual void drawQuad(const Quad* quad) = 0;
-    // size 0: nameOrData is a file name; otherwise it holds an encoded image of that size.
+    // size 0: nameOrData is a file name; otherwise it holds an encoded image of
+    // that size. Decoded pixels go to EngineExtensions::createTexture instead.
     virtual TextureHandle loadTexture(const char* nameOrData, std::uint32_t size, bool mipmap) = 0;
     virtual void freeTexture(TextureHandle texture) = 0;
     virtual int textureWidth(TextureHandle texture, bool original) = 0;
     virtual int textureHeight(TextureHandle texture, bool original) = 0;
 
-    // After the table: the hooks of tests and tools (see engine_test_hooks.h),
-    // null where the engine has none.
+    // After the table: the hooks of tests (engine_test_hooks.h) and the
+    // extensions (engine_extensions.h), each null where the engine has none.
     virtual EngineTestHooks* testHooks() = 0;
+    virtual EngineExtensions* extensions() = 0;
 
   protected:
     ~Engine() = default; // destroyed through release only

@@ -2,15 +2,12 @@
 
 #include "engine/engine.h"
 
-// What tests and tools may ask of the engine beyond its own operations, reached
+// What tests may ask of the engine beyond its own operations, reached
 // through Engine::testHooks. A test takes its reference with qubCreate before
 // the code under test runs, sets the hooks, and releases afterwards; the hooks
 // stay set while the instance lives.
 class EngineTestHooks {
   public:
-    // Before init: draw into an off-screen target of the screen size instead of
-    // a window (no display needed); init then fails only if that cannot be made.
-    virtual void setOffscreen(bool offscreen) = 0;
     // Before init: init fails as if no window could be made.
     virtual void setFailInit(bool fail) = 0;
     // run ends after that many frames; 0 = never.
@@ -18,10 +15,6 @@ class EngineTestHooks {
     // Called by endScene before it presents; true ends run after this frame.
     virtual void setBeforePresent(EngineCallback callback) = 0;
 
-    // Copies the top-left width x height pixels of the frame being drawn
-    // (between beginScene and endScene) as 0xAARRGGBB, rows top to bottom.
-    virtual bool readBackBuffer(std::uint32_t* argb, int width, int height) = 0;
-    virtual bool saveBackBuffer(const char* pngFileName) = 0;
     // Queues a drop of these paths, delivered at the next event pump as the
     // window system would deliver it.
     virtual bool queueDrop(const char* const* paths, int count) = 0;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/engine.h"
-#include "qub/image/image.h"
 
 #include <cstdint>
 #include <memory>
@@ -59,7 +58,11 @@ class Driver {
     // Sends one dropped-files message listing these paths to the window.
     virtual void deliverDrop(const std::vector<std::string>& paths) = 0;
 
-    virtual DriverTexture createTexture(const DecodedImage& image) = 0;
+    // Straight 0xAARRGGBB pixels, rows top to bottom; argb null: set later
+    // with updateTexture.
+    virtual DriverTexture createTexture(int width, int height, const std::uint32_t* argb) = 0;
+    virtual bool updateTexture(DriverTexture texture, int top, int rows, int width,
+                               const std::uint32_t* argb) = 0;
     virtual void freeTexture(DriverTexture texture) = 0;
 
     virtual bool beginFrame() = 0;

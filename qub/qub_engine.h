@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "qub/driver.h"
 #include "qub/drop_coalescer.h"
@@ -18,7 +19,10 @@ namespace qub {
 // the log, drop coalescing and whole-file loading, over the platform's driver.
 // One instance per process, made and counted by qubCreate; the last release
 // deletes it, shutting down first. Everything runs on the thread that called init.
-class QubEngine final : public Engine, public EngineTestHooks, private DriverEvents {
+class QubEngine final : public Engine,
+                        public EngineExtensions,
+                        public EngineTestHooks,
+                        private DriverEvents {
   public:
     // The one instance, made on first use, with one more reference.
     static QubEngine* acquire();
@@ -44,13 +48,18 @@ class QubEngine final : public Engine, public EngineTestHooks, private DriverEve
     int textureWidth(TextureHandle texture, bool original) override;
     int textureHeight(TextureHandle texture, bool original) override;
     EngineTestHooks* testHooks() override { return this; }
+    EngineExtensions* extensions() override { return this; }
 
+    TextureHandle createTexture(int width, int height, const std::uint32_t* argb) override;
+    bool updateTexture(TextureHandle texture, int top, int rows,
+                       const std::uint32_t* argb) override;
     void setOffscreen(bool offscreen) override { settings_.offscreen = offscreen; }
+    bool readBackBuffer(std::uint32_t* argb, int width, int height) override;
+    bool saveBackBuffer(const char* pngFileName) override;
+
     void setFailInit(bool fail) override { failInit_ = fail; }
     void setStopAfterFrames(int frames) override { stopAfterFrames_ = frames; }
     void setBeforePresent(EngineCallback callback) override { beforePresent_ = callback; }
-    bool readBackBuffer(std::uint32_t* argb, int width, int height) override;
-    bool saveBackBuffer(const char* pngFileName) override;
     bool queueDrop(const char* const* paths, int count) override;
     int referenceCount() override { return references_; }
     int liveTextureCount() override { return textures_.count(); }

@@ -1,7 +1,8 @@
 #include "qub/qub_engine.h"
 
-#include "qub/image/input_file.h"
-#include "qub/image/limits.h"
+#include "image/image.h"
+#include "image/input_file.h"
+#include "image/limits.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +12,9 @@ namespace qub {
 // Only a regular file below the resource limit is read.
 void* QubEngine::loadResource(const char* fileName, std::uint32_t* size) {
     if (size) *size = 0;
-    const InputFile input = openInputFile(fileName, InputLimits::kMaxResourceBytes);
-    if (input.status != InputFileStatus::Ok) return nullptr;
+    const imaging::InputFile input =
+        imaging::openInputFile(fileName, InputLimits::kMaxResourceBytes);
+    if (input.status != imaging::InputFileStatus::Ok) return nullptr;
     const std::size_t length = static_cast<std::size_t>(input.size);
     char* data = static_cast<char*>(std::malloc(length + 1));
     if (data && std::fread(data, 1, length, input.file) == length) {
@@ -40,11 +42,26 @@ TextureHandle QubEngine::loadTexture(const char* nameOrData, std::uint32_t size,
 }
 
 TextureHandle QubEngine::adopt(const std::uint8_t* data, std::size_t size) {
-    DecodedImage image;
-    if (!data || decodeImage(data, size, image) != ImageStatus::Ok) return 0;
-    const DriverTexture texture = driver_->createTexture(image);
+    imaging::DecodedImage image;
+    if (!data || imaging::decodeImage(data, size, image) != imaging::ImageStatus::Ok) return 0;
+    return createTexture(image.width, image.height, image.pixels.data());
+}
+
+// Sizes past the image limits are refused, as a decoded image's would be.
+TextureHandle QubEngine::createTexture(int width, int height, const std::uint32_t* argb) {
+    if (!driver_ || width <= 0 || height <= 0 || width > InputLimits::kMaxImageSide ||
+        height > InputLimits::kMaxImageSide ||
+        std::uint64_t(width) * std::uint64_t(height) > InputLimits::kMaxImagePixels)
+        return 0;
+    const DriverTexture texture = driver_->createTexture(width, height, argb);
     if (texture == 0) return 0;
-    return textures_.add(TextureTable::Entry{texture, image.width, image.height});
+    return textures_.add(TextureTable::Entry{texture, width, height});
+}
+
+bool QubEngine::updateTexture(TextureHandle texture, int top, int rows, const std::uint32_t* argb) {
+    const TextureTable::Entry* entry = textures_.find(texture);
+    if (!entry || !argb || top < 0 || rows <= 0 || rows > entry->height - top) return false;
+    return driver_->updateTexture(entry->texture, top, rows, entry->width, argb);
 }
 
 void QubEngine::freeTexture(TextureHandle texture) {

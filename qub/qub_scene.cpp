@@ -1,5 +1,7 @@
 #include "qub/qub_engine.h"
 
+#include "image/image.h"
+
 #include <vector>
 
 namespace qub {
@@ -44,7 +46,7 @@ bool QubEngine::saveBackBuffer(const char* pngFileName) {
     if (!driver_ || !pngFileName || !driver_->backBufferSize(width, height)) return false;
     std::vector<std::uint32_t> frame(std::size_t(width) * std::size_t(height));
     return readBackBuffer(frame.data(), width, height) &&
-           writePngFile(pngFileName, frame.data(), width, height);
+           imaging::writePngFile(pngFileName, frame.data(), width, height);
 }
 
 } // namespace qub

@@ -1,18 +1,41 @@
 #include "tgl/tgl_animation.h"
 
 #include "draw/sprite.h"
-#include "qub/image/input_file.h"
-#include "tgl/tgl_file_reader.h"
-#include "xlibplus/stream/std_file_stream.h"
-#include "xlibplus/string/string.h"
+#include "engine/engine_extensions.h"
+#include "format/byte_source.h"
+#include "format/decode.h"
+#include "format/scanner.h"
 
 #include <cstring>
+
+namespace {
+
+// An input stream, from where it stands to its end, as the format library reads.
+class StreamSource final : public tglformat::ByteSource {
+  public:
+    explicit StreamSource(xlibplus::IIStream& stream)
+        : stream_(stream), size_(stream.remaining()) {}
+    std::size_t read(void* to, std::size_t bytes) override {
+        return stream_.read(to, static_cast<std::uint32_t>(std::min<std::size_t>(bytes, size_)));
+    }
+    std::uint64_t size() const override { return size_; }
+
+  private:
+    xlibplus::IIStream& stream_;
+    std::uint32_t size_;
+};
+
+std::uint32_t byteSwapped(std::uint32_t v) {
+    return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
+}
+
+} // namespace
 
 CTGL::~CTGL() {
     for (std::int32_t i = 0; i < frames.size(); ++i) {
         Sprite* sprite = frames[i].sprite;
         if (!sprite) continue;
-        // Each frame's texture is its own, made by the load, which took engine_.
+        // Each frame's texture is its own, made for this animation, which took engine_.
         if (sprite->quad().texture != 0) engine_->freeTexture(sprite->quad().texture);
         delete sprite;
     }
@@ -20,13 +43,20 @@ CTGL::~CTGL() {
 }
 
 bool CTGL::load(const char* path) {
-    xlibplus::xStdFileStream stream(qub::openInputFile(path, InputLimits::kMaxFileBytes).file);
-    if (!stream.isOpen()) return false;
-    return parse(stream);
+    const std::unique_ptr<tglformat::ByteSource> source = tglformat::openFile(path);
+    return source && read(*source);
+}
+
+bool CTGL::parse(xlibplus::IIStream& stream) {
+    StreamSource source(stream);
+    return read(source);
 }
 
 std::int32_t CTGL::readInt32(xlibplus::IIStream& stream) {
-    return TglFileReader::readInt32(stream);
+    std::uint32_t value = 0;
+    stream.read(&value, 4);
+    if (stream.needsByteSwap()) value = byteSwapped(value);
+    return static_cast<std::int32_t>(value);
 }
 
 std::int32_t CTGL::perFrameDurations() const {
@@ -35,53 +65,39 @@ std::int32_t CTGL::perFrameDurations() const {
     return flag;
 }
 
-bool CTGL::parse(xlibplus::IIStream& stream) {
-    TglFileReader reader(stream);
-    if (!readTable(reader)) return false;
-    readImages(reader);
+bool CTGL::read(tglformat::ByteSource& source) {
+    tglformat::Scanner scanner(source, imageLimit_);
+    if (!scanner.readTable()) return false;
+    setTable(scanner.header(), scanner.frames());
+    tglformat::decodeFrames(scanner, [this](tglformat::DecodedFrame& decoded) {
+        if (decoded.status != tglformat::FrameStatus::Ok) return;
+        engine_.acquire();
+        EngineExtensions* extensions = extensionsOf(engine_.get());
+        if (!extensions) return;
+        const imaging::DecodedImage& image = decoded.pixels;
+        adoptTexture(decoded.index,
+                     extensions->createTexture(image.width, image.height, image.pixels.data()),
+                     image.width, image.height);
+    });
     return true;
 }
 
-bool CTGL::readTable(TglFileReader& reader) {
-    if (!reader.readHeader(fileHeader)) return false;
-    readFrameRecords(reader);
-    return true;
-}
-
-void CTGL::readFrameRecords(TglFileReader& reader) {
-    const std::int32_t count = reader.frameCount();
-    for (std::int32_t i = 0; i < count; ++i) {
+void CTGL::setTable(const tglformat::Header& header, const std::vector<tglformat::Frame>& table) {
+    std::memcpy(fileHeader, header.bytes, sizeof fileHeader);
+    for (const tglformat::Frame& from : table) {
         frame& f = frames[frames.appendElements(1)];
-        const TglFileReader::Record r = reader.readRecord();
+        f.x = from.record.x;
+        f.y = from.record.y;
+        f.aux1 = from.record.aux1;
+        f.aux2 = from.record.aux2;
         f.sprite = nullptr;
-        f.x = r.x;
-        f.y = r.y;
-        f.aux1 = r.aux1;
-        f.aux2 = r.aux2;
-        f.duration = reader.defaultDuration();
-    }
-    if (perFrameDurations() != 0)
-        for (std::int32_t i = 0; i < count; ++i)
-            frames[i].duration = reader.readDuration();
-}
-
-// Blocks go to frames in order; reading stops at the end of the file, at a
-// block with no frame left for it, and at a length the file cannot hold.
-void CTGL::readImages(TglFileReader& reader) {
-    TglFileReader::Block block;
-    for (std::int32_t k = 0; reader.nextBlock(k, block) == TglFileReader::Next::Block; ++k) {
-        xlibplus::xStringA image;
-        if (reader.readImage(block, image, imageLimit_).status == TglFileReader::FrameStatus::Ok)
-            setFrameImage(k, image.cStr(), image.length());
+        f.duration = from.duration;
     }
 }
 
-void CTGL::setFrameImage(std::int32_t frame, const void* image, std::uint32_t size) {
-    engine_.acquire();
-    const TextureHandle texture =
-        engine_->loadTexture(static_cast<const char*>(image), size, false);
+void CTGL::adoptTexture(std::int32_t frame, TextureHandle texture, int width, int height) {
     if (texture == 0) return;
-    const float height = static_cast<float>(engine_->textureHeight(texture, false));
-    const float width = static_cast<float>(engine_->textureWidth(texture, false));
-    frames[frame].sprite = new Sprite(texture, 0, 0, width, height);
+    engine_.acquire();
+    frames[frame].sprite =
+        new Sprite(texture, 0, 0, static_cast<float>(width), static_cast<float>(height));
 }

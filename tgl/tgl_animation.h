@@ -1,21 +1,24 @@
 #pragma once
 
 #include "engine/engine_ref.h"
-#include "qub/image/limits.h"
+#include "format/tgl_format.h"
 #include "xlibplus/container/vector.h"
 #include "xlibplus/stream/stream.h"
 
 #include <cstdint>
+#include <vector>
 
-class Engine;
 class Sprite;
-class TglFileReader;
+namespace tglformat {
+class ByteSource;
+}
 
 // An animation read from a .tgl file: a 40-byte header, one record per frame
-// (where it is drawn and for how long) and, per frame, at most one
-// zlib-compressed image, which becomes an engine texture wrapped in a Sprite
-// covering all of it. The animation owns its frames' sprites and their
-// textures, and holds an engine reference of its own while it has any.
+// (where it is drawn and for how long) and, per frame, at most one image,
+// which becomes an engine texture wrapped in a Sprite covering all of it.
+// The file is read by the format library; the animation owns its frames'
+// sprites and their textures, and holds an engine reference of its own while
+// it has any.
 class CTGL {
   public:
     struct frame {
@@ -42,27 +45,25 @@ class CTGL {
     bool parse(xlibplus::IIStream& stream);
     static std::int32_t readInt32(xlibplus::IIStream& stream);
 
-    // The first half of parse, for a loader that reads the images itself: the
-    // header and the frame table, false as parse.
-    bool readTable(TglFileReader& reader);
-    // Gives frame `frame` the sprite of an encoded image, or none when it does
-    // not load. Engine thread only: it makes a texture.
-    void setFrameImage(std::int32_t frame, const void* image, std::uint32_t size);
+    // For a loader that decodes elsewhere: the file's header and frame table,
+    // then each frame's texture as it comes.
+    void setTable(const tglformat::Header& header, const std::vector<tglformat::Frame>& table);
+    // Frame `frame` gets a sprite over `texture` (width x height), which the
+    // animation owns from now on. Engine thread only.
+    void adoptTexture(std::int32_t frame, TextureHandle texture, int width, int height);
 
     std::int32_t perFrameDurations() const;
     // The inflated size past which a frame image is refused; kMaxImageBytes by default.
     void setImageLimit(std::uint32_t bytes) { imageLimit_ = bytes; }
 
-    std::uint8_t fileHeader[40] = {};
+    std::uint8_t fileHeader[tglformat::kHeaderBytes] = {};
     xlibplus::xVector<frame> frames;
 
   private:
+    bool read(tglformat::ByteSource& source);
+
     std::uint32_t imageLimit_ = kMaxImageBytes;
-
-    void readFrameRecords(TglFileReader& reader);
-    void readImages(TglFileReader& reader);
-
-    // Taken by the first texture the load makes; frees them all at the end.
+    // Taken by the first texture; frees them all at the end.
     EngineRef engine_{EngineRef::kNone};
 };
 

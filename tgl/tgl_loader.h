@@ -1,22 +1,19 @@
 #pragma once
 
-#include "tgl/tgl_file_reader.h"
+#include "engine/engine_ref.h"
+#include "format/background_decoder.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 class CTGL;
 
-// Loads .tgl files off the engine thread, so that the window keeps drawing
-// while a large or hostile file loads. A reader thread reads each frame's
-// stream as CTGL::load does; a few decoder threads inflate and decode them;
-// the engine thread makes the textures, in poll, a few at a time. The threads
-// start with the first load and serve every later one. Starting a load
-// cancels the one before it: the newest request wins.
+// Loads .tgl files for a window that must keep drawing: the format library
+// reads and decodes them on its threads, and poll, on the engine thread,
+// makes the textures from their pixels, as many as fit in its time. A large
+// frame goes up in parts over several polls, so no one frame waits for it.
+// Starting a load cancels the one before it: the newest request wins.
 class TglLoader {
   public:
     enum class Progress {
@@ -26,40 +23,40 @@ class TglLoader {
         Failed,  // the file did not open or did not begin with "DFX"; now Idle
     };
 
-    TglLoader();
+    TglLoader() = default;
     TglLoader(const TglLoader&) = delete;
     TglLoader& operator=(const TglLoader&) = delete;
-    // Cancels the load and ends the threads, each after the frame it is on.
     ~TglLoader();
 
+    // Engine thread only, as are the others: it frees the textures of the
+    // load it cancels.
     void start(const char* path);
     // Cancels the load in progress and waits until no thread works for it.
     void cancel();
-    // Makes textures of the images decoded so far and waits for more, until
-    // the load is complete or `deadline` has passed. Engine thread only.
+    // Makes textures of the frames decoded so far and waits for more, until
+    // the load is complete or `deadline` has passed.
     Progress poll(std::chrono::steady_clock::time_point deadline);
     // After Loaded: the animation, now the caller's, and if asked what became
     // of each frame's image (as `tgl info` says it); the loader is Idle.
-    CTGL* take(std::vector<TglFileReader::FrameStatus>* statuses = nullptr);
+    CTGL* take(std::vector<tglformat::FrameStatus>* statuses = nullptr);
+    // After Failed: why the file did not open; Ok when it did, but is no .tgl file.
+    imaging::InputFileStatus failure() const { return decoder_.failure(); }
 
   private:
-    struct Load;
+    // A decoded frame on its way into a texture.
+    struct Upload {
+        tglformat::DecodedFrame frame;
+        TextureHandle texture = 0;
+        int rowsDone = 0;
+    };
 
-    void startThreads();
-    void readLoads();
-    void decodePayloads();
-    void retireCurrent();
-    void reapRetired();
+    void begin(tglformat::DecodedFrame& frame);
+    bool uploadSome(std::chrono::steady_clock::time_point deadline);
+    void dropUpload();
+    void ensureAnimation();
 
-    std::vector<std::thread> threads_; // the reader, then the decoders
-    int decoders_ = 0;
-
-    std::mutex mutex_;                    // guards what follows, and every Load's shared part
-    std::condition_variable readerWake_;  // a load to read, or room to go on
-    std::condition_variable decoderWake_; // a frame to decode
-    std::condition_variable engineWake_;  // a frame decoded, or a load's threads done
-    bool stopping_ = false;
-    Load* toRead_ = nullptr; // the newest load, until the reader takes it
-    std::unique_ptr<Load> current_;
-    std::vector<std::unique_ptr<Load>> retired_; // cancelled, maybe still in a thread's hands
+    tglformat::BackgroundDecoder decoder_;
+    std::unique_ptr<CTGL> animation_; // being filled
+    std::unique_ptr<Upload> upload_;
+    EngineRef engine_{EngineRef::kNone};
 };

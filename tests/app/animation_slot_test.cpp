@@ -1,6 +1,7 @@
 #include "app/animation_slot.h"
 #include "app/dropped_files.h"
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "platform/window_host.h"
 #include "tests/support/headless_engine_suite.h"
@@ -66,7 +67,7 @@ class Slot : public HeadlessEngineSuite {
         engine->clearScreen(0xFFFFFFFF);
         drawingStep();
         std::vector<std::uint32_t> pixels(800 * 600);
-        engine->testHooks()->readBackBuffer(pixels.data(), 800, 600);
+        engine->extensions()->readBackBuffer(pixels.data(), 800, 600);
         engine->endScene();
         return static_cast<int>(std::count_if(pixels.begin(), pixels.end(),
                                               [](std::uint32_t p) { return p != 0xFFFFFFFF; }));

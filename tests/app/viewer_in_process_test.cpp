@@ -1,4 +1,5 @@
 #include "app/win_main.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "platform/window_host.h"
 #include "tests/support/temp_dir.h"
@@ -38,7 +39,7 @@ std::string dropPath;
 // After each frame: note what it showed, then let 10 ms pass.
 bool observeFrame() {
     std::vector<std::uint32_t> pixels(800 * 600);
-    hooked->testHooks()->readBackBuffer(pixels.data(), 800, 600);
+    hooked->extensions()->readBackBuffer(pixels.data(), 800, 600);
     Seen s{0xFFFFFFFF, -1, -1};
     for (int i = 0; i < 800 * 600 && s.x < 0; ++i)
         if (pixels[static_cast<std::size_t>(i)] != 0xFFFFFFFF)
@@ -76,7 +77,7 @@ class ViewerInProcess : public ::testing::Test {
             tgltools::TglWriter().frame({50, 60, 1000}).image(square(kYellow)).build());
 
         hooked = qubCreate(kQubInterfaceVersion);
-        hooked->testHooks()->setOffscreen(true);
+        hooked->extensions()->setOffscreen(true);
         hooked->testHooks()->setBeforePresent(observeFrame);
         fakeNow = 1000;
         platform::setTimeSource([] { return fakeNow; });

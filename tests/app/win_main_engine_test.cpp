@@ -1,4 +1,5 @@
 #include "app/win_main.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,7 +18,7 @@ Engine* hookEngine = nullptr;
 
 bool checkFrameIsWhite() {
     std::vector<std::uint32_t> pixels(800 * 600);
-    if (!hookEngine->testHooks()->readBackBuffer(pixels.data(), 800, 600)) return true;
+    if (!hookEngine->extensions()->readBackBuffer(pixels.data(), 800, 600)) return true;
     ++framesSeen;
     if (!std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p == 0xFFFFFFFF; }))
         ++nonWhiteFrames;
@@ -31,7 +32,7 @@ class WinMainOverEngine : public ::testing::Test {
     void SetUp() override {
         cwd.emplace(dir.path());
         hookEngine = qubCreate(kQubInterfaceVersion);
-        hookEngine->testHooks()->setOffscreen(true);
+        hookEngine->extensions()->setOffscreen(true);
         framesSeen = nonWhiteFrames = 0;
     }
     void TearDown() override {

@@ -1,5 +1,6 @@
 #include "draw/font.h"
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@ namespace {
 // textWidth and the line height say, and nowhere else.
 TEST(FontOverTheEngine, SampleTextLandsWhereItIsMeasured) {
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->testHooks()->setOffscreen(true);
+    engine->extensions()->setOffscreen(true);
     ASSERT_TRUE(engine->init());
     {
         Font font(SAMPLE_FONT, false);
@@ -27,7 +28,7 @@ TEST(FontOverTheEngine, SampleTextLandsWhereItIsMeasured) {
         engine->clearScreen(0xFFFFFFFF);
         font.render(x, y, Font::ALIGN_LEFT, text);
         std::vector<std::uint32_t> pixels(800 * 600);
-        ASSERT_TRUE(engine->testHooks()->readBackBuffer(pixels.data(), 800, 600));
+        ASSERT_TRUE(engine->extensions()->readBackBuffer(pixels.data(), 800, 600));
         engine->endScene();
 
         const float right = x + font.textWidth(text, false);

@@ -1,4 +1,4 @@
-#include "qub/image/image.h"
+#include "image/image.h"
 #include "tests/e2e/x11_session.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
@@ -107,8 +107,9 @@ std::vector<Picture> sampleFrames(const TempDir& dir) {
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
         const auto bytes = bytesOf(file.string());
-        qub::DecodedImage image;
-        if (qub::decodeImage(bytes.data(), bytes.size(), image) != qub::ImageStatus::Ok) continue;
+        imaging::DecodedImage image;
+        if (imaging::decodeImage(bytes.data(), bytes.size(), image) != imaging::ImageStatus::Ok)
+            continue;
         Picture picture;
         for (std::uint32_t pixel : image.pixels)
             picture.push_back(pixel & 0xFFFFFF);

@@ -3,6 +3,7 @@
 // both must give the same frames the same sprites.
 
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
@@ -22,7 +23,7 @@ namespace {
 Engine* startedEngine() {
     static Engine* engine = [] {
         Engine* e = qubCreate(kQubInterfaceVersion);
-        e->testHooks()->setOffscreen(true);
+        e->extensions()->setOffscreen(true);
         if (!e->init()) std::abort();
         return e;
     }();

@@ -1,3 +1,4 @@
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "tests/qub/headless_engine.h"
 #include "tests/support/image_files.h"
@@ -105,9 +106,9 @@ TEST_F(EngineDrawing, OnlyTheScreenIsATargetAndReadsStayInside) {
     EXPECT_FALSE(engine->beginScene(1));
     beginWith(0xFFFFFFFF);
     std::vector<std::uint32_t> big(801 * 600);
-    EXPECT_FALSE(engine->testHooks()->readBackBuffer(big.data(), 801, 600));
-    EXPECT_FALSE(engine->testHooks()->readBackBuffer(big.data(), 0, 1));
-    EXPECT_FALSE(engine->testHooks()->readBackBuffer(nullptr, 1, 1));
+    EXPECT_FALSE(engine->extensions()->readBackBuffer(big.data(), 801, 600));
+    EXPECT_FALSE(engine->extensions()->readBackBuffer(big.data(), 0, 1));
+    EXPECT_FALSE(engine->extensions()->readBackBuffer(nullptr, 1, 1));
     engine->endScene();
 }
 

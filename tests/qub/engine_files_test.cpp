@@ -1,3 +1,4 @@
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "tests/qub/headless_engine.h"
 #include "tests/support/image_files.h"
@@ -14,7 +15,7 @@ TEST(EngineLog, OneFlushedLinePerCallBetweenStartAndShutdown) {
     TempDir dir;
     std::string logFile = dir.file("qub_tut03.log");
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->testHooks()->setOffscreen(true);
+    engine->extensions()->setOffscreen(true);
     engine->setStringState(QubState::kLogFile, logFile.c_str());
     ASSERT_TRUE(engine->init());
 
@@ -39,7 +40,7 @@ TEST(EngineLog, NewRunStartsTheFileAfresh) {
     std::string logFile = dir.file("run.log");
     testimg::writeFile(logFile, testimg::Bytes{'o', 'l', 'd', '\n'});
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->testHooks()->setOffscreen(true);
+    engine->extensions()->setOffscreen(true);
     engine->setStringState(QubState::kLogFile, logFile.c_str());
     ASSERT_TRUE(engine->init());
     engine->release(); // the last release shuts down too
@@ -83,12 +84,12 @@ TEST_F(EngineResources, BackBufferSavesAsPng) {
     TempDir dir;
     ASSERT_TRUE(engine->beginScene(0));
     engine->clearScreen(0xFF00FF00);
-    ASSERT_TRUE(engine->testHooks()->saveBackBuffer(dir.file("frame.png").c_str()));
+    ASSERT_TRUE(engine->extensions()->saveBackBuffer(dir.file("frame.png").c_str()));
     engine->endScene();
     TextureHandle texture = engine->loadTexture(dir.file("frame.png").c_str(), 0, false);
     EXPECT_EQ(engine->textureWidth(texture, false), 800);
     EXPECT_EQ(engine->textureHeight(texture, false), 600);
-    EXPECT_FALSE(engine->testHooks()->saveBackBuffer(dir.file("no/such/folder.png").c_str()));
+    EXPECT_FALSE(engine->extensions()->saveBackBuffer(dir.file("no/such/folder.png").c_str()));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_test_hooks.h"
 #include "tests/support/temp_dir.h"
 
@@ -30,7 +31,7 @@ TEST(EngineInstance, OtherInterfaceVersionsGetNothing) {
 
 TEST(EngineInstance, WindowHandleExistsOnlyWhileInitialised) {
     Engine* engine = qubCreate(kQubInterfaceVersion);
-    engine->testHooks()->setOffscreen(true);
+    engine->extensions()->setOffscreen(true);
     EXPECT_EQ(engine->getWindowHandle(QubState::kMainWindow), nullptr);
     ASSERT_TRUE(engine->init());
     EXPECT_NE(engine->getWindowHandle(QubState::kMainWindow), nullptr);
@@ -68,7 +69,7 @@ TEST(EngineInstance, NothingWorksBeforeInit) {
     engine->drawQuad(&quad);
     EXPECT_EQ(engine->loadTexture("x.png", 0, false), 0u);
     std::uint32_t pixel = 0;
-    EXPECT_FALSE(engine->testHooks()->readBackBuffer(&pixel, 1, 1));
+    EXPECT_FALSE(engine->extensions()->readBackBuffer(&pixel, 1, 1));
     EXPECT_FALSE(engine->testHooks()->queueDrop(nullptr, 0));
     engine->log("no log file: %d", 1);
     engine->release();

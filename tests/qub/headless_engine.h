@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_ref.h"
 #include "engine/engine_test_hooks.h"
 
@@ -17,7 +18,7 @@ class HeadlessEngine : public ::testing::Test {
         reference.acquire();
         engine = reference.get();
         ASSERT_NE(engine, nullptr);
-        engine->testHooks()->setOffscreen(true);
+        engine->extensions()->setOffscreen(true);
         engine->setIntState(QubState::kFrameRate, 0);
         ASSERT_TRUE(engine->init());
     }
@@ -29,7 +30,7 @@ class HeadlessEngine : public ::testing::Test {
     // The whole 800 x 600 frame drawn so far.
     std::vector<std::uint32_t> frame() {
         std::vector<std::uint32_t> pixels(800 * 600);
-        EXPECT_TRUE(engine->testHooks()->readBackBuffer(pixels.data(), 800, 600));
+        EXPECT_TRUE(engine->extensions()->readBackBuffer(pixels.data(), 800, 600));
         return pixels;
     }
     static std::uint32_t pixel(const std::vector<std::uint32_t>& frame, int x, int y) {

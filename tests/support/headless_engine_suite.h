@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_ref.h"
 #include "engine/engine_test_hooks.h"
 
@@ -13,7 +14,7 @@ class HeadlessEngineSuite : public ::testing::Test {
     static void SetUpTestSuite() {
         reference.acquire();
         engine = reference.get();
-        engine->testHooks()->setOffscreen(true);
+        engine->extensions()->setOffscreen(true);
         ASSERT_TRUE(engine->init());
     }
     static void TearDownTestSuite() {

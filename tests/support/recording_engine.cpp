@@ -140,6 +140,21 @@ TextureHandle RecordingEngine::loadTexture(const char* nameOrData, std::uint32_t
     return found == textureFiles.end() ? 0 : found->second;
 }
 
+TextureHandle RecordingEngine::createTexture(int width, int height, const std::uint32_t*) {
+    record("createTexture(" + std::to_string(width) + "x" + std::to_string(height) + ")");
+    if (!decodeMemoryImages) return 0;
+    ++liveTextures;
+    textureSizes[++lastTexture] = {width, height};
+    return lastTexture;
+}
+
+bool RecordingEngine::updateTexture(TextureHandle texture, int top, int rows,
+                                    const std::uint32_t*) {
+    record("updateTexture(" + std::to_string(texture) + ", " + std::to_string(top) + ", " +
+           std::to_string(rows) + ")");
+    return textureSizes.count(texture) != 0;
+}
+
 void RecordingEngine::freeTexture(TextureHandle texture) {
     record("freeTexture(" + std::to_string(texture) + ")");
     if (textureSizes.erase(texture) != 0 && texture > 1000) --liveTextures;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_extensions.h"
 
 #include <map>
 #include <string>
@@ -10,7 +11,7 @@
 // An engine that writes down every call, for tests of code that talks to the
 // engine. Linking recording_engine makes qubCreate hand out this one instance
 // and count its references; `reset` starts a test afresh.
-class RecordingEngine final : public Engine {
+class RecordingEngine final : public Engine, public EngineExtensions {
   public:
     static RecordingEngine& instance();
     void reset();
@@ -26,8 +27,9 @@ class RecordingEngine final : public Engine {
     std::map<std::string, std::string> resources;              // what loadResource finds
     std::map<std::string, TextureHandle> textureFiles;         // what loadTexture(name, 0) finds
     int resourcesHeld = 0;                                     // loaded and not yet freed
-    bool keepRecords = true;         // false: no calls or quads kept, for long runs
-    bool decodeMemoryImages = false; // true: a memory image gets a new 8 x 8 texture
+    bool keepRecords = true; // false: no calls or quads kept, for long runs
+    bool decodeMemoryImages =
+        false; // true: a memory image gets a new 8 x 8 texture, pixels one of their size
     int liveTextures = 0;
     TextureHandle lastTexture = 1000;
 
@@ -53,6 +55,14 @@ class RecordingEngine final : public Engine {
     int textureHeight(TextureHandle texture, bool original) override;
 
     EngineTestHooks* testHooks() override { return nullptr; } // its fields say it all
+    EngineExtensions* extensions() override { return this; }
+
+    TextureHandle createTexture(int width, int height, const std::uint32_t* argb) override;
+    bool updateTexture(TextureHandle texture, int top, int rows,
+                       const std::uint32_t* argb) override;
+    void setOffscreen(bool) override {}
+    bool readBackBuffer(std::uint32_t*, int, int) override { return false; }
+    bool saveBackBuffer(const char*) override { return false; }
 
     EngineCallback frameCallback = nullptr;
     EngineCallback renderCallback = nullptr;

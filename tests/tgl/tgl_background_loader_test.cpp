@@ -1,4 +1,5 @@
 #include "draw/sprite.h"
+#include "engine/engine_extensions.h"
 #include "tests/support/headless_engine_suite.h"
 #include "tests/support/temp_dir.h"
 #include "tgl/tgl_animation.h"
@@ -52,7 +53,7 @@ class BackgroundLoad : public HeadlessEngineSuite {
         engine->clearScreen(0xFFFFFFFF);
         const CTGL::frame& f = shown.frames[frame];
         if (f.sprite) f.sprite->render(float(f.x), float(f.y));
-        engine->testHooks()->readBackBuffer(pixels.data(), 800, 600);
+        engine->extensions()->readBackBuffer(pixels.data(), 800, 600);
         engine->endScene();
         return pixels;
     }
@@ -178,9 +179,9 @@ TEST_F(BackgroundLoad, TheDecodedBudgetIsSharedOutInFrameOrderAsInTheLoader) {
     ASSERT_TRUE(direct.load(path.c_str()));
     loader.start(path.c_str());
     ASSERT_EQ(loader.poll(Clock::now() + std::chrono::seconds(10)), Progress::Loaded);
-    std::vector<TglFileReader::FrameStatus> statuses;
+    std::vector<tglformat::FrameStatus> statuses;
     animation.reset(loader.take(&statuses));
-    using S = TglFileReader::FrameStatus;
+    using S = tglformat::FrameStatus;
     EXPECT_EQ(statuses,
               (std::vector<S>{S::NotAnImage, S::NotAnImage, S::Ok, S::Ok, S::OverDecodedBudget}));
     const bool expected[5] = {false, false, true, true, false};

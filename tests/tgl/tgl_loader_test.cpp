@@ -1,6 +1,6 @@
 #include "draw/sprite.h"
 #include "engine/engine_test_hooks.h"
-#include "qub/image/limits.h"
+#include "image/limits.h"
 #include "tests/support/headless_engine_suite.h"
 #include "tests/support/stdout_capture.h"
 #include "tests/support/temp_dir.h"

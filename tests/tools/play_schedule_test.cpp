@@ -81,7 +81,7 @@ TEST(PlaySchedule, StepsWrapPauseAndShowTheWholeFrameOnResume) {
 }
 
 TEST(PlayOverlay, SaysWhereTheFrameIsAndWhyFramesHaveNoImage) {
-    using S = TglFileReader::FrameStatus;
+    using S = tglformat::FrameStatus;
     tgltool::OverlayFacts facts;
     facts.fileName = "walk.tgl";
     facts.frame = 2;

@@ -1,4 +1,4 @@
-#include "qub/image/limits.h"
+#include "image/limits.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tgl/tgl_file_reader.h"
+#include "format/tgl_format.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,9 +12,8 @@
 // with where each block lies and what became of its image.
 namespace tgltool {
 
-// The reader's outcome, with NotAnImage also for pixels that do not decode.
-using FrameStatus = TglFileReader::FrameStatus;
-const char* statusText(FrameStatus status);
+using FrameStatus = tglformat::FrameStatus;
+using tglformat::statusText;
 
 struct ImageInfo {
     std::string format; // "TGA", "PNG", ...; empty when not an image

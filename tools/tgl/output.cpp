@@ -1,7 +1,7 @@
 #include "tools/tgl/output.h"
 
-#include "qub/image/input_file.h"
-#include "qub/image/limits.h"
+#include "image/input_file.h"
+#include "image/limits.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -48,9 +48,10 @@ void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes,
 }
 
 std::vector<std::uint8_t> readWhole(const std::string& path) {
-    const qub::InputFile input = qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
-    if (input.status != qub::InputFileStatus::Ok)
-        throw CommandError(path + ": " + qub::inputFileProblem(input.status));
+    const imaging::InputFile input =
+        imaging::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
+    if (input.status != imaging::InputFileStatus::Ok)
+        throw CommandError(path + ": " + imaging::inputFileProblem(input.status));
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(input.size));
     const bool whole = std::fread(bytes.data(), 1, bytes.size(), input.file) == bytes.size();
     std::fclose(input.file);

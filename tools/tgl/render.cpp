@@ -1,9 +1,6 @@
-#include "draw/sprite.h"
-#include "engine/engine.h"
-#include "engine/engine_ref.h"
-#include "engine/engine_test_hooks.h"
-#include "qub/image/image.h"
-#include "tgl/tgl_animation.h"
+#include "format/animation.h"
+#include "format/compose.h"
+#include "image/image.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/webp_export.h"
@@ -19,43 +16,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWidth = 800;
-constexpr int kHeight = 600;
+constexpr int kWidth = tglformat::kViewWidth;
+constexpr int kHeight = tglformat::kViewHeight;
 using Picture = std::vector<std::uint32_t>; // 0xAARRGGBB, kWidth x kHeight
 
-// Our engine, drawing off-screen (no display needed), for as long as a render runs.
-class HeadlessEngine {
-  public:
-    HeadlessEngine() {
-        if (!engine_ || !engine_->testHooks()) throw CommandError("the engine did not start");
-        engine_->testHooks()->setOffscreen(true);
-        if (!engine_->init()) throw CommandError("the engine did not start");
-    }
-    HeadlessEngine(const HeadlessEngine&) = delete;
-    HeadlessEngine& operator=(const HeadlessEngine&) = delete;
-    ~HeadlessEngine() { engine_->shutdown(); }
-    Engine* operator->() const { return engine_.get(); }
-
-  private:
-    EngineRef engine_;
-};
-
 // What the viewer shows for one frame: white, and the frame's image at its place.
-Picture renderFrame(HeadlessEngine& engine, CTGL& animation, int index) {
-    Picture picture(std::size_t(kWidth) * kHeight);
-    engine->beginScene(0);
-    engine->clearScreen(0xFFFFFFFF);
-    CTGL::frame& f = animation.frames[index];
-    if (f.sprite) f.sprite->render(static_cast<float>(f.x), static_cast<float>(f.y));
-    engine->testHooks()->readBackBuffer(picture.data(), kWidth, kHeight);
-    engine->endScene();
-    return picture;
+Picture renderFrame(const tglformat::Animation& animation, int index) {
+    const auto i = static_cast<std::size_t>(index);
+    return tglformat::composeFrame(animation.frames[i], animation.images[i]).pixels;
 }
 
 void writePng(const std::string& path, Picture& picture, int width, int height, bool overwrite) {
     refuseExisting(path, overwrite);
     const std::string temporary = path + ".part-" + std::to_string(getpid());
-    const bool saved = qub::writePngFile(temporary.c_str(), picture.data(), width, height);
+    const bool saved = imaging::writePngFile(temporary.c_str(), picture.data(), width, height);
     std::error_code error;
     if (saved) fs::rename(temporary, path, error);
     if (!saved || error) {
@@ -98,18 +72,18 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
 
 int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
            bool overwrite) {
-    HeadlessEngine engine;
-    CTGL animation;
-    if (!animation.load(file.c_str()))
+    const std::unique_ptr<tglformat::ByteSource> source = tglformat::openFile(file.c_str());
+    tglformat::Animation animation;
+    if (!source || !tglformat::readAnimation(*source, animation))
         throw CommandError(file + ": cannot be loaded as an animation");
-    const int count = animation.frames.size();
+    const int count = static_cast<int>(animation.frames.size());
     if (count == 0) throw CommandError(file + ": has no frames to render");
 
     if (mode == RenderMode::Frame) {
         if (frame < 0 || frame >= count)
             throw CommandError("--frame " + std::to_string(frame) +
                                ": the animation has frames 0 to " + std::to_string(count - 1));
-        Picture picture = renderFrame(engine, animation, frame);
+        Picture picture = renderFrame(animation, frame);
         writePng(output, picture, kWidth, kHeight, overwrite);
         return 0;
     }
@@ -126,7 +100,7 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         fs::create_directories(output);
         Progress progress("rendering", static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) {
-            Picture picture = renderFrame(engine, animation, i);
+            Picture picture = renderFrame(animation, i);
             writePng(names[std::size_t(i)], picture, kWidth, kHeight, overwrite);
             progress.step(static_cast<std::size_t>(i + 1));
         }
@@ -137,8 +111,8 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
     std::vector<std::int32_t> durations;
     Progress progress("rendering", static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        frames.push_back(renderFrame(engine, animation, i));
-        durations.push_back(animation.frames[i].duration);
+        frames.push_back(renderFrame(animation, i));
+        durations.push_back(animation.frames[std::size_t(i)].duration);
         progress.step(static_cast<std::size_t>(i + 1));
     }
     if (mode == RenderMode::Sheet) {

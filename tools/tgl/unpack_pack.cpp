@@ -1,4 +1,4 @@
-#include "qub/image/image.h"
+#include "image/image.h"
 #include "tools/common/tgl_writer.h"
 #include "tools/tgl/animation_report.h"
 #include "tools/tgl/commands.h"
@@ -84,8 +84,9 @@ std::string lowercase(std::string s) {
 
 // The image's size, or nothing when it is not an image the engine reads.
 bool imageSize(const std::vector<std::uint8_t>& bytes, int& width, int& height) {
-    qub::DecodedImage image;
-    if (qub::decodeImage(bytes.data(), bytes.size(), image) != qub::ImageStatus::Ok) return false;
+    imaging::DecodedImage image;
+    if (imaging::decodeImage(bytes.data(), bytes.size(), image) != imaging::ImageStatus::Ok)
+        return false;
     width = image.width;
     height = image.height;
     return true;

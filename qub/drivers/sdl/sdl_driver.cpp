@@ -206,18 +206,28 @@ void SdlDriver::deliverDrop(const std::vector<std::string>& paths) {
     platform::deliverDrop(windowHandle_, paths);
 }
 
-DriverTexture SdlDriver::createTexture(const DecodedImage& image) {
+DriverTexture SdlDriver::createTexture(int width, int height, const std::uint32_t* argb) {
     if (!renderer_) return 0;
     SDL_Texture* texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                             SDL_TEXTUREACCESS_STATIC, image.width, image.height);
+                                             SDL_TEXTUREACCESS_STATIC, width, height);
     if (!texture) return 0;
-    if (SDL_UpdateTexture(texture, nullptr, image.pixels.data(),
-                          image.width * static_cast<int>(sizeof(std::uint32_t))) != 0) {
+    if (argb && SDL_UpdateTexture(texture, nullptr, argb,
+                                  width * static_cast<int>(sizeof(std::uint32_t))) != 0) {
         SDL_DestroyTexture(texture);
         return 0;
     }
     textures_.insert(texture);
     return reinterpret_cast<DriverTexture>(texture);
+}
+
+bool SdlDriver::updateTexture(DriverTexture texture, int top, int rows, int width,
+                              const std::uint32_t* argb) {
+    auto found = textures_.find(reinterpret_cast<SDL_Texture*>(texture));
+    if (found == textures_.end()) return false;
+    const SDL_Rect area{0, top, width, rows};
+    stale_ = true; // the window may show this texture
+    return SDL_UpdateTexture(*found, &area, argb,
+                             width * static_cast<int>(sizeof(std::uint32_t))) == 0;
 }
 
 void SdlDriver::freeTexture(DriverTexture texture) {

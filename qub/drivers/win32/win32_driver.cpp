@@ -173,17 +173,28 @@ void Win32Driver::deliverDrop(const std::vector<std::string>& paths) {
         SendMessageA(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
 
-DriverTexture Win32Driver::createTexture(const DecodedImage& image) {
-    if (!window_ || image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() != std::size_t(image.width) * std::size_t(image.height))
-        return 0;
+DriverTexture Win32Driver::createTexture(int width, int height, const std::uint32_t* argb) {
+    if (!window_) return 0;
     auto texture = std::make_unique<CanvasTexture>();
-    texture->width = image.width;
-    texture->height = image.height;
-    texture->pixels = image.pixels;
+    texture->width = width;
+    texture->height = height;
+    const std::size_t count = std::size_t(width) * std::size_t(height);
+    if (argb)
+        texture->pixels.assign(argb, argb + count);
+    else
+        texture->pixels.resize(count);
     const auto handle = reinterpret_cast<DriverTexture>(texture.get());
     textures_.emplace(handle, std::move(texture));
     return handle;
+}
+
+bool Win32Driver::updateTexture(DriverTexture texture, int top, int rows, int width,
+                                const std::uint32_t* argb) {
+    auto found = textures_.find(texture);
+    if (found == textures_.end()) return false;
+    std::copy(argb, argb + std::size_t(rows) * std::size_t(width),
+              found->second->pixels.begin() + std::ptrdiff_t(top) * width);
+    return true;
 }
 
 void Win32Driver::freeTexture(DriverTexture texture) { textures_.erase(texture); }

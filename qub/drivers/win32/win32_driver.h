@@ -34,7 +34,9 @@ class Win32Driver final : public Driver {
     void waitForEvents(int milliseconds) override;
     void deliverDrop(const std::vector<std::string>& paths) override;
 
-    DriverTexture createTexture(const DecodedImage& image) override;
+    DriverTexture createTexture(int width, int height, const std::uint32_t* argb) override;
+    bool updateTexture(DriverTexture texture, int top, int rows, int width,
+                       const std::uint32_t* argb) override;
     void freeTexture(DriverTexture texture) override;
 
     bool beginFrame() override;

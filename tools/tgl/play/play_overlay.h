@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tgl/tgl_file_reader.h"
+#include "format/tgl_format.h"
 
 #include <cstdint>
 #include <string>
@@ -17,7 +17,7 @@ struct OverlayFacts {
     std::int64_t loopPosition = 0, loopMilliseconds = 0;
     double speed = 1;
     bool paused = false;
-    std::vector<TglFileReader::FrameStatus> statuses; // per frame
+    std::vector<tglformat::FrameStatus> statuses; // per frame
     std::string reloadError; // why the file on disk did not load, if it did not
 };
 

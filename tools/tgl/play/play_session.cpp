@@ -1,11 +1,11 @@
 #include "draw/font.h"
 #include "draw/rect.h"
 #include "draw/sprite.h"
+#include "engine/engine_extensions.h"
 #include "engine/engine_ref.h"
-#include "engine/engine_test_hooks.h"
+#include "image/input_file.h"
+#include "image/limits.h"
 #include "platform/windows_api.h"
-#include "qub/image/input_file.h"
-#include "qub/image/limits.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
 #include "tools/tgl/commands.h"
@@ -113,9 +113,11 @@ std::vector<std::int32_t> durationsOf(CTGL& animation) {
 
 // Why the file cannot be read, as one phrase; empty when it can.
 std::string readProblem(const std::string& path) {
-    const qub::InputFile input = qub::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
+    const imaging::InputFile input =
+        imaging::openInputFile(path.c_str(), InputLimits::kMaxFileBytes);
     if (input.file) std::fclose(input.file);
-    return input.status == qub::InputFileStatus::Ok ? "" : qub::inputFileProblem(input.status);
+    return input.status == imaging::InputFileStatus::Ok ? ""
+                                                        : imaging::inputFileProblem(input.status);
 }
 
 void startLoad(const std::string& path) {
@@ -313,8 +315,8 @@ bool renderCallback() {
     }
     if (s.overlay) drawOverlay(area ? &*area : nullptr);
     if (!s.options.screenshot.empty()) {
-        EngineTestHooks* hooks = s.engine->testHooks();
-        if (!hooks || !hooks->saveBackBuffer(s.options.screenshot.c_str()))
+        EngineExtensions* extensions = s.engine->extensions();
+        if (!extensions || !extensions->saveBackBuffer(s.options.screenshot.c_str()))
             std::fprintf(stderr, "tgl: %s could not be written\n", s.options.screenshot.c_str());
         s.quit = true;
     }
@@ -363,7 +365,7 @@ int play(const PlayOptions& options) {
     engine.setIntState(QubState::kScreenHeight, options.height);
     engine.setBoolState(QubState::kRunUnfocused, true);
     // A screenshot needs no window on screen, nor a display.
-    if (!options.screenshot.empty() && engine.testHooks()) engine.testHooks()->setOffscreen(true);
+    if (!options.screenshot.empty() && engine.extensions()) engine.extensions()->setOffscreen(true);
     if (!engine.init()) {
         engine.shutdown();
         session = nullptr;

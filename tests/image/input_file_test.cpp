@@ -1,5 +1,5 @@
-#include "qub/image/input_file.h"
-#include "qub/image/limits.h"
+#include "image/input_file.h"
+#include "image/limits.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +14,10 @@
 
 namespace {
 
-using qub::InputFileStatus;
+using imaging::InputFileStatus;
 
 InputFileStatus statusOf(const std::string& path, std::uint64_t limit) {
-    qub::InputFile input = qub::openInputFile(path.c_str(), limit);
+    imaging::InputFile input = imaging::openInputFile(path.c_str(), limit);
     if (input.file) std::fclose(input.file);
     return input.status;
 }
@@ -42,7 +42,7 @@ TEST(InputFile, OnlyRegularFilesBelowTheLimitOpen) {
     EXPECT_EQ(statusOf(dir.path().string(), 1000), InputFileStatus::NotRegular) << "a folder";
 #endif
 
-    qub::InputFile input = qub::openInputFile(small.c_str(), 1000);
+    imaging::InputFile input = imaging::openInputFile(small.c_str(), 1000);
     ASSERT_EQ(input.status, InputFileStatus::Ok);
     EXPECT_EQ(input.size, 100u);
     char bytes[200];

@@ -1,9 +1,9 @@
-#include "qub/image/image.h"
-#include "qub/image/image_decoder.h"
+#include "image/image.h"
+#include "image/image_decoder.h"
 
 #include <algorithm>
 
-namespace qub {
+namespace imaging {
 
 namespace {
 
@@ -43,4 +43,4 @@ ImageStatus decodeImage(const std::uint8_t* data, std::size_t size, DecodedImage
     return ImageStatus::NotAnImage;
 }
 
-} // namespace qub
+} // namespace imaging

@@ -7,7 +7,7 @@
 // tool alike: without blocking (a FIFO or a device never hangs the caller),
 // checked with fstat to be a regular file below a size limit, then handed
 // over as a stdio file for reading. Anything else is refused at once.
-namespace qub {
+namespace imaging {
 
 enum class InputFileStatus {
     Ok,
@@ -28,4 +28,4 @@ InputFile openInputFile(const char* path, std::uint64_t maxBytes);
 // "cannot be opened", "is not a regular file", "is too large".
 const char* inputFileProblem(InputFileStatus status);
 
-} // namespace qub
+} // namespace imaging

@@ -1,5 +1,5 @@
-#include "qub/image/image_decoder.h"
-#include "qub/image/limits.h"
+#include "image/image_decoder.h"
+#include "image/limits.h"
 
 #include <algorithm>
 #include <climits>
@@ -29,7 +29,7 @@
 
 static_assert(STBI_MAX_DIMENSIONS == InputLimits::kMaxImageSide, "the decoder's own side limit");
 
-namespace qub {
+namespace imaging {
 
 namespace {
 
@@ -125,4 +125,4 @@ bool writePngFile(const char* path, const std::uint32_t* argb, int width, int he
     return std::fclose(file) == 0 && written;
 }
 
-} // namespace qub
+} // namespace imaging

@@ -1,4 +1,4 @@
-#include "qub/image/image_decoder.h"
+#include "image/image_decoder.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstring>
 
-namespace qub {
+namespace imaging {
 
 namespace {
 
@@ -73,4 +73,4 @@ bool writePngFile(const char* path, const std::uint32_t* argb, int width, int he
     return saved;
 }
 
-} // namespace qub
+} // namespace imaging

@@ -1,10 +1,10 @@
-#include "qub/image/input_file.h"
+#include "image/input_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qub {
+namespace imaging {
 
 namespace {
 
@@ -55,4 +55,4 @@ const char* inputFileProblem(InputFileStatus status) {
     return "";
 }
 
-} // namespace qub
+} // namespace imaging

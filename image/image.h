@@ -9,7 +9,7 @@
 // limits of limits.h, and only then hands the bytes to a decoder, so that a
 // hostile header never reaches one. Formats: PNG, BMP, JPEG, and TGA, tried
 // last because it has no signature; nothing else.
-namespace qub {
+namespace imaging {
 
 enum class ImageFormat { Png, Bmp, Jpeg, Tga };
 const char* formatName(ImageFormat format); // "PNG", "BMP", "JPG", "TGA"
@@ -59,4 +59,4 @@ std::vector<std::uint8_t> encodeRawTga(const DecodedImage& image);
 // Writes 0xAARRGGBB pixels, rows top to bottom, as a PNG file.
 bool writePngFile(const char* path, const std::uint32_t* argb, int width, int height);
 
-} // namespace qub
+} // namespace imaging

@@ -1,6 +1,6 @@
-#include "qub/image/image.h"
+#include "image/image.h"
 
-namespace qub {
+namespace imaging {
 
 std::vector<std::uint8_t> encodeRawTga(const DecodedImage& image) {
     constexpr std::size_t kHeaderBytes = 18;
@@ -21,4 +21,4 @@ std::vector<std::uint8_t> encodeRawTga(const DecodedImage& image) {
     return tga;
 }
 
-} // namespace qub
+} // namespace imaging

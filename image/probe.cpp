@@ -1,11 +1,11 @@
-#include "qub/image/image.h"
-#include "qub/image/limits.h"
+#include "image/image.h"
+#include "image/limits.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-namespace qub {
+namespace imaging {
 
 namespace {
 
@@ -175,4 +175,4 @@ ImageProbe probeImage(const std::uint8_t* data, std::size_t size) {
     return probeTga(b);
 }
 
-} // namespace qub
+} // namespace imaging

@@ -1,8 +1,8 @@
-#include "qub/image/limits.h"
-#include "tgl/tgl_file_reader.h"
+#include "format/decode.h"
+#include "format/scanner.h"
+#include "image/limits.h"
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
-#include "xlibplus/string/string.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 namespace {
 
 using tgltools::Bytes;
-using Status = TglFileReader::FrameStatus;
+using Status = tglformat::FrameStatus;
 
 // A run-length TGA of one colour: 128-pixel runs, so a large image stays small.
 Bytes solidRunLengthTga(int width, int height) {
@@ -36,20 +36,12 @@ std::vector<Status> statuses(const std::vector<Bytes>& images) {
     for (const Bytes& image : images)
         w.image(image);
     const Bytes file = w.build();
-    xlibplus::xStringA stream;
-    stream.assign(file.data(), std::uint32_t(file.size()));
-    TglFileReader reader(stream);
-    std::uint8_t header[40];
-    EXPECT_TRUE(reader.readHeader(header));
-    for (std::int32_t i = 0; i < reader.frameCount(); ++i)
-        reader.readRecord();
+    tglformat::MemorySource source(file.data(), file.size());
+    tglformat::Scanner scanner(source);
+    EXPECT_TRUE(scanner.readTable());
     std::vector<Status> result;
-    TglFileReader::Block block;
-    while (reader.nextBlock(std::int32_t(result.size()), block) == TglFileReader::Next::Block) {
-        xlibplus::xStringA image;
-        result.push_back(
-            reader.readImage(block, image, InputLimits::kMaxInflatedImageBytes).status);
-    }
+    tglformat::decodeFrames(
+        scanner, [&](tglformat::DecodedFrame& frame) { result.push_back(frame.status); });
     return result;
 }
 

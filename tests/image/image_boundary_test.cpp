@@ -1,5 +1,5 @@
-#include "qub/image/image.h"
-#include "qub/image/limits.h"
+#include "image/image.h"
+#include "image/limits.h"
 #include "tests/support/image_files.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +8,8 @@
 
 namespace {
 
-using qub::ImageFormat;
-using qub::ImageStatus;
+using imaging::ImageFormat;
+using imaging::ImageStatus;
 using testimg::Bytes;
 
 void put16(Bytes& b, std::size_t at, std::uint32_t v, bool big) {
@@ -55,7 +55,7 @@ Bytes tgaHeader(std::uint32_t width, std::uint32_t height) {
     return b;
 }
 
-ImageStatus probed(const Bytes& b) { return qub::probeImage(b.data(), b.size()).status; }
+ImageStatus probed(const Bytes& b) { return imaging::probeImage(b.data(), b.size()).status; }
 
 TEST(ImageBoundary, EachFormatIsKnownFromItsHeaderAlone) {
     const struct {
@@ -66,11 +66,11 @@ TEST(ImageBoundary, EachFormatIsKnownFromItsHeaderAlone) {
                  {jpegHeader(7, 5), ImageFormat::Jpeg},
                  {tgaHeader(7, 5), ImageFormat::Tga}};
     for (const auto& c : cases) {
-        const qub::ImageProbe probe = qub::probeImage(c.header.data(), c.header.size());
-        EXPECT_EQ(probe.status, ImageStatus::Ok) << qub::formatName(c.format);
+        const imaging::ImageProbe probe = imaging::probeImage(c.header.data(), c.header.size());
+        EXPECT_EQ(probe.status, ImageStatus::Ok) << imaging::formatName(c.format);
         EXPECT_EQ(probe.header.format, c.format);
         EXPECT_EQ(probe.header.width, 7);
-        EXPECT_EQ(probe.header.height, 5) << qub::formatName(c.format);
+        EXPECT_EQ(probe.header.height, 5) << imaging::formatName(c.format);
     }
 }
 
@@ -89,9 +89,9 @@ TEST(ImageBoundary, SidesAndPixelCountAreHeldToTheLimitsJustUnderAndJustOver) {
 
     // Refused before any decoder: a header with no pixels behind it does not
     // turn into a 2 GiB allocation.
-    qub::DecodedImage out;
+    imaging::DecodedImage out;
     const Bytes bomb = pngHeader(30000, 30000);
-    EXPECT_EQ(qub::decodeImage(bomb.data(), bomb.size(), out), ImageStatus::OverLimit);
+    EXPECT_EQ(imaging::decodeImage(bomb.data(), bomb.size(), out), ImageStatus::OverLimit);
     EXPECT_TRUE(out.pixels.empty());
 }
 
@@ -106,15 +106,16 @@ TEST(ImageBoundary, EveryAcceptedFormatDecodesToItsPixels) {
                  {"BMP", testimg::bmp24(opaque), opaque},
                  {"TGA", testimg::tga(image, true), image}};
     for (const auto& c : cases) {
-        qub::DecodedImage out;
-        ASSERT_EQ(qub::decodeImage(c.bytes.data(), c.bytes.size(), out), ImageStatus::Ok) << c.name;
+        imaging::DecodedImage out;
+        ASSERT_EQ(imaging::decodeImage(c.bytes.data(), c.bytes.size(), out), ImageStatus::Ok)
+            << c.name;
         ASSERT_EQ(out.width, 9);
         ASSERT_EQ(out.height, 4);
         EXPECT_EQ(out.pixels, c.expected.pixels) << c.name;
     }
     const Bytes jpeg = testimg::jpeg(testimg::solid(16, 8, 0xFF3080C0), 95);
-    qub::DecodedImage out;
-    ASSERT_EQ(qub::decodeImage(jpeg.data(), jpeg.size(), out), ImageStatus::Ok);
+    imaging::DecodedImage out;
+    ASSERT_EQ(imaging::decodeImage(jpeg.data(), jpeg.size(), out), ImageStatus::Ok);
     EXPECT_EQ(out.width, 16);
     EXPECT_EQ(out.height, 8);
 }
@@ -126,15 +127,15 @@ TEST(ImageBoundary, OtherFormatsAndBrokenHeadersAreNoImage) {
         "P6 2 2 255\n............",
         "/* XPM */\nstatic char* x[] = {\"1 1 1 1\", \"a c #000\", \"a\"};"};
     for (const std::string& text : others) {
-        qub::DecodedImage out;
+        imaging::DecodedImage out;
         const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-        EXPECT_EQ(qub::decodeImage(data, text.size(), out), ImageStatus::NotAnImage) << text;
+        EXPECT_EQ(imaging::decodeImage(data, text.size(), out), ImageStatus::NotAnImage) << text;
     }
     Bytes cut = testimg::png(testimg::pattern(16, 16, true));
     EXPECT_EQ(probed(Bytes(cut.begin(), cut.begin() + 20)), ImageStatus::NotAnImage);
     cut.resize(cut.size() / 2);
-    qub::DecodedImage out;
-    EXPECT_EQ(qub::decodeImage(cut.data(), cut.size(), out), ImageStatus::NotAnImage)
+    imaging::DecodedImage out;
+    EXPECT_EQ(imaging::decodeImage(cut.data(), cut.size(), out), ImageStatus::NotAnImage)
         << "a header that probes, with pixels that do not decode";
     EXPECT_TRUE(out.pixels.empty());
     EXPECT_EQ(probed(pngHeader(0, 5)), ImageStatus::NotAnImage);
@@ -146,17 +147,17 @@ TEST(ImageBoundary, OtherFormatsAndBrokenHeadersAreNoImage) {
 // chunk for ever; the layout is checked before any decoder sees it.
 TEST(ImageBoundary, PngChunksMustLieInsideTheDataWithTheHeaderFirst) {
     const Bytes good = testimg::png(testimg::pattern(8, 8, false));
-    qub::DecodedImage out;
-    ASSERT_EQ(qub::decodeImage(good.data(), good.size(), out), ImageStatus::Ok);
+    imaging::DecodedImage out;
+    ASSERT_EQ(imaging::decodeImage(good.data(), good.size(), out), ImageStatus::Ok);
 
     Bytes overlong = good;
     put32(overlong, 33, 0x7FFFFFF0, true); // the chunk after IHDR
-    EXPECT_EQ(qub::decodeImage(overlong.data(), overlong.size(), out), ImageStatus::NotAnImage);
+    EXPECT_EQ(imaging::decodeImage(overlong.data(), overlong.size(), out), ImageStatus::NotAnImage);
     Bytes noEnd(good.begin(), good.end() - 12); // IEND gone: whole chunks up to the end still do
-    EXPECT_EQ(qub::decodeImage(noEnd.data(), noEnd.size(), out), ImageStatus::Ok);
+    EXPECT_EQ(imaging::decodeImage(noEnd.data(), noEnd.size(), out), ImageStatus::Ok);
     Bytes headerSecond = good;
     headerSecond[12] = 'J'; // the first chunk is no longer IHDR
-    EXPECT_EQ(qub::decodeImage(headerSecond.data(), headerSecond.size(), out),
+    EXPECT_EQ(imaging::decodeImage(headerSecond.data(), headerSecond.size(), out),
               ImageStatus::NotAnImage);
 }
 

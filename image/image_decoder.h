@@ -1,11 +1,11 @@
 #pragma once
 
-#include "qub/image/image.h"
+#include "image/image.h"
 
 // The decoder behind decodeImage, one per platform, chosen at build time. It is
 // called only with bytes whose header probed Ok, and must give exactly the
 // probed size or fail.
-namespace qub {
+namespace imaging {
 
 class ImageDecoder {
   public:
@@ -18,4 +18,4 @@ class ImageDecoder {
 
 const ImageDecoder& platformImageDecoder();
 
-} // namespace qub
+} // namespace imaging
