@@ -139,6 +139,15 @@ const Case kCases[] = {
              w.frame({}).rawBlock(frame);
          tgltools::writeFile(p.string(), w.build());
      }},
+    // longest_poll_ms is how long the picture stands still for one large frame.
+    {"one_rle_tga_4096",
+     [](const fs::path& p) {
+         tgltools::writeFile(p.string(),
+                             TglWriter()
+                                 .frame({})
+                                 .rawBlock(tgltools::zlibCompress(solidRunLengthTga(4096)))
+                                 .build());
+     }},
     {"fifo", [](const fs::path& p) { mkfifo(p.c_str(), 0600); }},
 };
 

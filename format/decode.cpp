@@ -49,16 +49,18 @@ DecodedFrame decodeBlock(ScannedBlock&& block, std::uint64_t room, std::uint64_t
     frame.index = block.frame;
     frame.block = block.block;
     taken = 0;
-    std::vector<std::uint8_t> image;
-    const InflateResult inflated = inflateBounded(block.payload, block.bound, image);
+    InflatedBytes image;
+    // An image whose head gave its size is inflated into one buffer of its bound.
+    const InflateResult inflated =
+        inflateBounded(block.payload, block.bound, block.sized ? block.bound : 0, image);
     block.payload = std::vector<std::uint8_t>();
     if (inflated != InflateResult::Ok) {
         frame.status =
             inflated == InflateResult::NotZlib ? FrameStatus::NotZlib : FrameStatus::OverSizeLimit;
         return frame;
     }
-    frame.inflatedBytes = static_cast<std::uint32_t>(image.size());
-    const imaging::ImageProbe probe = imaging::probeImage(image.data(), image.size());
+    frame.inflatedBytes = static_cast<std::uint32_t>(image.size);
+    const imaging::ImageProbe probe = imaging::probeImage(image.data.get(), image.size);
     frame.image = probe.header;
     if (probe.status != imaging::ImageStatus::Ok) {
         frame.status = probe.status == imaging::ImageStatus::OverLimit ? FrameStatus::OverImageLimit
@@ -72,10 +74,11 @@ DecodedFrame decodeBlock(ScannedBlock&& block, std::uint64_t room, std::uint64_t
     taken = DecodedBudget::bytesOf(probe.header);
     frame.status = FrameStatus::NotAnImage;
     if (cancelled && *cancelled) return frame;
-    if (imaging::decodeImage(image.data(), image.size(), frame.pixels) != imaging::ImageStatus::Ok)
+    if (imaging::decodeImage(image.data.get(), image.size, frame.pixels) !=
+        imaging::ImageStatus::Ok)
         return frame;
     frame.status = FrameStatus::Ok;
-    if (keepFile) frame.file = std::move(image);
+    if (keepFile) frame.file.assign(image.data.get(), image.data.get() + image.size);
     return frame;
 }
 

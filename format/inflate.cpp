@@ -3,6 +3,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace tglformat {
 
@@ -22,43 +24,52 @@ bool inflateHead(const std::vector<std::uint8_t>& stream, std::vector<std::uint8
     return result == Z_OK || result == Z_STREAM_END || (result == Z_BUF_ERROR && inflated > 0);
 }
 
+namespace {
+
+bool grow(InflatedBytes& buffer, std::uint64_t room, std::size_t used) {
+    std::unique_ptr<std::uint8_t[]> bigger(new (std::nothrow) std::uint8_t[room]);
+    if (!bigger) return false;
+    if (used > 0) std::memcpy(bigger.get(), buffer.data.get(), used);
+    buffer.data = std::move(bigger);
+    buffer.size = static_cast<std::size_t>(room);
+    return true;
+}
+
+} // namespace
+
 InflateResult inflateBounded(const std::vector<std::uint8_t>& stream, std::uint32_t limit,
-                             std::vector<std::uint8_t>& out) {
-    out.clear();
+                             std::uint32_t expected, InflatedBytes& out) {
+    out = InflatedBytes{};
     z_stream z{};
     if (inflateInit2(&z, 15) != Z_OK) return InflateResult::NotZlib;
     // One byte past the limit tells a stream that goes on past it.
     const std::uint64_t most = std::uint64_t{limit} + 1;
-    std::uint64_t room = std::min<std::uint64_t>(most, stream.size() * 4 + kHeadBytes);
+    std::uint64_t room = std::min<std::uint64_t>(
+        most, expected > 0 ? std::uint64_t{expected} + 1 : stream.size() * 4 + kHeadBytes);
     z.next_in = const_cast<Bytef*>(stream.data());
     z.avail_in = static_cast<uInt>(stream.size());
-    int result = Z_OK;
-    try {
-        out.resize(static_cast<std::size_t>(room));
-        z.next_out = out.data();
-        z.avail_out = static_cast<uInt>(room);
-        while (z.avail_in > 0 && (result = inflate(&z, Z_SYNC_FLUSH)) == Z_OK) {
-            if (z.avail_out != 0) continue;
-            if (room == most) break;
-            room = std::min(most, room * 2);
-            out.resize(static_cast<std::size_t>(room));
-            z.next_out = out.data() + z.total_out;
-            z.avail_out = static_cast<uInt>(room - z.total_out);
-        }
-    } catch (...) {
-        result = Z_MEM_ERROR; // no room for it counts as no stream
+    int result = grow(out, room, 0) ? Z_OK : Z_MEM_ERROR; // no room counts as no stream
+    z.next_out = out.data.get();
+    z.avail_out = static_cast<uInt>(room);
+    while (result == Z_OK && z.avail_in > 0 && (result = inflate(&z, Z_SYNC_FLUSH)) == Z_OK) {
+        if (z.avail_out != 0) continue;
+        if (room == most) break;
+        room = std::min(most, room * 2);
+        if (!grow(out, room, z.total_out)) result = Z_MEM_ERROR;
+        z.next_out = out.data.get() + z.total_out;
+        z.avail_out = static_cast<uInt>(room - z.total_out);
     }
     const std::uint64_t inflated = z.total_out;
     inflateEnd(&z);
     if (result != Z_OK && result != Z_STREAM_END) {
-        out = std::vector<std::uint8_t>();
+        out = InflatedBytes{};
         return InflateResult::NotZlib;
     }
     if (inflated > limit) {
-        out = std::vector<std::uint8_t>();
+        out = InflatedBytes{};
         return InflateResult::OverLimit;
     }
-    out.resize(static_cast<std::size_t>(inflated));
+    out.size = static_cast<std::size_t>(inflated);
     return InflateResult::Ok;
 }
 
