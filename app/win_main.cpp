@@ -4,6 +4,7 @@
 #include "app/application_font.h"
 #include "app/dropped_files.h"
 #include "engine/engine_ref.h"
+#include "tgl/tgl_loader.h"
 
 Engine* appEngine = nullptr;
 
@@ -40,6 +41,7 @@ bool renderCallback() {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    TglLoader::keepMemoryBetweenLoads();
     EngineRef reference;
     appEngine = reference.get();
     if (!appEngine) return 0;

@@ -65,7 +65,9 @@ Sample makeSample(int frames, int width, int height) {
     return sample;
 }
 
+// As the viewer starts.
 Engine* startEngine() {
+    TglLoader::keepMemoryBetweenLoads();
     Engine* engine = qubCreate(kQubInterfaceVersion);
     engine->extensions()->setOffscreen(true);
     engine->init();

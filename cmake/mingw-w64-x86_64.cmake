@@ -16,7 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # No runtime DLL beyond what Windows ships.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # A DLL exports its own symbols only, not those of the static run-time in it.
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -Wl,--exclude-libs,ALL")
+# The run-time's archives are named: "ALL" would also hide the archive of the
+# DLL's own objects that the Makefile generators link.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT
+    "-static -Wl,--exclude-libs=libstdc++.a:libgcc.a:libgcc_eh.a:libwinpthread.a:libpthread.a:libssp.a:libatomic.a:libmingwex.a:libmingw32.a:libmoldname.a:libmsvcrt.a:libz.a")
 set(ZLIB_USE_STATIC_LIBS ON)
 # File sizes and offsets of 64 bits, as on Linux.
 add_compile_definitions(_FILE_OFFSET_BITS=64)

@@ -8,14 +8,15 @@
 class EngineExtensions {
   public:
     // A texture of width x height straight (not premultiplied) 0xAARRGGBB
-    // pixels, rows top to bottom; 0 when it cannot be made. With argb null its
-    // pixels are set later, in parts, with updateTexture, so that a large
-    // image costs no one frame more than the part it sends. Freed with
+    // pixels, rows top to bottom, copied; 0 when it cannot be made. Freed with
     // freeTexture; textureWidth and textureHeight give its size.
     virtual TextureHandle createTexture(int width, int height, const std::uint32_t* argb) = 0;
-    // Rows top .. top + rows - 1 of the texture, from `argb` (rows * width pixels).
-    virtual bool updateTexture(TextureHandle texture, int top, int rows,
-                               const std::uint32_t* argb) = 0;
+    // As createTexture, with no copy, so that a large image costs the engine
+    // thread nothing: the engine reads `argb` in place until it calls
+    // release(context), at once when it cannot make the texture (then 0),
+    // else when the texture is freed. Any thread may have made the pixels.
+    virtual TextureHandle adoptTexture(int width, int height, std::uint32_t* argb,
+                                       void (*release)(void* context), void* context) = 0;
 
     // Before init: draw into an off-screen target of the screen size instead of
     // a window (no display needed); init then fails only if that cannot be made.

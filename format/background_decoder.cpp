@@ -54,13 +54,15 @@ struct BackgroundDecoder::Load {
         std::uint64_t held = 0; // counted in heldBytes until it is decoded
     };
 
-    Load(const char* path, BackgroundDecoder& owner) : path(path ? path : ""), owner(owner) {}
+    Load(const char* path, TableReady tableReady, BackgroundDecoder& owner)
+        : path(path ? path : ""), tableReady(std::move(tableReady)), owner(owner) {}
     void read(int decoders);
     bool dispatch(ScannedBlock& block);
     void decode(Job& job);
     bool finished() const { return readEnded && users == 0 && jobsOut == 0; }
 
     const std::string path;
+    const TableReady tableReady;
     BackgroundDecoder& owner;
     Header header;
     std::vector<Frame> frames;
@@ -90,6 +92,7 @@ void BackgroundDecoder::Load::read(int decoders) {
         header = scanner.header();
         frames = scanner.frames();
         statuses.assign(frames.size(), FrameStatus::NoBlock);
+        if (tableReady) tableReady(header, frames);
         {
             std::lock_guard<std::mutex> lock(owner.mutex_);
             tableRead = true;
@@ -216,11 +219,11 @@ void BackgroundDecoder::decodePayloads() {
     }
 }
 
-void BackgroundDecoder::start(const char* path) {
+void BackgroundDecoder::start(const char* path, TableReady tableReady) {
     retireCurrent();
     reapRetired();
     if (threads_.empty()) startThreads();
-    auto load = std::make_unique<Load>(path, *this);
+    auto load = std::make_unique<Load>(path, std::move(tableReady), *this);
     std::lock_guard<std::mutex> lock(mutex_);
     if (threads_.empty())
         load->readEnded = true; // no reader: it fails
@@ -291,10 +294,6 @@ BackgroundDecoder::Progress BackgroundDecoder::next(std::chrono::steady_clock::t
             return Progress::Loading;
     }
 }
-
-const Header& BackgroundDecoder::header() const { return current_->header; }
-
-const std::vector<Frame>& BackgroundDecoder::frames() const { return current_->frames; }
 
 BackgroundDecoder::Result BackgroundDecoder::take() {
     std::unique_ptr<Load> taken;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -40,15 +41,17 @@ class BackgroundDecoder {
     // Cancels the load and ends the threads, each after the frame it is on.
     ~BackgroundDecoder();
 
-    void start(const char* path);
+    // Called on the reader thread with a file's header and frame table, before
+    // any of its frames is decoded, so that a caller can build on a large
+    // table there instead of on its own thread.
+    using TableReady = std::function<void(const Header& header, const std::vector<Frame>& frames)>;
+
+    void start(const char* path, TableReady tableReady = nullptr);
     // Cancels the load in progress and waits until no thread works for it.
     void cancel();
     // Waits for the next decoded frame (Frame, then `frame` holds it), the end
     // of the load, or the deadline. Frames come in the order they are decoded.
     Progress next(std::chrono::steady_clock::time_point deadline, DecodedFrame& frame);
-    // Once a frame was handed over, or at Loaded: the file's header and table.
-    const Header& header() const;
-    const std::vector<Frame>& frames() const;
     // After Loaded: the table and what became of each frame; Idle again.
     Result take();
     // After Failed: why the file did not open; Ok when it did, but is no .tgl file.

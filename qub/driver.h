@@ -58,11 +58,11 @@ class Driver {
     // Sends one dropped-files message listing these paths to the window.
     virtual void deliverDrop(const std::vector<std::string>& paths) = 0;
 
-    // Straight 0xAARRGGBB pixels, rows top to bottom; argb null: set later
-    // with updateTexture.
+    // Straight 0xAARRGGBB pixels, rows top to bottom, copied (argb null: transparent).
     virtual DriverTexture createTexture(int width, int height, const std::uint32_t* argb) = 0;
-    virtual bool updateTexture(DriverTexture texture, int top, int rows, int width,
-                               const std::uint32_t* argb) = 0;
+    // The pixels stay the caller's, read in place until release(context).
+    virtual DriverTexture adoptTexture(int width, int height, std::uint32_t* argb,
+                                       void (*release)(void* context), void* context) = 0;
     virtual void freeTexture(DriverTexture texture) = 0;
 
     virtual bool beginFrame() = 0;

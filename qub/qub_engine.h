@@ -51,8 +51,8 @@ class QubEngine final : public Engine,
     EngineExtensions* extensions() override { return this; }
 
     TextureHandle createTexture(int width, int height, const std::uint32_t* argb) override;
-    bool updateTexture(TextureHandle texture, int top, int rows,
-                       const std::uint32_t* argb) override;
+    TextureHandle adoptTexture(int width, int height, std::uint32_t* argb,
+                               void (*release)(void* context), void* context) override;
     void setOffscreen(bool offscreen) override { settings_.offscreen = offscreen; }
     bool readBackBuffer(std::uint32_t* argb, int width, int height) override;
     bool saveBackBuffer(const char* pngFileName) override;

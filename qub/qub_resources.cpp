@@ -47,21 +47,33 @@ TextureHandle QubEngine::adopt(const std::uint8_t* data, std::size_t size) {
     return createTexture(image.width, image.height, image.pixels.data());
 }
 
+namespace {
+
 // Sizes past the image limits are refused, as a decoded image's would be.
+bool acceptedSize(int width, int height) {
+    return width > 0 && height > 0 && width <= InputLimits::kMaxImageSide &&
+           height <= InputLimits::kMaxImageSide &&
+           std::uint64_t(width) * std::uint64_t(height) <= InputLimits::kMaxImagePixels;
+}
+
+} // namespace
+
 TextureHandle QubEngine::createTexture(int width, int height, const std::uint32_t* argb) {
-    if (!driver_ || width <= 0 || height <= 0 || width > InputLimits::kMaxImageSide ||
-        height > InputLimits::kMaxImageSide ||
-        std::uint64_t(width) * std::uint64_t(height) > InputLimits::kMaxImagePixels)
-        return 0;
+    if (!driver_ || !acceptedSize(width, height)) return 0;
     const DriverTexture texture = driver_->createTexture(width, height, argb);
     if (texture == 0) return 0;
     return textures_.add(TextureTable::Entry{texture, width, height});
 }
 
-bool QubEngine::updateTexture(TextureHandle texture, int top, int rows, const std::uint32_t* argb) {
-    const TextureTable::Entry* entry = textures_.find(texture);
-    if (!entry || !argb || top < 0 || rows <= 0 || rows > entry->height - top) return false;
-    return driver_->updateTexture(entry->texture, top, rows, entry->width, argb);
+TextureHandle QubEngine::adoptTexture(int width, int height, std::uint32_t* argb,
+                                      void (*release)(void* context), void* context) {
+    if (!driver_ || !argb || !acceptedSize(width, height)) {
+        if (release) release(context);
+        return 0;
+    }
+    const DriverTexture texture = driver_->adoptTexture(width, height, argb, release, context);
+    if (texture == 0) return 0;
+    return textures_.add(TextureTable::Entry{texture, width, height});
 }
 
 void QubEngine::freeTexture(TextureHandle texture) {

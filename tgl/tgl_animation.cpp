@@ -70,14 +70,8 @@ bool CTGL::read(tglformat::ByteSource& source) {
     if (!scanner.readTable()) return false;
     setTable(scanner.header(), scanner.frames());
     tglformat::decodeFrames(scanner, [this](tglformat::DecodedFrame& decoded) {
-        if (decoded.status != tglformat::FrameStatus::Ok) return;
-        engine_.acquire();
-        EngineExtensions* extensions = extensionsOf(engine_.get());
-        if (!extensions) return;
-        const imaging::DecodedImage& image = decoded.pixels;
-        adoptTexture(decoded.index,
-                     extensions->createTexture(image.width, image.height, image.pixels.data()),
-                     image.width, image.height);
+        if (decoded.status == tglformat::FrameStatus::Ok)
+            adoptPixels(decoded.index, std::move(decoded.pixels));
     });
     return true;
 }
@@ -95,9 +89,20 @@ void CTGL::setTable(const tglformat::Header& header, const std::vector<tglformat
     }
 }
 
-void CTGL::adoptTexture(std::int32_t frame, TextureHandle texture, int width, int height) {
-    if (texture == 0) return;
+namespace {
+
+void freePixels(void* pixels) { delete static_cast<std::vector<std::uint32_t>*>(pixels); }
+
+} // namespace
+
+void CTGL::adoptPixels(std::int32_t frame, imaging::DecodedImage&& image) {
     engine_.acquire();
-    frames[frame].sprite =
-        new Sprite(texture, 0, 0, static_cast<float>(width), static_cast<float>(height));
+    EngineExtensions* extensions = extensionsOf(engine_.get());
+    if (!extensions) return;
+    auto* pixels = new std::vector<std::uint32_t>(std::move(image.pixels));
+    const TextureHandle texture =
+        extensions->adoptTexture(image.width, image.height, pixels->data(), freePixels, pixels);
+    if (texture == 0) return;
+    frames[frame].sprite = new Sprite(texture, 0, 0, static_cast<float>(image.width),
+                                      static_cast<float>(image.height));
 }

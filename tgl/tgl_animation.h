@@ -48,9 +48,9 @@ class CTGL {
     // For a loader that decodes elsewhere: the file's header and frame table,
     // then each frame's texture as it comes.
     void setTable(const tglformat::Header& header, const std::vector<tglformat::Frame>& table);
-    // Frame `frame` gets a sprite over `texture` (width x height), which the
-    // animation owns from now on. Engine thread only.
-    void adoptTexture(std::int32_t frame, TextureHandle texture, int width, int height);
+    // Frame `frame` gets a sprite over a texture of these pixels, which the
+    // engine takes over without a copy. Engine thread only.
+    void adoptPixels(std::int32_t frame, imaging::DecodedImage&& image);
 
     std::int32_t perFrameDurations() const;
     // The inflated size past which a frame image is refused; kMaxImageBytes by default.

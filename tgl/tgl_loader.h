@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/engine_ref.h"
 #include "format/background_decoder.h"
 
 #include <chrono>
@@ -11,9 +10,9 @@ class CTGL;
 
 // Loads .tgl files for a window that must keep drawing: the format library
 // reads and decodes them on its threads, and poll, on the engine thread,
-// makes the textures from their pixels, as many as fit in its time. A large
-// frame goes up in parts over several polls, so no one frame waits for it.
-// Starting a load cancels the one before it: the newest request wins.
+// hands their pixels to the engine as textures, with no copy, so that no
+// frame of the window waits for an image, however large. Starting a load
+// cancels the one before it: the newest request wins.
 class TglLoader {
   public:
     enum class Progress {
@@ -39,24 +38,17 @@ class TglLoader {
     // After Loaded: the animation, now the caller's, and if asked what became
     // of each frame's image (as `tgl info` says it); the loader is Idle.
     CTGL* take(std::vector<tglformat::FrameStatus>* statuses = nullptr);
+    // Asks the C library to keep the memory of freed frames for the next load
+    // instead of giving it back to the system, which would fault every page
+    // of it in again (thousands of faults for one animation). For programs
+    // that load animation after animation; it sets the whole process's policy.
+    static void keepMemoryBetweenLoads();
     // After Failed: why the file did not open; Ok when it did, but is no .tgl file.
     imaging::InputFileStatus failure() const { return decoder_.failure(); }
 
   private:
-    // A decoded frame on its way into a texture.
-    struct Upload {
-        tglformat::DecodedFrame frame;
-        TextureHandle texture = 0;
-        int rowsDone = 0;
-    };
-
-    void begin(tglformat::DecodedFrame& frame);
-    bool uploadSome(std::chrono::steady_clock::time_point deadline);
-    void dropUpload();
-    void ensureAnimation();
-
     tglformat::BackgroundDecoder decoder_;
-    std::unique_ptr<CTGL> animation_; // being filled
-    std::unique_ptr<Upload> upload_;
-    EngineRef engine_{EngineRef::kNone};
+    // The animation being filled: made with its frame table on the reader
+    // thread, one per load, so that a cancelled load keeps its own.
+    std::shared_ptr<std::unique_ptr<CTGL>> animation_;
 };

@@ -148,11 +148,11 @@ TextureHandle RecordingEngine::createTexture(int width, int height, const std::u
     return lastTexture;
 }
 
-bool RecordingEngine::updateTexture(TextureHandle texture, int top, int rows,
-                                    const std::uint32_t*) {
-    record("updateTexture(" + std::to_string(texture) + ", " + std::to_string(top) + ", " +
-           std::to_string(rows) + ")");
-    return textureSizes.count(texture) != 0;
+TextureHandle RecordingEngine::adoptTexture(int width, int height, std::uint32_t* argb,
+                                            void (*release)(void* context), void* context) {
+    const TextureHandle texture = createTexture(width, height, argb);
+    if (release) release(context); // nothing is drawn from them
+    return texture;
 }
 
 void RecordingEngine::freeTexture(TextureHandle texture) {

@@ -58,8 +58,8 @@ class RecordingEngine final : public Engine, public EngineExtensions {
     EngineExtensions* extensions() override { return this; }
 
     TextureHandle createTexture(int width, int height, const std::uint32_t* argb) override;
-    bool updateTexture(TextureHandle texture, int top, int rows,
-                       const std::uint32_t* argb) override;
+    TextureHandle adoptTexture(int width, int height, std::uint32_t* argb,
+                               void (*release)(void* context), void* context) override;
     void setOffscreen(bool) override {}
     bool readBackBuffer(std::uint32_t*, int, int) override { return false; }
     bool saveBackBuffer(const char*) override { return false; }

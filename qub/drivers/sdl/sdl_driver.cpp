@@ -4,10 +4,11 @@
 #include "qub/drivers/sdl/x11_errors.h"
 
 #include <SDL.h>
-#include <SDL_opengl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace qub {
 
@@ -24,30 +25,6 @@ bool initVideoWith(const char* driver) {
     return started;
 }
 
-// An OpenGL that rasterises on the CPU (no GPU, as under Xvfb) costs more than
-// SDL's own software renderer for the same quads, so that one is preferred there.
-bool rasterisesOnCpu(SDL_Renderer* renderer) {
-    SDL_RendererInfo info{};
-    if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0)
-        return false;
-    using GetString = const GLubyte*(APIENTRY*)(GLenum);
-    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
-    const char* name = getString ? reinterpret_cast<const char*>(getString(GL_RENDERER)) : nullptr;
-    return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") ||
-                    std::strstr(name, "Software Rasterizer"));
-}
-
-SDL_Color colourOf(std::uint32_t argb) {
-    return SDL_Color{static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8),
-                     static_cast<Uint8>(argb), static_cast<Uint8>(argb >> 24)};
-}
-
-SDL_BlendMode blendModeOf(std::int32_t mode) {
-    return (mode & 2) ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_ADD;
-}
-
-constexpr int kQuadIndices[6] = {0, 1, 2, 0, 2, 3};
-
 // SDL's own choice ends with drivers that show nothing; a viewer without a
 // display must say so and stop, not run unseen.
 bool showsNothing(const char* driver) {
@@ -62,8 +39,8 @@ std::unique_ptr<Driver> createDriver() { return std::make_unique<SdlDriver>(); }
 SdlDriver::~SdlDriver() { close(); }
 
 bool SdlDriver::open(const WindowSettings& settings) {
-    if (renderer_) return true;
-    if (!startVideo(settings.offscreen) || !createWindowAndRenderer(settings)) {
+    if (window_) return true;
+    if (!startVideo(settings.offscreen) || !createWindow(settings)) {
         close();
         return false;
     }
@@ -89,10 +66,10 @@ bool SdlDriver::startVideo(bool offscreen) {
     return false;
 }
 
-bool SdlDriver::createWindowAndRenderer(const WindowSettings& settings) {
-    // Shown only once its renderer is made: making an OpenGL renderer makes
-    // SDL replace the window with a new one.
-    Uint32 flags = SDL_WINDOW_HIDDEN;
+bool SdlDriver::createWindow(const WindowSettings& settings) {
+    // A window surface, never an OpenGL context: the canvas draws the picture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    Uint32 flags = settings.offscreen ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
     if (!settings.windowed) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     window_ = SDL_CreateWindow(settings.title.c_str(), SDL_WINDOWPOS_CENTERED,
                                SDL_WINDOWPOS_CENTERED, settings.width, settings.height, flags);
@@ -100,31 +77,21 @@ bool SdlDriver::createWindowAndRenderer(const WindowSettings& settings) {
         std::fprintf(stderr, "qub: cannot create the window: %s\n", SDL_GetError());
         return false;
     }
-    if (!settings.offscreen) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-    if (renderer_ && rasterisesOnCpu(renderer_)) {
-        SDL_DestroyRenderer(renderer_);
-        renderer_ = nullptr;
-    }
-    if (!renderer_) {
-        // A software renderer writes to the window's own surface; SDL would
-        // otherwise present that surface through OpenGL.
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    }
-    if (!renderer_) {
-        std::fprintf(stderr, "qub: cannot create a renderer: %s\n", SDL_GetError());
+    offscreen_ = settings.offscreen;
+    int width = settings.width, height = settings.height;
+    SDL_GetWindowSize(window_, &width, &height);
+    try {
+        canvas_.resize(width, height);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "qub: no memory for a %d x %d picture\n", width, height);
         return false;
     }
-    if (!settings.offscreen) SDL_ShowWindow(window_);
     return true;
 }
 
 void SdlDriver::close() {
-    for (SDL_Texture* texture : textures_)
-        SDL_DestroyTexture(texture);
     textures_.clear();
-    if (renderer_) SDL_DestroyRenderer(renderer_);
-    renderer_ = nullptr;
+    canvas_.resize(0, 0);
     if (window_) SDL_DestroyWindow(window_);
     window_ = nullptr;
     platform::destroyWindow(windowHandle_);
@@ -155,7 +122,7 @@ void SdlDriver::handleEvent(const SDL_Event& event, DriverEvents& events) {
             event.window.event == SDL_WINDOWEVENT_SHOWN ||
             event.window.event == SDL_WINDOWEVENT_RESTORED ||
             event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-            stale_ = true; // the window may have lost what it showed
+            exposed_ = stale_ = true; // the window may have lost what it showed
         break;
     case SDL_DROPBEGIN: events.dropBegan(); break;
     case SDL_DROPFILE:
@@ -207,41 +174,25 @@ void SdlDriver::deliverDrop(const std::vector<std::string>& paths) {
 }
 
 DriverTexture SdlDriver::createTexture(int width, int height, const std::uint32_t* argb) {
-    if (!renderer_) return 0;
-    SDL_Texture* texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                             SDL_TEXTUREACCESS_STATIC, width, height);
-    if (!texture) return 0;
-    if (argb && SDL_UpdateTexture(texture, nullptr, argb,
-                                  width * static_cast<int>(sizeof(std::uint32_t))) != 0) {
-        SDL_DestroyTexture(texture);
-        return 0;
-    }
-    textures_.insert(texture);
-    return reinterpret_cast<DriverTexture>(texture);
+    return window_ ? textures_.add(width, height, argb) : 0;
 }
 
-bool SdlDriver::updateTexture(DriverTexture texture, int top, int rows, int width,
-                              const std::uint32_t* argb) {
-    auto found = textures_.find(reinterpret_cast<SDL_Texture*>(texture));
-    if (found == textures_.end()) return false;
-    const SDL_Rect area{0, top, width, rows};
-    stale_ = true; // the window may show this texture
-    return SDL_UpdateTexture(*found, &area, argb,
-                             width * static_cast<int>(sizeof(std::uint32_t))) == 0;
+DriverTexture SdlDriver::adoptTexture(int width, int height, std::uint32_t* argb,
+                                      void (*release)(void* context), void* context) {
+    if (window_) return textures_.adopt(width, height, argb, release, context);
+    if (release) release(context);
+    return 0;
 }
 
 void SdlDriver::freeTexture(DriverTexture texture) {
-    auto found = textures_.find(reinterpret_cast<SDL_Texture*>(texture));
-    if (found == textures_.end()) return;
-    SDL_DestroyTexture(*found);
-    textures_.erase(found);
+    textures_.remove(texture);
     stale_ = true; // a texture made later may take its address
 }
 
 bool SdlDriver::beginFrame() {
     frame_.clear();
     rendered_ = false;
-    return renderer_ != nullptr;
+    return window_ != nullptr;
 }
 
 void SdlDriver::clear(std::uint32_t argb) {
@@ -255,53 +206,64 @@ void SdlDriver::drawQuad(const Quad& quad, DriverTexture texture) {
 }
 
 void SdlDriver::render() {
-    if (!renderer_ || rendered_) return;
+    if (!window_ || rendered_) return;
     rendered_ = true;
-    SDL_SetRenderTarget(renderer_, nullptr);
     for (const Operation& op : frame_) {
         if (op.clear != 0) {
-            const SDL_Color c = colourOf(op.quad.vertices[0].colour);
-            SDL_SetRenderDrawColor(renderer_, c.r, c.g, c.b, c.a);
-            SDL_RenderClear(renderer_);
+            canvas_.clear(op.quad.vertices[0].colour);
             continue;
         }
-        SDL_Vertex corners[4];
-        for (int i = 0; i < 4; ++i) {
-            const Vertex& v = op.quad.vertices[i];
-            corners[i] = SDL_Vertex{SDL_FPoint{v.x, v.y}, colourOf(v.colour), SDL_FPoint{v.u, v.v}};
-        }
-        auto* sdlTexture = reinterpret_cast<SDL_Texture*>(op.texture);
-        const SDL_BlendMode blend = blendModeOf(op.quad.blendMode);
-        if (sdlTexture)
-            SDL_SetTextureBlendMode(sdlTexture, blend);
-        else
-            SDL_SetRenderDrawBlendMode(renderer_, blend);
-        SDL_RenderGeometry(renderer_, sdlTexture, corners, 4, kQuadIndices, 6);
+        const CanvasTexture* texture = op.texture ? textures_.find(op.texture) : nullptr;
+        if (op.texture == 0 || texture) canvas_.drawQuad(op.quad, texture);
     }
 }
 
 // Byte for byte, so that a NaN corner compares equal to itself.
 void SdlDriver::present() {
-    if (!renderer_) return;
+    if (!window_) return;
     const bool same = frame_.size() == shown_.size() &&
                       (frame_.empty() || std::memcmp(frame_.data(), shown_.data(),
                                                      frame_.size() * sizeof(Operation)) == 0);
     if (same && !stale_ && !rendered_) return;
     render();
-    SDL_RenderPresent(renderer_);
     shown_.swap(frame_);
     stale_ = false;
+    CanvasArea changed = canvas_.takeChanges();
+    if (exposed_) changed = CanvasArea{0, 0, canvas_.width(), canvas_.height()};
+    if (offscreen_ || changed.empty()) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (!surface) return;
+    // The changed rows of the canvas, in the surface's own pixel format.
+    const int right = std::min(changed.right, surface->w);
+    const int bottom = std::min(changed.bottom, surface->h);
+    if (right <= changed.left || bottom <= changed.top) return;
+    const std::uint32_t* from = canvas_.pixels() +
+                                std::size_t(changed.top) * std::size_t(canvas_.width()) +
+                                std::size_t(changed.left);
+    auto* to = static_cast<std::uint8_t*>(surface->pixels) +
+               std::size_t(changed.top) * std::size_t(surface->pitch) +
+               std::size_t(changed.left) * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(right - changed.left, bottom - changed.top, SDL_PIXELFORMAT_ARGB8888, from,
+                      canvas_.width() * 4, surface->format->format, to, surface->pitch);
+    const SDL_Rect area{changed.left, changed.top, right - changed.left, bottom - changed.top};
+    if (SDL_UpdateWindowSurfaceRects(window_, &area, 1) == 0) exposed_ = false;
 }
 
 bool SdlDriver::backBufferSize(int& width, int& height) {
-    return renderer_ && SDL_GetRendererOutputSize(renderer_, &width, &height) == 0;
+    if (!window_) return false;
+    width = canvas_.width();
+    height = canvas_.height();
+    return true;
 }
 
 bool SdlDriver::readBack(std::uint32_t* argb, int width, int height) {
+    if (!window_ || width > canvas_.width() || height > canvas_.height()) return false;
     render();
-    SDL_Rect area{0, 0, width, height};
-    return renderer_ && SDL_RenderReadPixels(renderer_, &area, SDL_PIXELFORMAT_ARGB8888, argb,
-                                             width * static_cast<int>(sizeof(std::uint32_t))) == 0;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(argb + std::size_t(y) * std::size_t(width),
+                    canvas_.pixels() + std::size_t(y) * std::size_t(canvas_.width()),
+                    std::size_t(width) * sizeof(std::uint32_t));
+    return true;
 }
 
 } // namespace qub

@@ -2,21 +2,21 @@
 
 #include "platform/windows_api.h"
 #include "qub/driver.h"
+#include "qub/drivers/canvas/canvas.h"
 
-#include <unordered_set>
 #include <vector>
 
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
 union SDL_Event;
 
 namespace qub {
 
-// The driver over SDL2: a window with SDL's renderer (its software one where
-// OpenGL would rasterise on the CPU anyway), or SDL's off-screen video driver
-// with the software renderer. The window's record in the Windows API layer is
-// what handle state 15 gives the application.
+// The driver over SDL2: a window, or SDL's off-screen video driver, whose
+// picture is drawn on the CPU by the Canvas (as on Windows, to the byte) and
+// shown through the window's surface, only the part that changed. Textures
+// are pixels in memory, so a decoded image becomes one without a copy. The
+// window's record in the Windows API layer is what handle state 15 gives the
+// application.
 class SdlDriver final : public Driver {
   public:
     SdlDriver() = default;
@@ -35,8 +35,8 @@ class SdlDriver final : public Driver {
     void deliverDrop(const std::vector<std::string>& paths) override;
 
     DriverTexture createTexture(int width, int height, const std::uint32_t* argb) override;
-    bool updateTexture(DriverTexture texture, int top, int rows, int width,
-                       const std::uint32_t* argb) override;
+    DriverTexture adoptTexture(int width, int height, std::uint32_t* argb,
+                               void (*release)(void* context), void* context) override;
     void freeTexture(DriverTexture texture) override;
 
     bool beginFrame() override;
@@ -59,22 +59,24 @@ class SdlDriver final : public Driver {
 
     bool startVideo(bool offscreen);
     void render();
-    bool createWindowAndRenderer(const WindowSettings& settings);
+    bool createWindow(const WindowSettings& settings);
     void handleEvent(const SDL_Event& event, DriverEvents& events);
     void sendKey(std::int32_t key); // an SDL_Keycode
 
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
+    bool offscreen_ = false;
     HWND windowHandle_ = nullptr;
-    std::unordered_set<SDL_Texture*> textures_;
+    Canvas canvas_;
+    CanvasTextures textures_;
     // The frame being drawn is kept, and drawn only at present (or read-back):
     // a frame that draws exactly what the window shows is neither drawn nor
     // presented again, so a still picture costs next to nothing.
     std::vector<Operation> frame_;
     std::vector<Operation> shown_;
-    bool rendered_ = false; // frame_ is in the back buffer already
+    bool rendered_ = false; // frame_ is on the canvas already
     bool stale_ = true;     // the window may not show shown_: textures or exposure changed
+    bool exposed_ = true;   // the window lost its picture: show all of the canvas
 };
 
 } // namespace qub

@@ -175,41 +175,27 @@ void Win32Driver::deliverDrop(const std::vector<std::string>& paths) {
 
 DriverTexture Win32Driver::createTexture(int width, int height, const std::uint32_t* argb) {
     if (!window_) return 0;
-    auto texture = std::make_unique<CanvasTexture>();
-    texture->width = width;
-    texture->height = height;
-    const std::size_t count = std::size_t(width) * std::size_t(height);
-    if (argb)
-        texture->pixels.assign(argb, argb + count);
-    else
-        texture->pixels.resize(count);
-    const auto handle = reinterpret_cast<DriverTexture>(texture.get());
-    textures_.emplace(handle, std::move(texture));
-    return handle;
+    return textures_.add(width, height, argb);
 }
 
-bool Win32Driver::updateTexture(DriverTexture texture, int top, int rows, int width,
-                                const std::uint32_t* argb) {
-    auto found = textures_.find(texture);
-    if (found == textures_.end()) return false;
-    std::copy(argb, argb + std::size_t(rows) * std::size_t(width),
-              found->second->pixels.begin() + std::ptrdiff_t(top) * width);
-    return true;
+DriverTexture Win32Driver::adoptTexture(int width, int height, std::uint32_t* argb,
+                                        void (*release)(void* context), void* context) {
+    if (!window_) {
+        if (release) release(context);
+        return 0;
+    }
+    return textures_.adopt(width, height, argb, release, context);
 }
 
-void Win32Driver::freeTexture(DriverTexture texture) { textures_.erase(texture); }
+void Win32Driver::freeTexture(DriverTexture texture) { textures_.remove(texture); }
 
 bool Win32Driver::beginFrame() { return window_ != nullptr; }
 
 void Win32Driver::clear(std::uint32_t argb) { canvas_.clear(argb); }
 
 void Win32Driver::drawQuad(const Quad& quad, DriverTexture texture) {
-    const CanvasTexture* source = nullptr;
-    if (texture) {
-        auto found = textures_.find(texture);
-        if (found == textures_.end()) return;
-        source = found->second.get();
-    }
+    const CanvasTexture* source = texture ? textures_.find(texture) : nullptr;
+    if (texture && !source) return;
     canvas_.drawQuad(quad, source);
 }
 

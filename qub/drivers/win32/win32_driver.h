@@ -2,7 +2,7 @@
 
 #include "platform/windows_api.h"
 #include "qub/driver.h"
-#include "qub/drivers/win32/canvas.h"
+#include "qub/drivers/canvas/canvas.h"
 
 #include <memory>
 #include <unordered_map>
@@ -35,8 +35,8 @@ class Win32Driver final : public Driver {
     void deliverDrop(const std::vector<std::string>& paths) override;
 
     DriverTexture createTexture(int width, int height, const std::uint32_t* argb) override;
-    bool updateTexture(DriverTexture texture, int top, int rows, int width,
-                       const std::uint32_t* argb) override;
+    DriverTexture adoptTexture(int width, int height, std::uint32_t* argb,
+                               void (*release)(void* context), void* context) override;
     void freeTexture(DriverTexture texture) override;
 
     bool beginFrame() override;
@@ -62,7 +62,7 @@ class Win32Driver final : public Driver {
     Canvas canvas_;
     std::vector<std::uint32_t> shown_; // what the window holds, canvas-sized once presented
     std::vector<std::uint32_t> patch_; // the changed rectangle, as its own DIB
-    std::unordered_map<DriverTexture, std::unique_ptr<CanvasTexture>> textures_;
+    CanvasTextures textures_;
 };
 
 } // namespace qub

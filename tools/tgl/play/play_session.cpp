@@ -352,6 +352,7 @@ int play(const PlayOptions& options) {
                                                          : Background::White;
     if (custom) state.customColour = *custom;
 
+    TglLoader::keepMemoryBetweenLoads();
     state.engine.acquire();
     Engine& engine = *state.engine;
     const std::string title =

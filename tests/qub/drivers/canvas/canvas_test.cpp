@@ -1,4 +1,4 @@
-#include "qub/drivers/win32/canvas.h"
+#include "qub/drivers/canvas/canvas.h"
 
 #include <gtest/gtest.h>
 

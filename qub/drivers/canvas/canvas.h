@@ -3,6 +3,8 @@
 #include "engine/engine.h"
 
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 // A CPU rasteriser for the engine's quads into 0xAARRGGBB pixels, rows top to
@@ -14,10 +16,44 @@
 // by the colour.
 namespace qub {
 
+// 0xAARRGGBB texels, rows top to bottom: held in `owned`, or lent by whoever
+// made them until `release` is called with `context`.
 struct CanvasTexture {
     int width = 0;
     int height = 0;
-    std::vector<std::uint32_t> pixels; // 0xAARRGGBB, rows top to bottom
+    std::uint32_t* pixels = nullptr;
+    std::vector<std::uint32_t> owned;
+    void (*release)(void* context) = nullptr;
+    void* context = nullptr;
+
+    CanvasTexture() = default;
+    CanvasTexture(int width, int height, std::vector<std::uint32_t> texels)
+        : width(width), height(height), owned(std::move(texels)) {
+        pixels = owned.data();
+    }
+    CanvasTexture(const CanvasTexture&) = delete;
+    CanvasTexture& operator=(const CanvasTexture&) = delete;
+    ~CanvasTexture() {
+        if (release) release(context);
+    }
+};
+
+// A driver's textures by the handles it gives out (their addresses, never 0).
+class CanvasTextures {
+  public:
+    // A copy of `argb`, or transparent pixels when it is null; 0 without memory.
+    std::uintptr_t add(int width, int height, const std::uint32_t* argb);
+    // `argb` read in place until release(context), which a failure calls at once.
+    std::uintptr_t adopt(int width, int height, std::uint32_t* argb, void (*release)(void* context),
+                         void* context);
+    void remove(std::uintptr_t texture) { textures_.erase(texture); }
+    const CanvasTexture* find(std::uintptr_t texture) const;
+    void clear() { textures_.clear(); }
+
+  private:
+    std::uintptr_t keep(std::unique_ptr<CanvasTexture> texture);
+
+    std::unordered_map<std::uintptr_t, std::unique_ptr<CanvasTexture>> textures_;
 };
 
 // A rectangle of pixels, right and bottom excluded.

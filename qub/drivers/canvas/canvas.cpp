@@ -1,7 +1,10 @@
-#include "qub/drivers/win32/canvas.h"
+#include "qub/drivers/canvas/canvas.h"
+
+#include "image/blend.h"
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace qub {
 
@@ -22,11 +25,6 @@ std::uint32_t pack(int a, int r, int g, int b) {
 
 int multiply(int x, int y) { return (x * y + 127) / 255; }
 
-// Source over target by the source's alpha; each term rounds, so the sum is held to 255.
-int over(int source, int target, int alpha) {
-    return std::min(255, multiply(source, alpha) + multiply(target, 255 - alpha));
-}
-
 // The source colour, times the texel when there is one, onto the target pixel.
 inline void put(std::uint32_t& target, int sa, int sr, int sg, int sb, const std::uint32_t* texel,
                 bool alphaBlend) {
@@ -40,9 +38,11 @@ inline void put(std::uint32_t& target, int sa, int sr, int sg, int sb, const std
               db = channel(target, 0);
     if (alphaBlend) {
         if (sa == 0) return;
-        target = sa == 255 ? pack(255, sr, sg, sb)
-                           : pack(std::min(255, sa + multiply(da, 255 - sa)), over(sr, dr, sa),
-                                  over(sg, dg, sa), over(sb, db, sa));
+        target = sa == 255
+                     ? pack(255, sr, sg, sb)
+                     : pack(std::min(255, sa + multiply(da, 255 - sa)),
+                            imaging::blendChannel(sr, dr, sa), imaging::blendChannel(sg, dg, sa),
+                            imaging::blendChannel(sb, db, sa));
     } else {
         target = pack(da, std::min(255, dr + multiply(sr, sa)),
                       std::min(255, dg + multiply(sg, sa)), std::min(255, db + multiply(sb, sa)));
@@ -70,6 +70,49 @@ struct Canvas::Corner {
     float a = 0, r = 0, g = 0, b = 0;
     float u = 0, v = 0;
 };
+
+std::uintptr_t CanvasTextures::keep(std::unique_ptr<CanvasTexture> texture) {
+    const auto handle = reinterpret_cast<std::uintptr_t>(texture.get());
+    textures_.emplace(handle, std::move(texture));
+    return handle;
+}
+
+std::uintptr_t CanvasTextures::add(int width, int height, const std::uint32_t* argb) {
+    try {
+        const std::size_t count = std::size_t(width) * std::size_t(height);
+        std::vector<std::uint32_t> texels = argb ? std::vector<std::uint32_t>(argb, argb + count)
+                                                 : std::vector<std::uint32_t>(count);
+        return keep(std::make_unique<CanvasTexture>(width, height, std::move(texels)));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+std::uintptr_t CanvasTextures::adopt(int width, int height, std::uint32_t* argb,
+                                     void (*release)(void* context), void* context) {
+    std::unique_ptr<CanvasTexture> texture;
+    try {
+        texture = std::make_unique<CanvasTexture>();
+    } catch (const std::bad_alloc&) {
+        if (release) release(context);
+        return 0;
+    }
+    texture->width = width;
+    texture->height = height;
+    texture->pixels = argb;
+    texture->release = release;
+    texture->context = context;
+    try {
+        return keep(std::move(texture));
+    } catch (const std::bad_alloc&) {
+        return 0; // the texture, freed on the way out, released the pixels
+    }
+}
+
+const CanvasTexture* CanvasTextures::find(std::uintptr_t texture) const {
+    auto found = textures_.find(texture);
+    return found == textures_.end() ? nullptr : found->second.get();
+}
 
 void CanvasArea::add(const CanvasArea& other) {
     if (other.empty()) return;
@@ -174,7 +217,7 @@ bool Canvas::drawUpright(const Corner (&c)[4], const CanvasTexture* texture, boo
         std::uint32_t* row = pixels_.data() + std::size_t(y) * std::size_t(width_);
         const std::uint32_t* texels = nullptr;
         if (texture)
-            texels = texture->pixels.data() +
+            texels = texture->pixels +
                      std::size_t(texelIndex(y, c[0].y, c[3].y, c[0].v, c[3].v, texture->height)) *
                          std::size_t(texture->width);
         for (int x = x0; x < x1; ++x)
