@@ -18,8 +18,6 @@ using Clock = std::chrono::steady_clock;
 // How long the step that starts a load waits for it: a file that loads in
 // that time shows at once, as if loaded in the step.
 constexpr std::chrono::milliseconds kStartWait{50};
-// How long later steps spend making textures before the frame is drawn.
-constexpr std::chrono::milliseconds kStepBudget{4};
 
 TglLoader loader;
 bool loading = false; // the last poll found the load going on
@@ -47,7 +45,7 @@ void requestStartupAnimation() {
 }
 
 void animationStep() {
-    Clock::time_point deadline = Clock::now() + kStepBudget;
+    Clock::time_point deadline = Clock::now() + TglLoader::kStepBudget;
     if (reloadPending) {
         reloadPending = false;
         loader.start(currentFileName.cStr());

@@ -5,6 +5,7 @@
 #include "app/dropped_files.h"
 #include "engine/engine_ref.h"
 #include "tgl/tgl_loader.h"
+#include "tgl/tgl_player.h"
 
 Engine* appEngine = nullptr;
 
@@ -17,10 +18,10 @@ void configureEngine(Engine& engine) {
     engine.setCallbackState(QubState::kFrameCallback, frameCallback);
     engine.setCallbackState(QubState::kRenderCallback, renderCallback);
     engine.setStringState(QubState::kWindowTitle, "QUB Tutorial 03 - Using helper classes");
-    engine.setIntState(QubState::kFrameRate, 100);
+    engine.setIntState(QubState::kFrameRate, CTGLPlayer::kFrameRate);
     engine.setBoolState(QubState::kWindowed, true);
-    engine.setIntState(QubState::kScreenWidth, 800);
-    engine.setIntState(QubState::kScreenHeight, 600);
+    engine.setIntState(QubState::kScreenWidth, tglformat::kViewWidth);
+    engine.setIntState(QubState::kScreenHeight, tglformat::kViewHeight);
     engine.setIntState(QubState::kColourDepth, 32);
     engine.setBoolState(QubState::kRunUnfocused, true);
 }

@@ -11,7 +11,7 @@ namespace {
 
 constexpr float kDefaultZ = 0.5f;
 constexpr std::uint32_t kDefaultColour = 0xFFFFFFFF;
-constexpr std::int32_t kDefaultBlendMode = 2;
+constexpr std::int32_t kDefaultBlendMode = kBlendAlpha;
 
 } // namespace
 

@@ -24,6 +24,12 @@ struct Vertex {
     float v;              // 0 = top edge, 1 = bottom edge
 };
 
+// Quad::blendMode: bit 1 set = alpha blending, clear = additive.
+enum QubBlendMode : std::int32_t {
+    kBlendAdditive = 0,
+    kBlendAlpha = 2,
+};
+
 // Corners 0..3 are (left, top), (right, top), (right, bottom), (left, bottom).
 struct Quad {
     Vertex vertices[4];

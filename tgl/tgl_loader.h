@@ -22,6 +22,9 @@ class TglLoader {
         Failed,  // the file did not open or did not begin with "DFX"; now Idle
     };
 
+    // How long a frame's poll may spend taking frames before the frame is drawn.
+    static constexpr std::chrono::milliseconds kStepBudget{4};
+
     TglLoader() = default;
     TglLoader(const TglLoader&) = delete;
     TglLoader& operator=(const TglLoader&) = delete;

@@ -10,6 +10,9 @@ class CTGL;
 // frame. The player does not own the animation, which must outlive it.
 class CTGLPlayer {
   public:
+    // Frames a second that the viewer and `tgl play` ask of the engine.
+    static constexpr int kFrameRate = 100;
+
     explicit CTGLPlayer(CTGL* animation) : animation_(animation) {}
 
     void start();

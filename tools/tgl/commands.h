@@ -1,5 +1,7 @@
 #pragma once
 
+#include "format/tgl_format.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -39,8 +41,8 @@ struct PlayOptions {
     bool paused = false;
     std::int32_t frame = 0;
     std::string font; // empty: font1.fnt from the current folder, the file's or the program's
-    int width = 800;
-    int height = 600;
+    int width = tglformat::kViewWidth;
+    int height = tglformat::kViewHeight;
     std::string screenshot; // set: the first picture goes to this PNG, then the player quits
 };
 // Plays the file in a window until the user quits (0); 2 when it cannot be read.

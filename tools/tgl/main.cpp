@@ -1,6 +1,7 @@
 // tgl: describe, unpack, pack, render, verify and play .tgl animations.
 // Exit codes: 0 success, 1 problems found, 2 usage or input/output error.
 
+#include "image/limits.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 
@@ -149,8 +150,10 @@ int main(int argc, char** argv) {
         if (*playCommand) {
             if (!size.empty()) {
                 const auto wh = numbers(size, 'x');
-                if (wh.size() != 2 || wh[0] < 1 || wh[1] < 1 || wh[0] > 16384 || wh[1] > 16384)
-                    throw tgltool::CommandError("a size is WxH, each from 1 to 16384: " + size);
+                constexpr int kSide = InputLimits::kMaxImageSide;
+                if (wh.size() != 2 || wh[0] < 1 || wh[1] < 1 || wh[0] > kSide || wh[1] > kSide)
+                    throw tgltool::CommandError("a size is WxH, each from 1 to " +
+                                                std::to_string(kSide) + ": " + size);
                 play.width = wh[0];
                 play.height = wh[1];
             }

@@ -173,8 +173,8 @@ int packFromImages(const PackOptions& options) {
     int firstWidth = 0, firstHeight = 0;
     imageSize(images.front(), firstWidth, firstHeight);
     // By default the animation is centred in the viewer's 800 x 600 window.
-    const std::pair<std::int32_t, std::int32_t> centre{(800 - firstWidth) / 2,
-                                                       (600 - firstHeight) / 2};
+    const std::pair<std::int32_t, std::int32_t> centre{(tglformat::kViewWidth - firstWidth) / 2,
+                                                       (tglformat::kViewHeight - firstHeight) / 2};
 
     tgltools::TglWriter writer;
     writer.perFrameDurations(options.durations.empty() ? 0 : 1).defaultDuration(options.duration);

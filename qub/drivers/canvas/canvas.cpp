@@ -174,7 +174,7 @@ void Canvas::drawQuad(const Quad& quad, const CanvasTexture* texture) {
         corner.u = std::isfinite(vertex.u) ? vertex.u : 0.0f;
         corner.v = std::isfinite(vertex.v) ? vertex.v : 0.0f;
     }
-    const bool alphaBlend = (quad.blendMode & 2) != 0;
+    const bool alphaBlend = (quad.blendMode & kBlendAlpha) != 0;
     if (drawUpright(corners, texture, alphaBlend)) return;
     drawTriangle(corners[0], corners[1], corners[2], texture, alphaBlend);
     drawTriangle(corners[0], corners[2], corners[3], texture, alphaBlend);

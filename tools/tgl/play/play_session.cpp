@@ -8,6 +8,7 @@
 #include "platform/windows_api.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
+#include "tgl/tgl_player.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/play/file_watch.h"
@@ -26,10 +27,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kPlayingRate = 100;
+constexpr int kPlayingRate = CTGLPlayer::kFrameRate;
 // Paused, nothing moves: a few frames a second keep keys and reloads prompt.
 constexpr int kPausedRate = 20;
-constexpr std::chrono::milliseconds kLoadStepBudget{4};
 constexpr std::uint32_t kOutline = 0xFF0080FF;
 constexpr std::uint32_t kPanel = 0xD0FFFFFF;
 constexpr std::uint32_t kText = 0xFF000000;
@@ -207,7 +207,7 @@ bool frameCallback() {
     Session& s = *session;
     if (s.watch && s.watch->changed(Clock::now())) startLoad(s.path);
     if (s.loading) {
-        const TglLoader::Progress progress = s.loader.poll(Clock::now() + kLoadStepBudget);
+        const TglLoader::Progress progress = s.loader.poll(Clock::now() + TglLoader::kStepBudget);
         if (progress != TglLoader::Progress::Loading) takeLoad(progress);
     }
     s.schedule.update(timeGetTime());
@@ -224,7 +224,7 @@ void fill(float x0, float y0, float x1, float y1, std::uint32_t colour) {
     const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
     for (int i = 0; i < 4; ++i)
         quad.vertices[i] = Vertex{corners[i][0], corners[i][1], 0.5f, colour, 0, 0};
-    quad.blendMode = 2;
+    quad.blendMode = kBlendAlpha;
     session->engine->drawQuad(&quad);
 }
 
