@@ -16,9 +16,6 @@ bool readAnimation(ByteSource& source, Animation& out) {
     decodeFrames(scanner, [&out](DecodedFrame& frame) {
         out.images[static_cast<std::size_t>(frame.index)] = std::move(frame);
     });
-    out.end = scanner.end();
-    out.endBlock = scanner.lastBlock();
-    out.zeroWords = scanner.zeroWords();
     return true;
 }
 

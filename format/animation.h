@@ -14,9 +14,6 @@ struct Animation {
     Header header;
     std::vector<Frame> frames;
     std::vector<DecodedFrame> images; // one per frame; pixels for Ok
-    ScanEnd end = ScanEnd::End;
-    Block endBlock; // for Surplus and BadLength
-    int zeroWords = 0;
 };
 
 // False when the source does not begin with "DFX".

@@ -64,8 +64,6 @@ struct BackgroundDecoder::Load {
     const std::string path;
     const TableReady tableReady;
     BackgroundDecoder& owner;
-    Header header;
-    std::vector<Frame> frames;
     // Each frame's outcome: set by the reader, or by the decoder it gave the frame to.
     std::vector<FrameStatus> statuses;
     imaging::InputFileStatus openStatus = imaging::InputFileStatus::Ok;
@@ -89,10 +87,8 @@ void BackgroundDecoder::Load::read(int decoders) {
         if (!source) return;
         Scanner scanner(*source);
         if (!scanner.readTable()) return;
-        header = scanner.header();
-        frames = scanner.frames();
-        statuses.assign(frames.size(), FrameStatus::NoBlock);
-        if (tableReady) tableReady(header, frames);
+        statuses.assign(scanner.frames().size(), FrameStatus::NoBlock);
+        if (tableReady) tableReady(scanner.header(), scanner.frames());
         {
             std::lock_guard<std::mutex> lock(owner.mutex_);
             tableRead = true;
@@ -295,18 +291,14 @@ BackgroundDecoder::Progress BackgroundDecoder::next(std::chrono::steady_clock::t
     }
 }
 
-BackgroundDecoder::Result BackgroundDecoder::take() {
+std::vector<FrameStatus> BackgroundDecoder::take() {
     std::unique_ptr<Load> taken;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         taken = std::move(current_);
     }
-    Result result;
-    if (!taken) return result;
-    result.header = taken->header;
-    result.frames = std::move(taken->frames);
-    result.statuses = std::move(taken->statuses);
-    return result;
+    if (!taken) return {};
+    return std::move(taken->statuses);
 }
 
 } // namespace tglformat

@@ -29,12 +29,6 @@ class BackgroundDecoder {
         Loaded,  // every frame is handed over; take() gives the rest
         Failed,  // the file did not open or did not begin with "DFX"; now Idle
     };
-    struct Result {
-        Header header;
-        std::vector<Frame> frames;
-        std::vector<FrameStatus> statuses; // one per frame
-    };
-
     BackgroundDecoder();
     BackgroundDecoder(const BackgroundDecoder&) = delete;
     BackgroundDecoder& operator=(const BackgroundDecoder&) = delete;
@@ -52,8 +46,8 @@ class BackgroundDecoder {
     // Waits for the next decoded frame (Frame, then `frame` holds it), the end
     // of the load, or the deadline. Frames come in the order they are decoded.
     Progress next(std::chrono::steady_clock::time_point deadline, DecodedFrame& frame);
-    // After Loaded: the table and what became of each frame; Idle again.
-    Result take();
+    // After Loaded: what became of each frame's image; Idle again.
+    std::vector<FrameStatus> take();
     // After Failed: why the file did not open; Ok when it did, but is no .tgl file.
     imaging::InputFileStatus failure() const { return failure_; }
 

@@ -33,6 +33,9 @@ void DecodedBudget::settle(std::uint64_t room, std::uint64_t taken) {
     taken_ += taken;
 }
 
+namespace {
+
+// A block's frame as far as its scan went: its status, no pixels.
 DecodedFrame undecoded(const ScannedBlock& block) {
     DecodedFrame frame;
     frame.index = block.frame;
@@ -42,6 +45,8 @@ DecodedFrame undecoded(const ScannedBlock& block) {
     frame.inflatedBytes = block.inflatedBytes;
     return frame;
 }
+
+} // namespace
 
 DecodedFrame decodeBlock(ScannedBlock&& block, std::uint64_t room, std::uint64_t& taken,
                          const std::atomic<bool>* cancelled, bool keepFile) {

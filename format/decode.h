@@ -31,9 +31,6 @@ class DecodedBudget {
     std::uint64_t reserved_ = 0;
 };
 
-// A block's frame as far as its scan went: its status, no pixels.
-DecodedFrame undecoded(const ScannedBlock& block);
-
 // Inflates a block that scanned Ok to its bound, probes the whole image and,
 // when it fits in `room`, decodes its pixels; `taken` is what it took of the
 // budget (a frame whose image probes Ok takes its share even when its pixels

@@ -51,11 +51,6 @@ struct DecodedImage {
 // Probes, applies the limits, decodes. `out` is left empty unless Ok.
 ImageStatus decodeImage(const std::uint8_t* data, std::size_t size, DecodedImage& out);
 
-// The pixels as an uncompressed 32-bit TGA, top row first: what decodes again
-// at the cost of a copy, for pixels decoded on one thread and made into a
-// texture on another.
-std::vector<std::uint8_t> encodeRawTga(const DecodedImage& image);
-
 // Writes 0xAARRGGBB pixels, rows top to bottom, as a PNG file.
 bool writePngFile(const char* path, const std::uint32_t* argb, int width, int height);
 

@@ -55,8 +55,8 @@ TglLoader::Progress TglLoader::poll(std::chrono::steady_clock::time_point deadli
 
 CTGL* TglLoader::take(std::vector<tglformat::FrameStatus>* statuses) {
     if (!animation_ || !*animation_) return nullptr;
-    tglformat::BackgroundDecoder::Result result = decoder_.take();
-    if (statuses) *statuses = std::move(result.statuses);
+    std::vector<tglformat::FrameStatus> taken = decoder_.take();
+    if (statuses) *statuses = std::move(taken);
     CTGL* animation = animation_->release();
     animation_.reset();
     return animation;

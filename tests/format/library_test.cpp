@@ -112,7 +112,7 @@ TEST(BackgroundDecoder, AgreesWithTheDecoderOnOneThread) {
         decoded += frame.pixels.width == 4096 ? 1 : 0;
     ASSERT_EQ(progress, tglformat::BackgroundDecoder::Progress::Loaded);
     EXPECT_EQ(decoded, 4);
-    EXPECT_EQ(decoder.take().statuses, expected);
+    EXPECT_EQ(decoder.take(), expected);
     std::remove(path.c_str());
 }
 

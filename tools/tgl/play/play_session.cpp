@@ -129,9 +129,11 @@ void startLoad(const std::string& path) {
 void takeLoad(TglLoader::Progress progress) {
     session->loading = false;
     if (progress == TglLoader::Progress::Failed) {
-        const std::string problem = readProblem(session->path);
+        const imaging::InputFileStatus failure = session->loader.failure();
         session->facts.reloadError =
-            "it " + (problem.empty() ? "does not begin with \"DFX\"" : problem);
+            std::string("it ") + (failure == imaging::InputFileStatus::Ok
+                                      ? "does not begin with \"DFX\""
+                                      : imaging::inputFileProblem(failure));
         session->factsChanged = true;
         return;
     }
