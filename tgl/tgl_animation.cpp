@@ -65,6 +65,14 @@ std::int32_t CTGL::perFrameDurations() const {
     return flag;
 }
 
+std::vector<std::int32_t> CTGL::durations() {
+    std::vector<std::int32_t> all;
+    all.reserve(static_cast<std::size_t>(frames.size()));
+    for (std::int32_t i = 0; i < frames.size(); ++i)
+        all.push_back(frames[i].duration);
+    return all;
+}
+
 bool CTGL::read(tglformat::ByteSource& source) {
     tglformat::Scanner scanner(source, imageLimit_);
     if (!scanner.readTable()) return false;

@@ -53,6 +53,8 @@ class CTGL {
     void adoptPixels(std::int32_t frame, imaging::DecodedImage&& image);
 
     std::int32_t perFrameDurations() const;
+    // Every frame's duration, in frame order.
+    std::vector<std::int32_t> durations();
     // The inflated size past which a frame image is refused; kMaxImageBytes by default.
     void setImageLimit(std::uint32_t bytes) { imageLimit_ = bytes; }
 

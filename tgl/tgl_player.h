@@ -1,13 +1,14 @@
 #pragma once
 
+#include "tgl/frame_schedule.h"
+
 #include <cstdint>
 
 class CTGL;
 
-// Plays an animation in an endless loop on an absolute schedule from the
-// multimedia timer: frame i is due its duration after frame i - 1 was due, so
-// late updates do not stretch the animation; each update advances at most one
-// frame. The player does not own the animation, which must outlive it.
+// Plays an animation in an endless loop on the multimedia timer, keeping time
+// with a FrameSchedule over the frames' durations as start finds them. The
+// player does not own the animation, which must outlive it.
 class CTGLPlayer {
   public:
     // Frames a second that the viewer and `tgl play` ask of the engine.
@@ -20,14 +21,11 @@ class CTGLPlayer {
     // Draws the current frame's sprite at the frame's position.
     void render();
 
-    std::int32_t current() const { return current_; }
+    std::int32_t current() const { return schedule_.current(); }
     bool playing() const { return playing_; }
 
   private:
-    void scheduleNext();
-
     CTGL* animation_;
-    std::int32_t current_ = 0;
-    std::uint32_t nextSwitchTime_ = 0;
+    FrameSchedule schedule_;
     bool playing_ = false;
 };

@@ -6,6 +6,7 @@
 #include "image/input_file.h"
 #include "image/limits.h"
 #include "platform/windows_api.h"
+#include "tgl/frame_schedule.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
 #include "tgl/tgl_player.h"
@@ -13,7 +14,6 @@
 #include "tools/tgl/output.h"
 #include "tools/tgl/play/file_watch.h"
 #include "tools/tgl/play/play_overlay.h"
-#include "tools/tgl/play/play_schedule.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -47,7 +47,7 @@ struct Session {
     TglLoader loader;
     bool loading = false;
     std::unique_ptr<FileWatch> watch;
-    PlaySchedule schedule;
+    FrameSchedule schedule;
     Background background = Background::White;
     std::uint32_t customColour = 0xFFFFFFFF;
     int zoom = 1;
@@ -104,13 +104,6 @@ std::string findFont(const PlayOptions& options) {
     return "font1.fnt";
 }
 
-std::vector<std::int32_t> durationsOf(CTGL& animation) {
-    std::vector<std::int32_t> durations;
-    for (std::int32_t i = 0; i < animation.frames.size(); ++i)
-        durations.push_back(animation.frames[i].duration);
-    return durations;
-}
-
 // Why the file cannot be read, as one phrase; empty when it can.
 std::string readProblem(const std::string& path) {
     const imaging::InputFile input =
@@ -140,11 +133,11 @@ void takeLoad(TglLoader::Progress progress) {
     session->animation.reset(session->loader.take(&session->facts.statuses));
     session->facts.reloadError.clear();
     session->factsChanged = true;
-    session->schedule.setFrames(durationsOf(*session->animation), timeGetTime());
+    session->schedule.setFrames(session->animation->durations(), timeGetTime());
 }
 
 void onCharacter(char c) {
-    PlaySchedule& schedule = session->schedule;
+    FrameSchedule& schedule = session->schedule;
     const std::uint32_t now = timeGetTime();
     switch (c) {
     case ' ': schedule.setPaused(!schedule.paused(), now); break;
@@ -166,7 +159,7 @@ void onCharacter(char c) {
 }
 
 void onKey(UINT key) {
-    PlaySchedule& schedule = session->schedule;
+    FrameSchedule& schedule = session->schedule;
     const std::uint32_t now = timeGetTime();
     switch (key) {
     case VK_RIGHT: schedule.step(1, now); break;
@@ -338,7 +331,7 @@ int play(const PlayOptions& options) {
                            options.background);
     if (options.zoom != 1 && options.zoom != 2 && options.zoom != 4 && options.zoom != 8)
         throw CommandError("--zoom is 1, 2, 4 or 8");
-    if (!(options.speed >= PlaySchedule::kSlowest && options.speed <= PlaySchedule::kFastest))
+    if (!(options.speed >= FrameSchedule::kSlowest && options.speed <= FrameSchedule::kFastest))
         throw CommandError("--speed is from 0.125 to 8");
 
     if (!options.screenshot.empty()) refuseExisting(options.screenshot, false);

@@ -1,9 +1,7 @@
-#include "tools/tgl/play/play_schedule.h"
+#include "tgl/frame_schedule.h"
 
 #include <algorithm>
 #include <cmath>
-
-namespace tgltool {
 
 namespace {
 
@@ -12,19 +10,19 @@ constexpr double kLongest = 2147483647.0;
 
 } // namespace
 
-std::uint32_t PlaySchedule::scaled(std::int32_t duration) const {
+std::uint32_t FrameSchedule::scaled(std::int32_t duration) const {
     const double ms = std::max(duration, 0) / speed_;
     return static_cast<std::uint32_t>(std::min(std::round(ms), kLongest));
 }
 
 // Wrap-safe: a deadline at most 2^31 ms past counts as due.
-std::uint32_t PlaySchedule::remaining(std::uint32_t now) const {
+std::uint32_t FrameSchedule::remaining(std::uint32_t now) const {
     if (paused_) return heldLeft_;
     const auto left = static_cast<std::int32_t>(due_ - now);
     return left > 0 ? static_cast<std::uint32_t>(left) : 0;
 }
 
-void PlaySchedule::setFrames(std::vector<std::int32_t> durations, std::uint32_t now) {
+void FrameSchedule::setFrames(std::vector<std::int32_t> durations, std::uint32_t now) {
     durations_ = std::move(durations);
     starts_.assign(1, 0);
     for (std::int32_t d : durations_)
@@ -32,13 +30,13 @@ void PlaySchedule::setFrames(std::vector<std::int32_t> durations, std::uint32_t 
     show(current_ < frameCount() ? current_ : 0, now);
 }
 
-void PlaySchedule::update(std::uint32_t now) {
+void FrameSchedule::update(std::uint32_t now) {
     if (paused_ || durations_.empty() || static_cast<std::int32_t>(now - due_) < 0) return;
     current_ = (current_ + 1) % frameCount();
     due_ += scaled(durations_[static_cast<std::size_t>(current_)]);
 }
 
-void PlaySchedule::setPaused(bool paused, std::uint32_t now) {
+void FrameSchedule::setPaused(bool paused, std::uint32_t now) {
     if (paused == paused_) return;
     if (paused)
         heldLeft_ = remaining(now);
@@ -47,21 +45,21 @@ void PlaySchedule::setPaused(bool paused, std::uint32_t now) {
     paused_ = paused;
 }
 
-void PlaySchedule::step(int delta, std::uint32_t now) {
+void FrameSchedule::step(int delta, std::uint32_t now) {
     setPaused(true, now);
     if (durations_.empty()) return;
     const std::int32_t n = frameCount();
     show(static_cast<std::int32_t>(((current_ + delta) % n + n) % n), now);
 }
 
-void PlaySchedule::show(std::int32_t frame, std::uint32_t now) {
+void FrameSchedule::show(std::int32_t frame, std::uint32_t now) {
     current_ = durations_.empty() ? 0 : std::clamp(frame, 0, frameCount() - 1);
     const std::uint32_t full = durations_.empty() ? 0 : scaled(durations_[std::size_t(current_)]);
     heldLeft_ = full;
     due_ = now + full;
 }
 
-void PlaySchedule::setSpeed(double speed, std::uint32_t now) {
+void FrameSchedule::setSpeed(double speed, std::uint32_t now) {
     if (!(speed >= kSlowest)) speed = kSlowest; // NaN too
     speed = std::min(speed, kFastest);
     const double left = std::min(remaining(now) * speed_ / speed, kLongest);
@@ -69,5 +67,3 @@ void PlaySchedule::setSpeed(double speed, std::uint32_t now) {
     heldLeft_ = static_cast<std::uint32_t>(std::round(left));
     due_ = now + heldLeft_;
 }
-
-} // namespace tgltool

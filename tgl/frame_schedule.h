@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <vector>
 
-// When `tgl play` shows which frame: the viewer's absolute schedule (frame i
-// is due its duration after frame i - 1 was due, each update advancing at most
-// one frame) on the wrapping 32-bit millisecond clock, with every duration
-// divided by the speed, and pausing and stepping on top.
-namespace tgltool {
-
-class PlaySchedule {
+// Which frame shows when: an absolute schedule (frame i is due its duration
+// after frame i - 1 was due, so late updates do not stretch the animation,
+// and each update advances at most one frame) on the wrapping 32-bit
+// millisecond clock, looping for ever; every duration divided by the speed,
+// and pausing and stepping on top. The viewer's player and `tgl play` both
+// keep time with it.
+class FrameSchedule {
   public:
     static constexpr double kSlowest = 0.125;
     static constexpr double kFastest = 8;
@@ -48,5 +48,3 @@ class PlaySchedule {
     bool paused_ = false;
     double speed_ = 1;
 };
-
-} // namespace tgltool
