@@ -4,8 +4,6 @@
 #include "tgl/tgl_loader.h"
 #include "tgl/tgl_player.h"
 
-#include <chrono>
-
 CTGL* currentAnimation = nullptr;
 CTGLPlayer* currentPlayer = nullptr;
 bool reloadPending = false;
@@ -13,14 +11,7 @@ xlibplus::xStringA currentFileName;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// How long the step that starts a load waits for it: a file that loads in
-// that time shows at once, as if loaded in the step.
-constexpr std::chrono::milliseconds kStartWait{50};
-
 TglLoader loader;
-bool loading = false; // the last poll found the load going on
 
 void dropAnimation() {
     delete currentAnimation;
@@ -45,16 +36,13 @@ void requestStartupAnimation() {
 }
 
 void animationStep() {
-    Clock::time_point deadline = Clock::now() + TglLoader::kStepBudget;
     if (reloadPending) {
         reloadPending = false;
         loader.start(currentFileName.cStr());
-        deadline = Clock::now() + kStartWait;
     }
-    const TglLoader::Progress progress = loader.poll(deadline);
+    const TglLoader::Progress progress = loader.pollFrame();
     if (progress == TglLoader::Progress::Loaded) show(loader.take());
     if (progress == TglLoader::Progress::Failed) show(nullptr);
-    loading = progress == TglLoader::Progress::Loading;
     if (currentPlayer) currentPlayer->update();
 }
 
@@ -62,9 +50,6 @@ void drawingStep() {
     if (currentPlayer) currentPlayer->render();
 }
 
-bool animationLoading() { return loading; }
+bool animationLoading() { return loader.loading(); }
 
-void cancelAnimationLoad() {
-    loader.cancel();
-    loading = false;
-}
+void cancelAnimationLoad() { loader.cancel(); }

@@ -1,6 +1,7 @@
 #include "app/dropped_files.h"
 
 #include "app/animation_slot.h"
+#include "tgl/window_shell.h"
 
 WNDPROC previousWndProc = nullptr;
 
@@ -10,11 +11,7 @@ constexpr UINT kDropPathBytes = 1024;
 
 void takeDrop(HDROP drop) {
     char path[kDropPathBytes];
-    // A drop that reports no first file is skipped, and so is one whose path
-    // does not fit: cut short, it would name some other file.
-    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-    if (length == 0 || length >= kDropPathBytes) return;
-    if (DragQueryFileA(drop, 0, path, kDropPathBytes) != length) return;
+    if (!firstDroppedPath(drop, path, kDropPathBytes)) return;
     currentFileName.assign(path); // stored whatever the file's type
     if (currentFileName.extension().compareNoCase(".tgl") == 0) reloadPending = true;
 }
@@ -22,10 +19,7 @@ void takeDrop(HDROP drop) {
 } // namespace
 
 void takeOverWindowForDrops(HWND window) {
-    // Pointer-sized: a window procedure does not fit the 32-bit call on 64-bit hosts.
-    previousWndProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclassedWndProc)));
-    SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
+    previousWndProc = subclassForDrops(window, subclassedWndProc);
 }
 
 LRESULT CALLBACK subclassedWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

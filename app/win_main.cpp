@@ -5,7 +5,7 @@
 #include "app/dropped_files.h"
 #include "engine/engine_ref.h"
 #include "tgl/tgl_loader.h"
-#include "tgl/tgl_player.h"
+#include "tgl/window_shell.h"
 
 Engine* appEngine = nullptr;
 
@@ -13,17 +13,13 @@ namespace {
 
 constexpr std::uint32_t kOpaqueWhite = 0xFFFFFFFF;
 
-void configureEngine(Engine& engine) {
-    engine.setStringState(QubState::kLogFile, "qub_tut03.log");
-    engine.setCallbackState(QubState::kFrameCallback, frameCallback);
-    engine.setCallbackState(QubState::kRenderCallback, renderCallback);
-    engine.setStringState(QubState::kWindowTitle, "QUB Tutorial 03 - Using helper classes");
-    engine.setIntState(QubState::kFrameRate, CTGLPlayer::kFrameRate);
-    engine.setBoolState(QubState::kWindowed, true);
-    engine.setIntState(QubState::kScreenWidth, tglformat::kViewWidth);
-    engine.setIntState(QubState::kScreenHeight, tglformat::kViewHeight);
-    engine.setIntState(QubState::kColourDepth, 32);
-    engine.setBoolState(QubState::kRunUnfocused, true);
+WindowSetup viewerWindow() {
+    WindowSetup setup;
+    setup.logFile = "qub_tut03.log";
+    setup.frameCallback = frameCallback;
+    setup.renderCallback = renderCallback;
+    setup.title = "QUB Tutorial 03 - Using helper classes";
+    return setup;
 }
 
 } // namespace
@@ -46,7 +42,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     EngineRef reference;
     appEngine = reference.get();
     if (!appEngine) return 0;
-    configureEngine(*appEngine);
+    configureEngine(*appEngine, viewerWindow());
 
     if (appEngine->init()) {
         HWND mainWindow = static_cast<HWND>(appEngine->getWindowHandle(QubState::kMainWindow));

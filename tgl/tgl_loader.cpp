@@ -17,6 +17,7 @@ void TglLoader::keepMemoryBetweenLoads() {
 TglLoader::~TglLoader() { decoder_.cancel(); }
 
 void TglLoader::start(const char* path) {
+    loading_ = justStarted_ = true;
     animation_ = std::make_shared<std::unique_ptr<CTGL>>();
     decoder_.start(path, [animation = animation_](const tglformat::Header& header,
                                                   const std::vector<tglformat::Frame>& frames) {
@@ -27,8 +28,15 @@ void TglLoader::start(const char* path) {
 }
 
 void TglLoader::cancel() {
+    loading_ = false;
     decoder_.cancel();
     animation_.reset();
+}
+
+TglLoader::Progress TglLoader::pollFrame() {
+    const auto wait = justStarted_ ? kStartWait : kStepBudget;
+    justStarted_ = false;
+    return poll(std::chrono::steady_clock::now() + wait);
 }
 
 TglLoader::Progress TglLoader::poll(std::chrono::steady_clock::time_point deadline) {
@@ -38,9 +46,12 @@ TglLoader::Progress TglLoader::poll(std::chrono::steady_clock::time_point deadli
         case tglformat::BackgroundDecoder::Progress::Idle: return Progress::Idle;
         case tglformat::BackgroundDecoder::Progress::Loading: return Progress::Loading;
         case tglformat::BackgroundDecoder::Progress::Failed:
+            loading_ = false;
             animation_.reset();
             return Progress::Failed;
-        case tglformat::BackgroundDecoder::Progress::Loaded: return Progress::Loaded;
+        case tglformat::BackgroundDecoder::Progress::Loaded:
+            loading_ = false;
+            return Progress::Loaded;
         case tglformat::BackgroundDecoder::Progress::Frame:
             try {
                 (*animation_)->adoptPixels(frame.index, std::move(frame.pixels));

@@ -22,7 +22,10 @@ class TglLoader {
         Failed,  // the file did not open or did not begin with "DFX"; now Idle
     };
 
-    // How long a frame's poll may spend taking frames before the frame is drawn.
+    // How long a window's frame waits in pollFrame: in the frame after a
+    // start (a file that loads in that time shows at once, as if loaded
+    // there), then in each later one.
+    static constexpr std::chrono::milliseconds kStartWait{50};
     static constexpr std::chrono::milliseconds kStepBudget{4};
 
     TglLoader() = default;
@@ -38,6 +41,10 @@ class TglLoader {
     // Makes textures of the frames decoded so far and waits for more, until
     // the load is complete or `deadline` has passed.
     Progress poll(std::chrono::steady_clock::time_point deadline);
+    // poll, for one frame of a window.
+    Progress pollFrame();
+    // A load was started and has not yet ended in Loaded or Failed.
+    bool loading() const { return loading_; }
     // After Loaded: the animation, now the caller's, and if asked what became
     // of each frame's image (as `tgl info` says it); the loader is Idle.
     CTGL* take(std::vector<tglformat::FrameStatus>* statuses = nullptr);
@@ -54,4 +61,6 @@ class TglLoader {
     // The animation being filled: made with its frame table on the reader
     // thread, one per load, so that a cancelled load keeps its own.
     std::shared_ptr<std::unique_ptr<CTGL>> animation_;
+    bool loading_ = false;
+    bool justStarted_ = false;
 };

@@ -10,6 +10,7 @@
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
 #include "tgl/tgl_player.h"
+#include "tgl/window_shell.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/play/file_watch.h"
@@ -45,7 +46,6 @@ struct Session {
     std::string path; // the file playing
     std::unique_ptr<CTGL> animation;
     TglLoader loader;
-    bool loading = false;
     std::unique_ptr<FileWatch> watch;
     FrameSchedule schedule;
     Background background = Background::White;
@@ -113,14 +113,10 @@ std::string readProblem(const std::string& path) {
                                                         : imaging::inputFileProblem(input.status);
 }
 
-void startLoad(const std::string& path) {
-    session->loader.start(path.c_str());
-    session->loading = true;
-}
+void startLoad(const std::string& path) { session->loader.start(path.c_str()); }
 
 // A load that fails keeps what is on screen and says why.
 void takeLoad(TglLoader::Progress progress) {
-    session->loading = false;
     if (progress == TglLoader::Progress::Failed) {
         const imaging::InputFileStatus failure = session->loader.failure();
         session->facts.reloadError =
@@ -173,10 +169,7 @@ void onKey(UINT key) {
 
 void onDrop(HDROP drop) {
     char path[4096];
-    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-    if (length == 0 || length >= sizeof path ||
-        DragQueryFileA(drop, 0, path, sizeof path) != length)
-        return;
+    if (!firstDroppedPath(drop, path, sizeof path)) return;
     const std::filesystem::path dropped(path);
     std::string extension = dropped.extension().string();
     for (char& c : extension)
@@ -201,12 +194,12 @@ LRESULT CALLBACK playWindowProcedure(HWND window, UINT message, WPARAM wParam, L
 bool frameCallback() {
     Session& s = *session;
     if (s.watch && s.watch->changed(Clock::now())) startLoad(s.path);
-    if (s.loading) {
-        const TglLoader::Progress progress = s.loader.poll(Clock::now() + TglLoader::kStepBudget);
+    if (s.loader.loading()) {
+        const TglLoader::Progress progress = s.loader.pollFrame();
         if (progress != TglLoader::Progress::Loading) takeLoad(progress);
     }
     s.schedule.update(timeGetTime());
-    const bool paused = s.schedule.paused() && !s.loading;
+    const bool paused = s.schedule.paused() && !s.loader.loading();
     if (paused != s.paused) {
         s.paused = paused;
         s.engine->setIntState(QubState::kFrameRate, paused ? kPausedRate : kPlayingRate);
@@ -352,14 +345,14 @@ int play(const PlayOptions& options) {
     Engine& engine = *state.engine;
     const std::string title =
         "tgl play - " + std::filesystem::path(options.file).filename().string();
-    engine.setStringState(QubState::kWindowTitle, title.c_str());
-    engine.setCallbackState(QubState::kFrameCallback, frameCallback);
-    engine.setCallbackState(QubState::kRenderCallback, renderCallback);
-    engine.setIntState(QubState::kFrameRate, kPlayingRate);
-    engine.setBoolState(QubState::kWindowed, true);
-    engine.setIntState(QubState::kScreenWidth, options.width);
-    engine.setIntState(QubState::kScreenHeight, options.height);
-    engine.setBoolState(QubState::kRunUnfocused, true);
+    WindowSetup setup;
+    setup.frameCallback = frameCallback;
+    setup.renderCallback = renderCallback;
+    setup.title = title.c_str();
+    setup.frameRate = kPlayingRate;
+    setup.width = options.width;
+    setup.height = options.height;
+    configureEngine(engine, setup);
     // A screenshot needs no window on screen, nor a display.
     if (!options.screenshot.empty() && engine.extensions()) engine.extensions()->setOffscreen(true);
     if (!engine.init()) {
@@ -388,10 +381,7 @@ int play(const PlayOptions& options) {
         state.font->setColour(kText);
         state.watch = std::make_unique<FileWatch>(state.path);
         HWND window = static_cast<HWND>(engine.getWindowHandle(QubState::kMainWindow));
-        state.engineProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-            window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(playWindowProcedure)));
-        SetWindowLongA(window, GWL_EXSTYLE,
-                       GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
+        state.engineProcedure = subclassForDrops(window, playWindowProcedure);
         engine.run();
     }
     state.loader.cancel();
