@@ -231,12 +231,17 @@ void SdlDriver::present() {
     CanvasArea changed = canvas_.takeChanges();
     if (exposed_) changed = CanvasArea{0, 0, canvas_.width(), canvas_.height()};
     if (offscreen_ || changed.empty()) return;
+    // A picture that does not reach the window is shown whole the next time.
+    exposed_ = true;
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface) return;
     // The changed rows of the canvas, in the surface's own pixel format.
     const int right = std::min(changed.right, surface->w);
     const int bottom = std::min(changed.bottom, surface->h);
-    if (right <= changed.left || bottom <= changed.top) return;
+    if (right <= changed.left || bottom <= changed.top) {
+        exposed_ = false; // none of it lies inside the window
+        return;
+    }
     const std::uint32_t* from = canvas_.pixels() +
                                 std::size_t(changed.top) * std::size_t(canvas_.width()) +
                                 std::size_t(changed.left);
@@ -246,7 +251,7 @@ void SdlDriver::present() {
     SDL_ConvertPixels(right - changed.left, bottom - changed.top, SDL_PIXELFORMAT_ARGB8888, from,
                       canvas_.width() * 4, surface->format->format, to, surface->pitch);
     const SDL_Rect area{changed.left, changed.top, right - changed.left, bottom - changed.top};
-    if (SDL_UpdateWindowSurfaceRects(window_, &area, 1) == 0) exposed_ = false;
+    exposed_ = SDL_UpdateWindowSurfaceRects(window_, &area, 1) != 0;
 }
 
 bool SdlDriver::backBufferSize(int& width, int& height) {
