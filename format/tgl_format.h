@@ -20,7 +20,6 @@ namespace tglformat {
 
 inline constexpr char kMagic[] = "DFX"; // compared byte for byte
 inline constexpr std::uint32_t kMagicBytes = 3;
-inline constexpr std::uint32_t kHeaderOffset = 4;
 inline constexpr std::uint32_t kHeaderBytes = 40;
 inline constexpr std::uint32_t kTableOffset = 52;
 inline constexpr std::uint32_t kRecordBytes = 16;

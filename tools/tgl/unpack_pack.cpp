@@ -124,7 +124,7 @@ int packFromDescription(const PackOptions& options) {
             throw CommandError("the description must be an object with a \"frames\" array");
         tgltools::TglWriter writer;
         const auto fourth = integer(description, "magicFourthByte", 0, 255, 0);
-        writer.magic(std::string("DFX") + static_cast<char>(fourth));
+        writer.magic(std::string(tglformat::kMagic) + static_cast<char>(fourth));
         writer.headerRest(description.contains("headerRest") ? unhex(description["headerRest"])
                                                              : std::vector<std::uint8_t>(36, 0));
         writer.perFrameDurations(int32(description, "perFrameDurations", 0))
