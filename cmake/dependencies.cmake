@@ -3,8 +3,8 @@ find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 
 if(WIN32)
-    # Cross-built with mingw-w64: the Windows API stands in for SDL2, stb_image
-    # for SDL2_image, and the header-only packages come from the build host.
+    # Cross-built with mingw-w64: the Windows API stands in for SDL2, and the
+    # header-only packages come from the build host.
     include(host_headers)
     tgl_host_headers(stb_headers stb /usr/include/stb)
     tgl_host_headers(cli11_headers CLI /usr/include/CLI)
@@ -21,7 +21,7 @@ if(WIN32)
     return()
 endif()
 
-# stb_image_write encodes the tests' PNG and JPEG fixtures on both platforms.
+# stb_image decodes PNG and JPEG on both platforms; stb_image_write encodes.
 find_path(STB_INCLUDE_DIR stb/stb_image_write.h REQUIRED)
 add_library(stb_headers INTERFACE)
 target_include_directories(stb_headers SYSTEM INTERFACE ${STB_INCLUDE_DIR})

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The one way from encoded image bytes to pixels. Every decode, in the engine
@@ -14,11 +15,42 @@ namespace imaging {
 enum class ImageFormat { Png, Bmp, Jpeg, Tga };
 const char* formatName(ImageFormat format); // "PNG", "BMP", "JPG", "TGA"
 
+// What the header says the stored pixels are, for people to read.
+struct ImageVariant {
+    enum class Colour : std::uint8_t {
+        Unknown,
+        Grey,
+        GreyAlpha,
+        Palette,
+        Rgb,
+        Rgba,
+        YCbCr,
+        Cmyk,
+        Ycck
+    };
+    enum class Coding : std::uint8_t {
+        Plain,
+        RunLength,
+        BitFields,
+        Interlaced,
+        Baseline,
+        Progressive
+    };
+    Colour colour = Colour::Unknown;
+    Coding coding = Coding::Plain;
+    std::uint8_t bits = 0; // a sample's for PNG, a pixel's for BMP and TGA, 0 for JPEG
+};
+
 struct ImageHeader {
     ImageFormat format = ImageFormat::Png;
     int width = 0;
     int height = 0;
+    ImageVariant variant;
 };
+
+// The format, its variant and the size: "BMP 8-bit RLE 32x32",
+// "PNG grey+alpha 16-bit 7x5", "JPG progressive CMYK 640x480".
+std::string describeImage(const ImageHeader& header);
 
 enum class ImageStatus {
     Ok,

@@ -1,3 +1,4 @@
+#include "image/byte_reader.h"
 #include "image/image.h"
 #include "image/limits.h"
 
@@ -9,29 +10,15 @@ namespace imaging {
 
 namespace {
 
-// Reads fields at offsets the caller has checked against size().
-class Bytes {
-  public:
-    Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    std::size_t size() const { return size_; }
-    bool holds(std::size_t at, const char* text, std::size_t length) const {
-        return size_ >= at + length && std::memcmp(data_ + at, text, length) == 0;
-    }
-    std::uint32_t u8(std::size_t at) const { return data_[at]; }
-    std::uint32_t le16(std::size_t at) const { return u8(at) | u8(at + 1) << 8; }
-    std::uint32_t be16(std::size_t at) const { return u8(at) << 8 | u8(at + 1); }
-    std::uint32_t le32(std::size_t at) const { return le16(at) | le16(at + 2) << 16; }
-    std::uint32_t be32(std::size_t at) const { return be16(at) << 16 | be16(at + 2); }
-
-  private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-};
+using Bytes = ByteReader;
+using Colour = ImageVariant::Colour;
+using Coding = ImageVariant::Coding;
 
 constexpr char kPngSignature[] = "\x89PNG\r\n\x1a\n";
 
 // Any size a header can state, held against the limits.
-ImageProbe sized(ImageFormat format, std::int64_t width, std::int64_t height) {
+ImageProbe sized(ImageFormat format, std::int64_t width, std::int64_t height,
+                 ImageVariant variant) {
     ImageProbe probe;
     if (width <= 0 || height <= 0) return probe;
     const bool over = width > InputLimits::kMaxImageSide || height > InputLimits::kMaxImageSide ||
@@ -40,52 +27,89 @@ ImageProbe sized(ImageFormat format, std::int64_t width, std::int64_t height) {
     const auto clamped = [](std::int64_t side) {
         return static_cast<int>(side > INT32_MAX ? INT32_MAX : side);
     };
-    probe.header = ImageHeader{format, clamped(width), clamped(height)};
+    probe.header = ImageHeader{format, clamped(width), clamped(height), variant};
     return probe;
 }
 
 // The signature, then IHDR as the first chunk.
 ImageProbe probePng(const Bytes& b) {
     if (!b.holds(12, "IHDR", 4) || b.size() < 24) return ImageProbe{};
-    return sized(ImageFormat::Png, b.be32(16), b.be32(20));
+    ImageVariant variant;
+    switch (b.u8(25)) {
+    case 0: variant.colour = Colour::Grey; break;
+    case 2: variant.colour = Colour::Rgb; break;
+    case 3: variant.colour = Colour::Palette; break;
+    case 4: variant.colour = Colour::GreyAlpha; break;
+    case 6: variant.colour = Colour::Rgba; break;
+    default: break;
+    }
+    variant.bits = static_cast<std::uint8_t>(b.u8(24));
+    variant.coding = b.u8(28) == 1 ? Coding::Interlaced : Coding::Plain;
+    return sized(ImageFormat::Png, b.be32(16), b.be32(20), variant);
 }
 
-// The file header, then the size of an OS/2 (12-byte) or Windows (40 bytes or
-// more) info header. A negative height means rows top to bottom.
+// The file header, then the size of an OS/2 core (12-byte) header or of any
+// later one (16 bytes or more). A negative height means rows top to bottom.
 ImageProbe probeBmp(const Bytes& b) {
     if (b.size() < 26) return ImageProbe{};
     const std::uint32_t infoSize = b.le32(14);
-    if (infoSize == 12) return sized(ImageFormat::Bmp, b.le16(18), b.le16(20));
-    if (infoSize < 40) return ImageProbe{};
+    ImageVariant variant;
+    if (infoSize == 12) {
+        variant.bits = static_cast<std::uint8_t>(b.le16(24));
+        return sized(ImageFormat::Bmp, b.le16(18), b.le16(20), variant);
+    }
+    if (infoSize < 16) return ImageProbe{};
+    variant.bits = static_cast<std::uint8_t>(b.le16(28));
+    const std::uint32_t compression = infoSize >= 20 ? b.le32(30) : 0;
+    if (compression == 1 || compression == 2) variant.coding = Coding::RunLength;
+    if (compression == 3 || compression == 6) variant.coding = Coding::BitFields;
     const std::int64_t width = static_cast<std::int32_t>(b.le32(18));
     const std::int64_t height = static_cast<std::int32_t>(b.le32(22));
-    return sized(ImageFormat::Bmp, width, height < 0 ? -height : height);
+    return sized(ImageFormat::Bmp, width, height < 0 ? -height : height, variant);
 }
 
 bool isStartOfFrame(std::uint32_t marker) {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
+// Components and an Adobe segment's transform name the colours.
+Colour jpegColour(std::uint32_t components, int adobeTransform) {
+    switch (components) {
+    case 1: return Colour::Grey;
+    case 3: return adobeTransform == 0 ? Colour::Rgb : Colour::YCbCr;
+    case 4: return adobeTransform == 2 ? Colour::Ycck : Colour::Cmyk;
+    default: return Colour::Unknown;
+    }
+}
+
 // Segments up to the first start of frame; a scan before it is no image.
+// Bytes between segments that start no marker are skipped, as the decoder
+// skips them.
 ImageProbe probeJpeg(const Bytes& b) {
     std::size_t at = 2;
+    int adobeTransform = -1;
     for (;;) {
-        if (at + 4 > b.size() || b.u8(at) != 0xFF) return ImageProbe{};
+        if (at + 4 > b.size()) return ImageProbe{};
         const std::uint32_t marker = b.u8(at + 1);
-        if (marker == 0xFF) { // fill byte
+        if (b.u8(at) != 0xFF || marker == 0x00 || marker == 0xFF) { // stray or fill byte
             ++at;
             continue;
         }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) { // no length
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) { // no length
             at += 2;
             continue;
         }
         if (marker == 0xD9 || marker == 0xDA) return ImageProbe{};
         const std::uint32_t length = b.be16(at + 2);
         if (length < 2) return ImageProbe{};
+        if (marker == 0xEE && length >= 14 && b.holds(at + 4, "Adobe", 5))
+            adobeTransform = static_cast<int>(b.u8(at + 15));
         if (isStartOfFrame(marker)) {
-            if (length < 7 || at + 9 > b.size()) return ImageProbe{};
-            return sized(ImageFormat::Jpeg, b.be16(at + 7), b.be16(at + 5));
+            if (length < 8 || at + 10 > b.size()) return ImageProbe{};
+            ImageVariant variant;
+            variant.coding = (marker & 3) == 2 ? Coding::Progressive : Coding::Baseline;
+            variant.colour = jpegColour(b.u8(at + 9), adobeTransform);
+            return sized(ImageFormat::Jpeg, b.be16(at + 7), b.be16(at + 5), variant);
         }
         at += 2 + length;
     }
@@ -97,20 +121,56 @@ ImageProbe probeTga(const Bytes& b) {
     const std::uint32_t colourMapType = b.u8(1);
     const std::uint32_t type = b.u8(2);
     const std::uint32_t depth = b.u8(16);
-    bool known = false;
+    ImageVariant variant;
     switch (type) {
     case 1:
-    case 9: known = colourMapType == 1 && (depth == 8 || depth == 16); break;
+    case 9:
+        if (colourMapType == 1 && (depth == 8 || depth == 16)) variant.colour = Colour::Palette;
+        break;
     case 2:
     case 10:
-        known = colourMapType <= 1 && (depth == 15 || depth == 16 || depth == 24 || depth == 32);
+        if (colourMapType <= 1 && (depth == 15 || depth == 16 || depth == 24 || depth == 32))
+            variant.colour =
+                depth == 32 || (depth == 16 && (b.u8(17) & 15)) ? Colour::Rgba : Colour::Rgb;
         break;
     case 3:
-    case 11: known = colourMapType <= 1 && depth == 8; break;
+    case 11:
+        if (colourMapType <= 1 && (depth == 8 || depth == 16))
+            variant.colour = depth == 16 ? Colour::GreyAlpha : Colour::Grey;
+        break;
     default: break;
     }
-    if (!known) return ImageProbe{};
-    return sized(ImageFormat::Tga, b.le16(12), b.le16(14));
+    if (variant.colour == Colour::Unknown) return ImageProbe{};
+    variant.bits = static_cast<std::uint8_t>(depth);
+    variant.coding = type >= 9 ? Coding::RunLength : Coding::Plain;
+    return sized(ImageFormat::Tga, b.le16(12), b.le16(14), variant);
+}
+
+const char* colourName(Colour colour) {
+    switch (colour) {
+    case Colour::Unknown: return "";
+    case Colour::Grey: return "grey";
+    case Colour::GreyAlpha: return "grey+alpha";
+    case Colour::Palette: return "palette";
+    case Colour::Rgb: return "RGB";
+    case Colour::Rgba: return "RGBA";
+    case Colour::YCbCr: return "YCbCr";
+    case Colour::Cmyk: return "CMYK";
+    case Colour::Ycck: return "YCCK";
+    }
+    return "";
+}
+
+const char* codingName(Coding coding) {
+    switch (coding) {
+    case Coding::Plain: return "";
+    case Coding::RunLength: return "RLE";
+    case Coding::BitFields: return "bit-fields";
+    case Coding::Interlaced: return "interlaced";
+    case Coding::Baseline: return "baseline";
+    case Coding::Progressive: return "progressive";
+    }
+    return "";
 }
 
 } // namespace
@@ -123,6 +183,33 @@ const char* formatName(ImageFormat format) {
     case ImageFormat::Tga: return "TGA";
     }
     return "";
+}
+
+std::string describeImage(const ImageHeader& header) {
+    const ImageVariant& v = header.variant;
+    std::string words = formatName(header.format);
+    const auto add = [&words](const std::string& word) {
+        if (!word.empty()) words += " " + word;
+    };
+    const std::string bits = v.bits ? std::to_string(v.bits) + "-bit" : "";
+    switch (header.format) {
+    case ImageFormat::Jpeg:
+        add(codingName(v.coding));
+        add(colourName(v.colour));
+        break;
+    case ImageFormat::Bmp:
+        add(bits);
+        add(codingName(v.coding));
+        break;
+    case ImageFormat::Png:
+    case ImageFormat::Tga:
+        add(colourName(v.colour));
+        add(bits);
+        add(codingName(v.coding));
+        break;
+    }
+    add(std::to_string(header.width) + "x" + std::to_string(header.height));
+    return words;
 }
 
 // Room for what a file may hold besides its pixels: metadata chunks and
