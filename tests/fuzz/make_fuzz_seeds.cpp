@@ -1,6 +1,7 @@
 // Writes the seed inputs of the fuzz targets, made by the project's own
 // writers: make_fuzz_seeds CORPUS_FOLDER
 
+#include "tests/image/variant_writers.h"
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
 
@@ -24,6 +25,56 @@ void put(const std::filesystem::path& folder, const std::string& name, const Byt
 }
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// One small image of each variant the decoders take.
+std::vector<std::pair<std::string, Bytes>> imageVariants() {
+    std::vector<std::pair<std::string, Bytes>> seeds;
+    const std::vector<std::uint16_t> samples(4 * 4 * 4, 1);
+    for (int type : {0, 2, 3, 4, 6})
+        for (int depth : {type == 3 ? 4 : 8, 16})
+            if (!(type == 3 && depth == 16))
+                seeds.push_back({"seed-png-" + std::to_string(type) + "-" + std::to_string(depth),
+                                 variants::png(4, 4,
+                                               {type, depth, type == 2, Bytes(48, 7),
+                                                type == 3 ? Bytes{0, 9} : Bytes{}},
+                                               samples)});
+    const Bytes palette(16 * 4, 0x40);
+    const std::vector<std::uint32_t> values(16, 3), colours(16, 0x123456);
+    for (int bits : {1, 4, 8, 16, 24, 32})
+        seeds.push_back(
+            {"seed-bmp-" + std::to_string(bits),
+             variants::bmp(4, 4,
+                           {bits <= 8 ? 40u : 108u, bits, bits >= 16 && bits != 24 ? 3u : 0u,
+                            bits == 16
+                                ? std::vector<std::uint32_t>{0xF800, 0x7E0, 0x1F, 0}
+                                : std::vector<std::uint32_t>{0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+                            bits <= 8 ? colours : std::vector<std::uint32_t>{}, 0, bits == 8},
+                           variants::packRows(4, 4, bits, values, bits == 8))});
+    seeds.push_back({"seed-bmp-os2", variants::bmp(4, 4, {12, 8, 0, {}, colours, 0, false},
+                                                   variants::packRows(4, 4, 8, values, false))});
+    seeds.push_back(
+        {"seed-bmp-rle8", variants::bmp(4, 4, {40, 8, 1, {}, colours, 0, false},
+                                        {2, 1, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 5, 0, 1})});
+    seeds.push_back({"seed-bmp-rle4",
+                     variants::bmp(4, 4, {40, 4, 2, {}, colours, 0, false},
+                                   {2, 0x12, 0, 3, 0x12, 0x30, 0, 0, 0, 2, 1, 1, 2, 0x55, 0, 1})});
+    for (int type : {1, 2, 3, 9, 10, 11}) {
+        const int depth = type % 8 == 2 ? 32 : type % 8 == 3 ? 16 : 8;
+        variants::TgaSpec spec{type, depth, 0x20, {'x'}, 0, 24, type % 8 == 1 ? palette : Bytes{}};
+        seeds.push_back({"seed-tga-" + std::to_string(type),
+                         variants::tga(4, 4, spec, Bytes(std::size_t(16 * depth / 8), 1))});
+    }
+    const struct {
+        const char* name;
+        variants::JpegSpec spec;
+    } jpegs[] = {{"grey", {1, false, -1, 0}},       {"ycbcr", {3, false, -1, 0}},
+                 {"cmyk", {4, false, 0, 0}},        {"ycck", {4, false, 2, 0}},
+                 {"progressive", {3, true, -1, 0}}, {"restart", {3, false, -1, 1}}};
+    for (const auto& j : jpegs)
+        seeds.push_back({std::string("seed-jpg-") + j.name,
+                         variants::jpeg(2, j.spec, std::vector<std::uint8_t>(8, 100))});
+    return seeds;
+}
 
 } // namespace
 
@@ -90,6 +141,8 @@ int main(int argc, char** argv) {
         put(root / "tgl_parser", name, bytes);
         put(root / "tgl_load", name, bytes);
     }
+    for (const auto& [name, bytes] : imageVariants())
+        put(root / "image", name, bytes);
     put(root / "font", "seed-font",
         text("[QUBFONT]\r\nBitmap = glyphs.tga\r\nChar = \"A\", 0, 0, 8, 10, 1, 2\r\n"
              "Char = 20, 8, 0, 4, 10, 0, 0\r\nChar = 3F, 12, 0, 6, 10, 0, 1\r\n"));

@@ -107,6 +107,7 @@ TEST_F(TglTool, InfoReportsEveryMalformedKindFieldByField) {
     EXPECT_EQ(frames[0]["status"], "ok");
     EXPECT_EQ(frames[0]["image"]["format"], "TGA");
     EXPECT_EQ(frames[0]["image"]["width"], 4);
+    EXPECT_EQ(frames[0]["image"]["description"], "TGA RGBA 32-bit 4x4");
     EXPECT_EQ(frames[0]["aux1"], 3);
     EXPECT_EQ(frames[0]["block"]["offset"], 52 + 4 * 16);
     EXPECT_EQ(frames[1]["status"], "not zlib");

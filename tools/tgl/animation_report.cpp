@@ -115,7 +115,7 @@ AnimationReport readReport(const std::string& path, const ImageSink& eachImage) 
             f.inflatedBytes = decoded.inflatedBytes;
             if (f.status == FrameStatus::Ok || f.status == FrameStatus::OverImageLimit)
                 f.image = ImageInfo{imaging::formatName(decoded.image.format), decoded.image.width,
-                                    decoded.image.height};
+                                    decoded.image.height, imaging::describeImage(decoded.image)};
             if (f.status == FrameStatus::Ok && eachImage)
                 eachImage(static_cast<std::size_t>(decoded.index), decoded.file.data(),
                           decoded.file.size());

@@ -19,6 +19,7 @@ struct ImageInfo {
     std::string format; // "TGA", "PNG", ...; empty when not an image
     int width = 0;
     int height = 0;
+    std::string description; // the format's variant and the size: "BMP 8-bit RLE 32x32"
 };
 
 struct FrameInfo {

@@ -32,8 +32,10 @@ nlohmann::json toJson(const AnimationReport& in) {
             frame["block"] = nullptr;
         }
         if (!f.image.format.empty())
-            frame["image"] = {
-                {"format", f.image.format}, {"width", f.image.width}, {"height", f.image.height}};
+            frame["image"] = {{"format", f.image.format},
+                              {"width", f.image.width},
+                              {"height", f.image.height},
+                              {"description", f.image.description}};
         else
             frame["image"] = nullptr;
         frames.push_back(frame);
@@ -55,21 +57,18 @@ void printText(const AnimationReport& in) {
                 in.defaultDuration, static_cast<long long>(in.loopMilliseconds()));
     std::printf("header: flag %d, fourth byte 0x%02x, rest %s\n", in.durationFlag, in.magicFourth,
                 hex(in.headerRest).c_str());
-    std::printf("%5s %6s %6s %6s %6s %6s %9s %8s %8s %9s %9s %-14s %s\n", "frame", "x", "y", "aux1",
+    std::printf("%5s %6s %6s %6s %6s %6s %9s %8s %8s %9s %9s %-30s %s\n", "frame", "x", "y", "aux1",
                 "aux2", "ms", "offset", "marker", "second", "length", "inflated", "image",
                 "status");
     for (std::size_t i = 0; i < in.frames.size(); ++i) {
         const FrameInfo& f = in.frames[i];
-        std::string image = f.image.format.empty()
-                                ? "-"
-                                : f.image.format + " " + std::to_string(f.image.width) + "x" +
-                                      std::to_string(f.image.height);
+        const std::string image = f.image.format.empty() ? "-" : f.image.description;
         if (f.hasBlock)
-            std::printf("%5zu %6d %6d %6d %6d %6d %9u %8d %8d %9d %9u %-14s %s\n", i, f.x, f.y,
+            std::printf("%5zu %6d %6d %6d %6d %6d %9u %8d %8d %9d %9u %-30s %s\n", i, f.x, f.y,
                         f.aux1, f.aux2, f.duration, f.blockOffset, f.marker, f.second, f.length,
                         f.inflatedBytes, image.c_str(), statusText(f.status));
         else
-            std::printf("%5zu %6d %6d %6d %6d %6d %9s %8s %8s %9s %9s %-14s %s\n", i, f.x, f.y,
+            std::printf("%5zu %6d %6d %6d %6d %6d %9s %8s %8s %9s %9s %-30s %s\n", i, f.x, f.y,
                         f.aux1, f.aux2, f.duration, "-", "-", "-", "-", "-", image.c_str(),
                         statusText(f.status));
     }
