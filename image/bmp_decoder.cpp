@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace imaging {
 
@@ -36,6 +37,9 @@ class Channel {
                 table_[v] = static_cast<std::uint8_t>(widenChannel(v, largest_));
     }
     bool present() const { return mask_ != 0; }
+    // A whole byte of the pixel: read by a shift alone.
+    bool wholeByte() const { return largest_ == 0xFF && shift_ % 8 == 0; }
+    int shift() const { return shift_; }
     std::uint32_t operator()(std::uint32_t pixel) const {
         const std::uint32_t v = (pixel & mask_) >> shift_;
         return largest_ <= 0xFF ? table_[v] : widenChannel(v, largest_);
@@ -139,6 +143,40 @@ bool readLayout(const ByteReader& b, const ImageHeader& header, Layout& layout) 
     return layout.pixelOffset < b.size();
 }
 
+void decodeMasked(const std::uint8_t* p, std::size_t count, const Layout& layout,
+                  std::uint32_t* to) {
+    const std::size_t step = layout.bits / 8;
+    for (std::size_t x = 0; x < count; ++x, p += step) {
+        std::uint32_t v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+        if (step == 4) v |= std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+        const std::uint32_t a = layout.alpha.present() ? layout.alpha(v) : 0xFF;
+        to[x] = a << 24 | layout.red(v) << 16 | layout.green(v) << 8 | layout.blue(v);
+    }
+}
+
+// 32-bit pixels whose channels are whole bytes, the usual layouts.
+void decodeWholeBytes(const std::uint8_t* p, std::size_t count, const Layout& layout,
+                      std::uint32_t* to) {
+    const int r = layout.red.shift(), g = layout.green.shift(), b = layout.blue.shift();
+    const bool alpha = layout.alpha.present();
+    const int a = alpha ? layout.alpha.shift() : 0;
+    const std::uint32_t opaque = alpha ? 0 : 0xFF000000;
+    if (r == 16 && g == 8 && b == 0 && (!alpha || a == 24)) { // stored as we keep them
+        for (std::size_t x = 0; x < count; ++x, p += 4) {
+            std::uint32_t v;
+            std::memcpy(&v, p, 4); // little-endian, as every host we build for
+            to[x] = v | opaque;
+        }
+        return;
+    }
+    for (std::size_t x = 0; x < count; ++x, p += 4) {
+        const std::uint32_t v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
+                                std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+        const std::uint32_t alphaByte = alpha ? (v >> a & 0xFF) << 24 : opaque;
+        to[x] = alphaByte | (v >> r & 0xFF) << 16 | (v >> g & 0xFF) << 8 | (v >> b & 0xFF);
+    }
+}
+
 class Target {
   public:
     Target(const Layout& layout, DecodedImage& out) : layout_(layout), out_(out) {}
@@ -182,16 +220,14 @@ void decodeRows(const ByteReader& b, const Layout& layout, DecodedImage& out) {
             for (std::size_t x = 0; x < count; ++x, p += 3)
                 to[x] = kOpaque | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
             break;
-        default: { // 16 and 32 bits through the masks
-            const std::size_t step = layout.bits / 8;
-            for (std::size_t x = 0; x < count; ++x, p += step) {
-                std::uint32_t v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
-                if (step == 4) v |= std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-                const std::uint32_t a = layout.alpha.present() ? layout.alpha(v) : 0xFF;
-                to[x] = a << 24 | layout.red(v) << 16 | layout.green(v) << 8 | layout.blue(v);
+        default: // 16 and 32 bits through the masks
+            if (layout.bits == 32 && layout.red.wholeByte() && layout.green.wholeByte() &&
+                layout.blue.wholeByte() && (!layout.alpha.present() || layout.alpha.wholeByte())) {
+                decodeWholeBytes(p, count, layout, to);
+                break;
             }
+            decodeMasked(p, count, layout, to);
             break;
-        }
         }
         if (count < width) break;
     }
@@ -252,7 +288,7 @@ bool decodeBmp(const std::uint8_t* data, std::size_t size, const ImageHeader& he
     if (!readLayout(b, header, layout)) return false;
     out.width = header.width;
     out.height = header.height;
-    out.pixels.assign(std::size_t(out.width) * std::size_t(out.height), 0);
+    out.pixels.resize(std::size_t(out.width) * std::size_t(out.height)); // transparent
     if (layout.compression == kRle8 || layout.compression == kRle4)
         decodeRunLength(b, layout, out);
     else

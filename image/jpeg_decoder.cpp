@@ -44,13 +44,46 @@ std::vector<std::uint8_t> withoutStrayBytes(const std::uint8_t* data, std::size_
     return kept;
 }
 
+// Every Huffman table holds at most 256 values: the decoder copies them into
+// a table of 256 without counting. Tables may follow any scan, so the whole
+// stream is walked, its entropy-coded bytes one by one.
+bool huffmanTablesFit(const std::uint8_t* data, std::size_t size) {
+    std::size_t at = 2;
+    while (at + 4 <= size) {
+        const std::uint8_t marker = data[at + 1];
+        if (data[at] != 0xFF || marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0x00 || standsAlone(marker)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xD9) return true;
+        const std::size_t end = at + 2 + (std::size_t(data[at + 2]) << 8 | data[at + 3]);
+        if (marker == 0xC4) // a table may run past its segment, read on from there
+            for (std::size_t table = at + 4; table < end && table < size;) {
+                std::size_t values = 0;
+                for (std::size_t i = table + 1; i <= table + 16 && i < size; ++i)
+                    values += data[i];
+                if (values > 256) return false;
+                table += 17 + values;
+            }
+        at = end;
+    }
+    return true;
+}
+
 } // namespace
 
 bool decodeJpeg(const std::uint8_t* data, std::size_t size, const ImageHeader& header,
                 DecodedImage& out) {
     const std::vector<std::uint8_t> cleaned = withoutStrayBytes(data, size);
-    if (!cleaned.empty()) return stbDecode(cleaned.data(), cleaned.size(), header, false, out);
-    return stbDecode(data, size, header, false, out);
+    if (!cleaned.empty()) {
+        data = cleaned.data();
+        size = cleaned.size();
+    }
+    return huffmanTablesFit(data, size) && stbDecode(data, size, header, false, out);
 }
 
 } // namespace imaging

@@ -1,3 +1,4 @@
+#include "tests/e2e/rendered_frames.h"
 #include "tests/e2e/x11_session.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
@@ -172,6 +173,33 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
     auto exitCode = viewer.waitForExit(10s);
     ASSERT_TRUE(exitCode);
     EXPECT_EQ(*exitCode, 0);
+}
+
+// Frames of every image format, with partial alpha: the window shows, pixel
+// for pixel, what the tool renders.
+TEST_F(ViewerUnderXvfb, TheWindowShowsWhatTheToolRenders) {
+    tgltools::writeFile(dir.file("stand_1.tgl"), e2e::formatVariantsAnimation(400));
+    const std::vector<e2e::Picture> expected =
+        e2e::renderedFrames(TGL_TOOL, dir.file("stand_1.tgl"), dir.file("expected"));
+    ASSERT_EQ(expected.size(), 4u) << "the tool did not render the animation";
+
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), dir.file("viewer.out"));
+    e2e::Display* display = server->display();
+    auto window = e2e::findWindow(display, kTitle, 30s);
+    ASSERT_TRUE(window);
+    std::vector<bool> seen(expected.size(), false);
+    for (auto end = std::chrono::steady_clock::now() + 4s;
+         std::chrono::steady_clock::now() < end &&
+         std::count(seen.begin(), seen.end(), true) < long(seen.size());
+         std::this_thread::sleep_for(20ms)) {
+        const e2e::Picture shown = e2e::grabWindow(display, *window, 800, 600);
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            seen[i] = seen[i] || shown == expected[i];
+    }
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        EXPECT_TRUE(seen[i]) << "frame " << i << " never showed as the tool renders it";
+    e2e::requestClose(display, *window);
+    EXPECT_TRUE(viewer.waitForExit(10s));
 }
 
 // Drag-and-drop faults and files that are no regular files: the viewer goes on.

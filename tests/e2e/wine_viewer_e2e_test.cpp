@@ -1,4 +1,4 @@
-#include "image/image.h"
+#include "tests/e2e/rendered_frames.h"
 #include "tests/e2e/x11_session.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 #include <unistd.h>
 
@@ -20,7 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using Picture = std::vector<unsigned long>; // 0xRRGGBB, 800 x 600
+using e2e::Picture;
 
 const char* const kTitle = "QUB Tutorial 03 - Using helper classes";
 
@@ -29,25 +28,6 @@ const char* const kTitle = "QUB Tutorial 03 - Using helper classes";
 void stopWineServer() {
     std::system("(export WINEPREFIX='" WINE_PREFIX
                 "'; wineserver -k; wineserver -w) >/dev/null 2>&1");
-}
-
-std::vector<std::uint8_t> bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-}
-
-bool near(unsigned long a, unsigned long b) {
-    for (int shift : {0, 8, 16}) {
-        const int difference = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
-        if (difference > 3 || difference < -3) return false;
-    }
-    return true;
-}
-
-bool samePicture(const Picture& shown, const Picture& expected) {
-    return shown.size() == expected.size() &&
-           std::equal(shown.begin(), shown.end(), expected.begin(), near);
 }
 
 class ViewerUnderWine : public ::testing::Test {
@@ -98,24 +78,7 @@ class ViewerUnderWine : public ::testing::Test {
 
 // Every frame of the sample as the Linux tool renders it.
 std::vector<Picture> sampleFrames(const TempDir& dir) {
-    const std::string folder = dir.file("expected");
-    const std::string command =
-        "'" TGL_TOOL "' render '" SAMPLE_DIR "/stand_1.tgl' --all -o '" + folder + "' > /dev/null";
-    std::vector<Picture> frames;
-    if (std::system(command.c_str()) != 0) return frames;
-    std::vector<fs::path> files{fs::directory_iterator(folder), fs::directory_iterator()};
-    std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) {
-        const auto bytes = bytesOf(file.string());
-        imaging::DecodedImage image;
-        if (imaging::decodeImage(bytes.data(), bytes.size(), image) != imaging::ImageStatus::Ok)
-            continue;
-        Picture picture;
-        for (std::uint32_t pixel : image.pixels)
-            picture.push_back(pixel & 0xFFFFFF);
-        frames.push_back(std::move(picture));
-    }
-    return frames;
+    return e2e::renderedFrames(TGL_TOOL, SAMPLE_DIR "/stand_1.tgl", dir.file("expected"));
 }
 
 TEST_F(ViewerUnderWine, PlaysTheSampleTakesDropsAndExitsZeroWhenClosed) {
@@ -143,8 +106,7 @@ TEST_F(ViewerUnderWine, PlaysTheSampleTakesDropsAndExitsZeroWhenClosed) {
          std::this_thread::sleep_for(10ms)) {
         const Picture shown = grab();
         for (std::size_t i = 0; i < expected.size(); ++i)
-            if (samePicture(shown, expected[i]) &&
-                std::find(seen.begin(), seen.end(), i) == seen.end())
+            if (shown == expected[i] && std::find(seen.begin(), seen.end(), i) == seen.end())
                 seen.push_back(i);
     }
     std::printf("sample frames seen, pixel for pixel: %zu of %zu\n", seen.size(), expected.size());

@@ -240,7 +240,8 @@ std::vector<Case> tgaCases() {
                 // Few distinct values, so that the run-length coder makes runs.
                 const std::uint32_t v = random.below(3) * 0x01234567u ^ 0x89ABCDEFu;
                 const int y = k.descriptor & 0x20 ? i / kW : kH - 1 - i / kW;
-                std::uint32_t& pixel = expected[std::size_t(y * kW + i % kW)];
+                const int x = k.descriptor & 0x10 ? kW - 1 - i % kW : i % kW; // right to left
+                std::uint32_t& pixel = expected[std::size_t(y * kW + x)];
                 for (std::size_t b = 0; b < step; ++b)
                     stored.push_back(std::uint8_t(v >> (8 * b)));
                 if (k.type == 1) {
