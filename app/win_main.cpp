@@ -3,6 +3,7 @@
 #include "app/animation_slot.h"
 #include "app/application_font.h"
 #include "app/dropped_files.h"
+#include "app/start_trace.h"
 #include "engine/engine_ref.h"
 #include "tgl/tgl_loader.h"
 #include "tgl/window_shell.h"
@@ -34,25 +35,33 @@ bool renderCallback() {
     appEngine->clearScreen(kOpaqueWhite);
     drawingStep();
     appEngine->endScene();
+    static bool pictured = false;
+    if (!pictured && currentPlayer) {
+        pictured = true;
+        traceStartStep("picture");
+    }
     return false;
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    traceStartStep("start");
     TglLoader::keepMemoryBetweenLoads();
     EngineRef reference;
     appEngine = reference.get();
     if (!appEngine) return 0;
     configureEngine(*appEngine, viewerWindow());
+    prefetchStartupAnimation(); // it decodes while the window opens
 
     if (appEngine->init()) {
+        traceStartStep("window");
         HWND mainWindow = static_cast<HWND>(appEngine->getWindowHandle(QubState::kMainWindow));
         takeOverWindowForDrops(mainWindow);
         requestStartupAnimation();
         createApplicationFont();
         appEngine->run();
-        cancelAnimationLoad();
         destroyApplicationFont();
     }
+    cancelAnimationLoad();
 
     appEngine->shutdown();
     reference.reset();

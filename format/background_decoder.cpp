@@ -60,6 +60,8 @@ struct BackgroundDecoder::Load {
     bool dispatch(ScannedBlock& block);
     void decode(Job& job);
     bool finished() const { return readEnded && users == 0 && jobsOut == 0; }
+    // pre: the owner's mutex is held
+    void settle(std::int32_t frame) { settled[static_cast<std::size_t>(frame)] = 1; }
 
     const std::string path;
     const TableReady tableReady;
@@ -74,6 +76,10 @@ struct BackgroundDecoder::Load {
     // In both, and in the decoders' hands: a frame of known size counts its
     // decoded size from the start, so that large frames go out one at a time.
     std::uint64_t heldBytes = 0;
+    // Frames whose outcome is known and, when they have pixels, handed over;
+    // and how many of them from the first on.
+    std::vector<std::uint8_t> settled;
+    std::size_t settledPrefix = 0;
     DecodedBudget budget;
     int jobsOut = 0; // handed to the decoders, not yet decoded
     int users = 0;   // threads working for it
@@ -91,12 +97,18 @@ void BackgroundDecoder::Load::read(int decoders) {
         if (tableReady) tableReady(scanner.header(), scanner.frames());
         {
             std::lock_guard<std::mutex> lock(owner.mutex_);
+            settled.assign(scanner.frames().size(), 0);
             tableRead = true;
         }
         ScannedBlock block;
         while (decoders > 0 && !cancelled && scanner.nextBlock(block)) {
             statuses[static_cast<std::size_t>(block.frame)] = block.status;
-            if (block.status == FrameStatus::Ok && !dispatch(block)) break;
+            if (block.status == FrameStatus::Ok) {
+                if (!dispatch(block)) break;
+            } else {
+                std::lock_guard<std::mutex> lock(owner.mutex_);
+                settle(block.frame);
+            }
         }
     } catch (...) {
         // A refused allocation ends the reading; the frames read so far stay.
@@ -115,6 +127,7 @@ bool BackgroundDecoder::Load::dispatch(ScannedBlock& block) {
     Job job;
     if (!budget.reserve(block, job.room)) { // no pixels, nothing taken
         statuses[static_cast<std::size_t>(block.frame)] = FrameStatus::OverDecodedBudget;
+        settle(block.frame);
         return true;
     }
     job.held = block.payload.size() + (block.sized ? DecodedBudget::bytesOf(block.image) : 0);
@@ -146,6 +159,8 @@ void BackgroundDecoder::Load::decode(Job& job) {
     if (frame.status == FrameStatus::Ok && !cancelled) {
         heldBytes += pixelBytes(frame);
         decoded.push_back(std::move(frame));
+    } else {
+        settle(frame.index);
     }
     owner.readerWake_.notify_one();
     owner.callerWake_.notify_one();
@@ -276,6 +291,7 @@ BackgroundDecoder::Progress BackgroundDecoder::next(std::chrono::steady_clock::t
             frame = std::move(load.decoded.front());
             load.decoded.pop_front();
             load.heldBytes -= pixelBytes(frame);
+            load.settle(frame.index);
             readerWake_.notify_one();
             return Progress::Frame;
         }
@@ -289,6 +305,17 @@ BackgroundDecoder::Progress BackgroundDecoder::next(std::chrono::steady_clock::t
         if (callerWake_.wait_until(lock, deadline) == std::cv_status::timeout)
             return Progress::Loading;
     }
+}
+
+std::int32_t BackgroundDecoder::settledFrames() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!current_) return 0;
+    Load& load = *current_;
+    if (load.finished() && load.decoded.empty())
+        return static_cast<std::int32_t>(load.settled.size());
+    while (load.settledPrefix < load.settled.size() && load.settled[load.settledPrefix])
+        ++load.settledPrefix;
+    return static_cast<std::int32_t>(load.settledPrefix);
 }
 
 std::vector<FrameStatus> BackgroundDecoder::take() {

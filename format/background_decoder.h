@@ -46,6 +46,9 @@ class BackgroundDecoder {
     // Waits for the next decoded frame (Frame, then `frame` holds it), the end
     // of the load, or the deadline. Frames come in the order they are decoded.
     Progress next(std::chrono::steady_clock::time_point deadline, DecodedFrame& frame);
+    // Frames from the first on whose image has been handed over by next, or
+    // will never be (they have none); every frame once the load is complete.
+    std::int32_t settledFrames();
     // After Loaded: what became of each frame's image; Idle again.
     std::vector<FrameStatus> take();
     // After Failed: why the file did not open; Ok when it did, but is no .tgl file.

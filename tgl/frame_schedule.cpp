@@ -30,10 +30,16 @@ void FrameSchedule::setFrames(std::vector<std::int32_t> durations, std::uint32_t
     show(current_ < frameCount() ? current_ : 0, now);
 }
 
-void FrameSchedule::update(std::uint32_t now) {
+void FrameSchedule::update(std::uint32_t now, std::int32_t ready) {
     if (paused_ || durations_.empty() || static_cast<std::int32_t>(now - due_) < 0) return;
-    current_ = (current_ + 1) % frameCount();
-    due_ += scaled(durations_[static_cast<std::size_t>(current_)]);
+    const std::int32_t next = (current_ + 1) % frameCount();
+    if (next >= ready) {
+        holding_ = true;
+        return;
+    }
+    current_ = next;
+    due_ = (holding_ ? now : due_) + scaled(durations_[static_cast<std::size_t>(current_)]);
+    holding_ = false;
 }
 
 void FrameSchedule::setPaused(bool paused, std::uint32_t now) {
@@ -57,6 +63,7 @@ void FrameSchedule::show(std::int32_t frame, std::uint32_t now) {
     const std::uint32_t full = durations_.empty() ? 0 : scaled(durations_[std::size_t(current_)]);
     heldLeft_ = full;
     due_ = now + full;
+    holding_ = false;
 }
 
 void FrameSchedule::setSpeed(double speed, std::uint32_t now) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -17,7 +18,10 @@ class FrameSchedule {
     // New frames (their durations in milliseconds; below 0 counts as 0); the
     // current frame stays when it still exists, else the first shows.
     void setFrames(std::vector<std::int32_t> durations, std::uint32_t now);
-    void update(std::uint32_t now);
+    // Frames from `ready` on are still loading: the schedule holds on the
+    // frame before the first of them, and the next frame shows, for its whole
+    // time, at the first update that finds it ready. None is skipped.
+    void update(std::uint32_t now, std::int32_t ready = INT32_MAX);
 
     void setPaused(bool paused, std::uint32_t now);
     // Moves by `delta` frames, wrapping, and pauses.
@@ -46,5 +50,6 @@ class FrameSchedule {
     std::uint32_t due_ = 0;      // when the next frame is due, while playing
     std::uint32_t heldLeft_ = 0; // the current frame's time left, while paused
     bool paused_ = false;
+    bool holding_ = false; // the next frame was due but not ready
     double speed_ = 1;
 };

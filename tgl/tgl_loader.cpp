@@ -2,6 +2,8 @@
 
 #include "tgl/tgl_animation.h"
 
+#include <algorithm>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -16,8 +18,10 @@ void TglLoader::keepMemoryBetweenLoads() {
 
 TglLoader::~TglLoader() { decoder_.cancel(); }
 
-void TglLoader::start(const char* path) {
+void TglLoader::start(const char* path, bool playEarly) {
+    takenEarly_ = nullptr;
     loading_ = justStarted_ = true;
+    playEarly_ = playEarly;
     animation_ = std::make_shared<std::unique_ptr<CTGL>>();
     decoder_.start(path, [animation = animation_](const tglformat::Header& header,
                                                   const std::vector<tglformat::Frame>& frames) {
@@ -31,6 +35,7 @@ void TglLoader::cancel() {
     loading_ = false;
     decoder_.cancel();
     animation_.reset();
+    takenEarly_ = nullptr;
 }
 
 TglLoader::Progress TglLoader::pollFrame() {
@@ -40,32 +45,53 @@ TglLoader::Progress TglLoader::pollFrame() {
 }
 
 TglLoader::Progress TglLoader::poll(std::chrono::steady_clock::time_point deadline) {
+    using std::chrono::steady_clock;
     tglformat::DecodedFrame frame;
     for (;;) {
         switch (decoder_.next(deadline, frame)) {
         case tglformat::BackgroundDecoder::Progress::Idle: return Progress::Idle;
-        case tglformat::BackgroundDecoder::Progress::Loading: return Progress::Loading;
+        case tglformat::BackgroundDecoder::Progress::Loading: return stillLoading();
         case tglformat::BackgroundDecoder::Progress::Failed:
             loading_ = false;
             animation_.reset();
             return Progress::Failed;
         case tglformat::BackgroundDecoder::Progress::Loaded:
             loading_ = false;
+            takenEarly_ = nullptr;
             return Progress::Loaded;
         case tglformat::BackgroundDecoder::Progress::Frame:
             try {
-                (*animation_)->adoptPixels(frame.index, std::move(frame.pixels));
+                filling()->adoptPixels(frame.index, std::move(frame.pixels));
             } catch (...) {
                 // A refused allocation: this frame gets no sprite.
             }
-            if (std::chrono::steady_clock::now() >= deadline) return Progress::Loading;
+            // Once the first frame is ready, a load that is not complete within
+            // the step's budget plays from it.
+            if (playable()) deadline = std::min(deadline, steady_clock::now() + kStepBudget);
+            if (steady_clock::now() >= deadline) return stillLoading();
             break;
         }
     }
 }
 
+CTGL* TglLoader::filling() const { return takenEarly_ ? takenEarly_ : animation_->get(); }
+
+bool TglLoader::playable() {
+    return playEarly_ && !takenEarly_ && animation_ && *animation_ && decoder_.settledFrames() > 0;
+}
+
+TglLoader::Progress TglLoader::stillLoading() {
+    return playable() ? Progress::Playable : Progress::Loading;
+}
+
 CTGL* TglLoader::take(std::vector<tglformat::FrameStatus>* statuses) {
-    if (!animation_ || !*animation_) return nullptr;
+    if (!animation_) return nullptr;
+    if (loading_) { // Playable: the load goes on into the taken animation
+        if (!*animation_ || takenEarly_) return nullptr;
+        takenEarly_ = animation_->release();
+        return takenEarly_;
+    }
+    // Loaded: the animation, or null when it was taken early.
     std::vector<tglformat::FrameStatus> taken = decoder_.take();
     if (statuses) *statuses = std::move(taken);
     CTGL* animation = animation_->release();

@@ -16,10 +16,11 @@ class CTGL;
 class TglLoader {
   public:
     enum class Progress {
-        Idle,    // nothing requested, or the last result was taken
-        Loading, // poll again at the next frame
-        Loaded,  // take() gives the animation
-        Failed,  // the file did not open or did not begin with "DFX"; now Idle
+        Idle,     // nothing requested, or the last result was taken
+        Loading,  // poll again at the next frame
+        Playable, // a load started to play early has its first frame: take() gives it now
+        Loaded,   // take() gives the animation, unless it was taken when Playable
+        Failed,   // the file did not open or did not begin with "DFX"; now Idle
     };
 
     // How long a window's frame waits in pollFrame: in the frame after a
@@ -34,8 +35,11 @@ class TglLoader {
     ~TglLoader();
 
     // Engine thread only, as are the others: it frees the textures of the
-    // load it cancels.
-    void start(const char* path);
+    // load it cancels. With `playEarly`, a load is Playable as soon as its
+    // first frame is ready, unless it is complete by then; the animation
+    // taken then goes on filling at each poll, and readyFrames says how far. Its taker keeps it
+    // until the load ends, is cancelled or another starts.
+    void start(const char* path, bool playEarly = false);
     // Cancels the load in progress and waits until no thread works for it.
     void cancel();
     // Makes textures of the frames decoded so far and waits for more, until
@@ -45,6 +49,9 @@ class TglLoader {
     Progress pollFrame();
     // A load was started and has not yet ended in Loaded or Failed.
     bool loading() const { return loading_; }
+    // Of the loading animation: the frames from the first on that have their
+    // sprite or will never have one.
+    std::int32_t readyFrames() { return decoder_.settledFrames(); }
     // After Loaded: the animation, now the caller's, and if asked what became
     // of each frame's image (as `tgl info` says it); the loader is Idle.
     CTGL* take(std::vector<tglformat::FrameStatus>* statuses = nullptr);
@@ -57,10 +64,16 @@ class TglLoader {
     imaging::InputFileStatus failure() const { return decoder_.failure(); }
 
   private:
+    CTGL* filling() const;
+    bool playable();
+    Progress stillLoading();
+
     tglformat::BackgroundDecoder decoder_;
     // The animation being filled: made with its frame table on the reader
     // thread, one per load, so that a cancelled load keeps its own.
     std::shared_ptr<std::unique_ptr<CTGL>> animation_;
+    CTGL* takenEarly_ = nullptr; // the caller's now, still filled by poll
     bool loading_ = false;
     bool justStarted_ = false;
+    bool playEarly_ = false;
 };

@@ -13,7 +13,7 @@ void CTGLPlayer::start() {
 
 void CTGLPlayer::update() {
     const std::uint32_t now = timeGetTime();
-    if (playing_) schedule_.update(now);
+    if (playing_) schedule_.update(now, ready_);
 }
 
 void CTGLPlayer::render() {

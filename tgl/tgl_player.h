@@ -17,6 +17,9 @@ class CTGLPlayer {
     explicit CTGLPlayer(CTGL* animation) : animation_(animation) {}
 
     void start();
+    // For an animation still loading: frames from `ready` on are not shown
+    // until they are ready; the schedule waits for them.
+    void setReadyFrames(std::int32_t ready) { ready_ = ready; }
     void update();
     // Draws the current frame's sprite at the frame's position.
     void render();
@@ -27,5 +30,6 @@ class CTGLPlayer {
   private:
     CTGL* animation_;
     FrameSchedule schedule_;
+    std::int32_t ready_ = INT32_MAX;
     bool playing_ = false;
 };

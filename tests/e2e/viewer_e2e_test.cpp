@@ -244,18 +244,17 @@ tgltools::Bytes solidRunLengthTga(int side, std::uint32_t argb) {
     return b;
 }
 
-// A file that loads for a while: 64 blue frames that decode to 4 MiB each (the
-// whole budget) and many blocks that are no image.
+// A file that loads for a while: a blue first frame that decodes to 256 MiB
+// (the whole budget), then many blocks that are no image. It plays from its
+// first frame on, while the rest still loads.
 void writeSlowAnimation(const std::string& path) {
     tgltools::TglWriter w;
-    const tgltools::Bytes big = tgltools::zlibCompress(solidRunLengthTga(1024, 0xFF0000FF));
+    const tgltools::Bytes big = tgltools::zlibCompress(solidRunLengthTga(8192, 0xFF0000FF));
     const tgltools::Bytes junk = tgltools::zlibCompress({1, 2, 3, 4});
-    constexpr int kBig = 64;
     constexpr int kJunk = 300000;
-    for (int i = 0; i < kBig + kJunk; ++i)
+    for (int i = 0; i < 1 + kJunk; ++i)
         w.frame({0, 0, 100});
-    for (int i = 0; i < kBig; ++i)
-        w.rawBlock(big);
+    w.rawBlock(big);
     for (int i = 0; i < kJunk; ++i)
         w.rawBlock(junk);
     tgltools::writeFile(path, w.build());

@@ -78,3 +78,26 @@ TEST(FrameSchedule, StepsWrapPauseAndShowTheWholeFrameOnResume) {
 }
 
 } // namespace
+
+namespace {
+
+// A slow loader: frames become ready late. The schedule waits on the frame
+// before the first that is not ready, then shows it for its whole time; no
+// frame is skipped or cut short, and once all are ready the schedule is
+// absolute again.
+TEST(FrameSchedule, HoldsForFramesStillLoadingAndSkipsNone) {
+    FrameSchedule s;
+    s.setFrames({100, 100, 100}, 0);
+    struct Step {
+        std::uint32_t now;
+        std::int32_t ready, shown;
+    };
+    const Step steps[] = {{100, 1, 0}, {250, 1, 0}, {260, 2, 1}, {359, 2, 1}, {360, 2, 1},
+                          {500, 3, 2}, {599, 3, 2}, {600, 3, 0}, {700, 3, 1}};
+    for (const Step& step : steps) {
+        s.update(step.now, step.ready);
+        EXPECT_EQ(s.current(), step.shown) << "at " << step.now << " ms";
+    }
+}
+
+} // namespace

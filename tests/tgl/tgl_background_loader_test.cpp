@@ -191,4 +191,36 @@ TEST_F(BackgroundLoad, TheDecodedBudgetIsSharedOutInFrameOrderAsInTheLoader) {
     }
 }
 
+// Played early: the animation is taken at its first frame, goes on filling at
+// each poll, and the ready count only grows, frame by frame in order.
+TEST_F(BackgroundLoad, PlaysEarlyFromTheFirstFrameWhileTheRestLoads) {
+    const std::string path = write("large.tgl", 6, 1500);
+    loader.start(path.c_str(), true);
+    Progress progress = Progress::Loading;
+    while ((progress = loader.poll(Clock::now() + std::chrono::microseconds(100))) ==
+           Progress::Loading) {
+    }
+    ASSERT_EQ(progress, Progress::Playable);
+    animation.reset(loader.take());
+    ASSERT_NE(animation, nullptr);
+    ASSERT_EQ(animation->frames.size(), 6);
+    EXPECT_NE(animation->frames[0].sprite, nullptr);
+    std::int32_t ready = loader.readyFrames();
+    EXPECT_GE(ready, 1);
+    EXPECT_LT(ready, 6) << "a load this large is not complete within its first frame";
+    while ((progress = loader.poll(Clock::now() + std::chrono::milliseconds(1))) !=
+           Progress::Loaded) {
+        ASSERT_EQ(progress, Progress::Loading);
+        const std::int32_t now = loader.readyFrames();
+        EXPECT_GE(now, ready);
+        for (std::int32_t i = 0; i < now; ++i)
+            EXPECT_NE(animation->frames[i].sprite, nullptr) << "frame " << i << " counted ready";
+        ready = now;
+    }
+    EXPECT_EQ(loader.take(), nullptr) << "already taken";
+    for (std::int32_t i = 0; i < 6; ++i)
+        EXPECT_NE(animation->frames[i].sprite, nullptr);
+    EXPECT_EQ(loader.poll(Clock::now()), Progress::Idle);
+}
+
 } // namespace

@@ -1,0 +1,188 @@
+// The viewer's start as a user meets it: starts the real viewer in FOLDER
+// (which holds its "stand_1.tgl") under the current display, and reports the
+// time from exec to the first presented frame that shows the animation (and
+// to the window), the CPU it takes per wall second over SECONDS of play, and
+// its peak resident memory; the median of RUNS runs.
+//     build/bin/viewer_start build/bin/tglview FOLDER [SECONDS=10] [RUNS=3]
+// The viewer says when each step happened through TGLVIEW_TRACE.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#if defined(_WIN32)
+#include <psapi.h>
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// The viewer, started in a folder, until it is ended.
+class Viewer {
+  public:
+    Viewer(const std::string& program, const std::string& folder, const std::string& trace) {
+#if defined(_WIN32)
+        SetEnvironmentVariableA("TGLVIEW_TRACE", trace.c_str());
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string command = "\"" + program + "\"";
+        started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  folder.c_str(), &startup, &process_);
+#else
+        pid_ = fork();
+        if (pid_ == 0) {
+            setenv("TGLVIEW_TRACE", trace.c_str(), 1);
+            if (chdir(folder.c_str()) == 0) execl(program.c_str(), program.c_str(), nullptr);
+            _exit(127);
+        }
+        started_ = pid_ > 0;
+#endif
+    }
+    ~Viewer() {
+#if defined(_WIN32)
+        if (!started_) return;
+        TerminateProcess(process_.hProcess, 0);
+        WaitForSingleObject(process_.hProcess, INFINITE);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+#else
+        if (!started_) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+#endif
+    }
+    bool started() const { return started_; }
+
+    // User and system time so far.
+    std::chrono::nanoseconds cpu() const {
+#if defined(_WIN32)
+        FILETIME created, exited, kernel, user;
+        GetProcessTimes(process_.hProcess, &created, &exited, &kernel, &user);
+        const auto ticks = [](FILETIME t) {
+            return (std::uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime) * 100;
+        };
+        return std::chrono::nanoseconds(ticks(kernel) + ticks(user));
+#else
+        std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::string field;
+        long long user = 0, system = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14) user = std::stoll(field);
+            if (i == 15) system = std::stoll(field);
+        }
+        return std::chrono::nanoseconds((user + system) * (1000000000LL / sysconf(_SC_CLK_TCK)));
+#endif
+    }
+
+    double peakMiB() const {
+#if defined(_WIN32)
+        PROCESS_MEMORY_COUNTERS counters{};
+        GetProcessMemoryInfo(process_.hProcess, &counters, sizeof counters);
+        return double(counters.PeakWorkingSetSize) / (1 << 20);
+#else
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+        return 0;
+#endif
+    }
+
+  private:
+    bool started_ = false;
+#if defined(_WIN32)
+    PROCESS_INFORMATION process_{};
+#else
+    pid_t pid_ = -1;
+#endif
+};
+
+// When the trace names `step`, in the steady clock's time; waits for it.
+std::optional<Clock::time_point> traced(const std::string& trace, const std::string& step,
+                                        Clock::duration patience) {
+    for (const auto end = Clock::now() + patience; Clock::now() < end;
+         std::this_thread::sleep_for(1ms)) {
+        std::ifstream in(trace);
+        long long ns = 0;
+        std::string name;
+        while (in >> ns >> name)
+            if (name == step) return Clock::time_point(std::chrono::nanoseconds(ns));
+    }
+    return std::nullopt;
+}
+
+struct Run {
+    double windowMs = 0, pictureMs = 0, cpuPercent = 0, peakMiB = 0;
+};
+
+std::optional<Run> runOnce(const std::string& program, const std::string& folder, int seconds) {
+    const std::string trace = folder + "/viewer_start.trace";
+    std::remove(trace.c_str());
+    const Clock::time_point exec = Clock::now();
+    Viewer viewer(program, folder, trace);
+    if (!viewer.started()) return std::nullopt;
+    const auto picture = traced(trace, "picture", 20s);
+    const auto window = traced(trace, "window", 1s);
+    if (!picture || !window) return std::nullopt;
+    const auto ms = [&](Clock::time_point t) {
+        return std::chrono::duration<double, std::milli>(t - exec).count();
+    };
+    Run run;
+    run.pictureMs = ms(*picture);
+    run.windowMs = ms(*window);
+    const auto cpuBefore = viewer.cpu();
+    const auto wallBefore = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const auto wall = Clock::now() - wallBefore;
+    run.cpuPercent = 100.0 * double((viewer.cpu() - cpuBefore).count()) / double(wall.count());
+    run.peakMiB = viewer.peakMiB();
+    return run;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: viewer_start VIEWER FOLDER [SECONDS=10] [RUNS=3]\n");
+        return 2;
+    }
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 10;
+    const int runs = argc > 4 ? std::atoi(argv[4]) : 3;
+    std::vector<double> window, picture, cpu, peak;
+    for (int i = 0; i < runs; ++i) {
+        const std::optional<Run> run = runOnce(argv[1], argv[2], seconds);
+        if (!run) {
+            std::fprintf(stderr, "viewer_start: the viewer showed no animation\n");
+            return 1;
+        }
+        window.push_back(run->windowMs);
+        picture.push_back(run->pictureMs);
+        cpu.push_back(run->cpuPercent);
+        peak.push_back(run->peakMiB);
+        std::printf("run %d: window %.0f ms, first picture %.0f ms, CPU %.2f %%, peak %.1f MiB\n",
+                    i + 1, run->windowMs, run->pictureMs, run->cpuPercent, run->peakMiB);
+    }
+    std::printf("median: window %.0f ms, first picture %.0f ms, CPU %.2f %%, peak %.1f MiB\n",
+                median(window), median(picture), median(cpu), median(peak));
+    return 0;
+}
