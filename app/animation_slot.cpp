@@ -69,6 +69,9 @@ void animationStep() {
         currentFilling = true;
     }
     if (progress == TglLoader::Progress::Loaded) {
+        static bool first = true;
+        if (first) traceStartStep("loaded");
+        first = false;
         CTGL* loaded = loader.take();
         if (loaded) show(loaded);
         currentFilling = false;

@@ -5,5 +5,6 @@
 // the clock every process on the machine shares, so that a benchmark can
 // tell where the time from exec to the first picture goes. Nothing happens
 // otherwise. Steps: "start", "window", "animation" (the first shown),
-// "picture" (the first presented frame that shows an animation).
+// "picture" (the first presented frame that shows an animation), "loaded"
+// (the first file complete).
 void traceStartStep(const char* step);

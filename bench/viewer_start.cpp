@@ -1,8 +1,8 @@
 // The viewer's start as a user meets it: starts the real viewer in FOLDER
 // (which holds its "stand_1.tgl") under the current display, and reports the
 // time from exec to the first presented frame that shows the animation (and
-// to the window), the CPU it takes per wall second over SECONDS of play, and
-// its peak resident memory; the median of RUNS runs.
+// to the window), the CPU it takes per wall second over SECONDS of play once
+// the file is loaded, and its peak resident memory; the median of RUNS runs.
 //     build/bin/viewer_start build/bin/tglview FOLDER [SECONDS=10] [RUNS=3]
 // The viewer says when each step happened through TGLVIEW_TRACE.
 
@@ -145,6 +145,8 @@ std::optional<Run> runOnce(const std::string& program, const std::string& folder
     Run run;
     run.pictureMs = ms(*picture);
     run.windowMs = ms(*window);
+    if (!traced(trace, "loaded", 60s)) return std::nullopt;
+    std::this_thread::sleep_for(500ms);
     const auto cpuBefore = viewer.cpu();
     const auto wallBefore = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
