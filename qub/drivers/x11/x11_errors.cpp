@@ -1,4 +1,4 @@
-#include "qub/drivers/sdl/x11_errors.h"
+#include "qub/drivers/x11/x11_errors.h"
 
 #include <X11/Xlib.h>
 

@@ -1,0 +1,355 @@
+#include "qub/drivers/x11/x11_driver.h"
+
+#include "platform/window_host.h"
+#include "qub/drivers/x11/x11_errors.h"
+#include "qub/drivers/x11/xdnd_target.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace qub {
+
+namespace {
+
+// The engine's own window procedure: the end of every subclassing chain.
+LRESULT CALLBACK engineWindowProcedure(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+constexpr long kEventMask = ExposureMask | KeyPressMask | FocusChangeMask | StructureNotifyMask;
+
+// The virtual-key code of a key, as Windows sends it with WM_KEYDOWN; 0 for
+// keys the programs do not use.
+UINT virtualKeyOf(KeySym key) {
+    switch (key) {
+    case XK_Escape: return VK_ESCAPE;
+    case XK_space: return VK_SPACE;
+    case XK_End: return VK_END;
+    case XK_Home: return VK_HOME;
+    case XK_Left: return VK_LEFT;
+    case XK_Up: return VK_UP;
+    case XK_Right: return VK_RIGHT;
+    case XK_Down: return VK_DOWN;
+    default: break;
+    }
+    if (key >= XK_a && key <= XK_z) return static_cast<UINT>(key - XK_a + 'A');
+    if (key >= XK_A && key <= XK_Z) return static_cast<UINT>(key - XK_A + 'A');
+    if (key >= XK_0 && key <= XK_9) return static_cast<UINT>(key - XK_0 + '0');
+    return 0;
+}
+
+} // namespace
+
+std::unique_ptr<Driver> createDriver() { return std::make_unique<X11Driver>(); }
+
+X11Driver::X11Driver() = default;
+
+X11Driver::~X11Driver() { close(); }
+
+bool X11Driver::open(const WindowSettings& settings) {
+    if (open_) return true;
+    if (!settings.offscreen) {
+        display_ = XOpenDisplay(nullptr);
+        if (!display_) {
+            const char* name = std::getenv("DISPLAY");
+            std::fprintf(stderr, "qub: no display could be opened: cannot open \"%s\"\n",
+                         name ? name : "");
+            return false;
+        }
+        ignoreErrorsAboutVanishedWindows();
+    }
+    try {
+        canvas_.resize(settings.width, settings.height);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "qub: no memory for a %d x %d picture\n", settings.width,
+                     settings.height);
+        close();
+        return false;
+    }
+    if (display_ && !createWindow(settings)) {
+        close();
+        return false;
+    }
+    windowHandle_ = platform::createWindow(engineWindowProcedure);
+    open_ = true;
+    return true;
+}
+
+bool X11Driver::createWindow(const WindowSettings& settings) {
+    const int screen = DefaultScreen(display_);
+    const int x = std::max(0, (DisplayWidth(display_, screen) - settings.width) / 2);
+    const int y = std::max(0, (DisplayHeight(display_, screen) - settings.height) / 2);
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = WhitePixel(display_, screen);
+    attributes.event_mask = kEventMask;
+    window_ = XCreateWindow(display_, RootWindow(display_, screen), x, y,
+                            static_cast<unsigned>(settings.width),
+                            static_cast<unsigned>(settings.height), 0, CopyFromParent, InputOutput,
+                            CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+    if (!window_) {
+        std::fprintf(stderr, "qub: cannot create the window\n");
+        return false;
+    }
+    // A fixed size, where it was placed; closing asks the program first.
+    XSizeHints* hints = XAllocSizeHints();
+    if (hints) {
+        hints->flags = PPosition | PMinSize | PMaxSize;
+        hints->x = x;
+        hints->y = y;
+        hints->min_width = hints->max_width = settings.width;
+        hints->min_height = hints->max_height = settings.height;
+        XSetWMNormalHints(display_, window_, hints);
+        XFree(hints);
+    }
+    protocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
+    deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+    Atom deleteWindow = deleteWindow_;
+    XSetWMProtocols(display_, window_, &deleteWindow, 1);
+    const long pid = static_cast<long>(getpid());
+    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    setTitle(settings.title.c_str());
+    drops_ = std::make_unique<XdndTarget>(display_, window_);
+    gc_ = XCreateGC(display_, window_, 0, nullptr);
+
+    // Pixels go to the server as the canvas holds them when the visual is
+    // 24-bit true colour in 32-bit units of the host's byte order, as nearly
+    // every display is; otherwise each is converted.
+    Visual* visual = DefaultVisual(display_, screen);
+    int formats = 0;
+    bool thirtyTwoBits = false;
+    if (XPixmapFormatValues* list = XListPixmapFormats(display_, &formats)) {
+        for (int i = 0; i < formats; ++i)
+            if (list[i].depth == DefaultDepth(display_, screen))
+                thirtyTwoBits = list[i].bits_per_pixel == 32;
+        XFree(list);
+    }
+    const bool lsbFirst = ImageByteOrder(display_) == LSBFirst;
+    directPixels_ = thirtyTwoBits && lsbFirst && visual->red_mask == 0xFF0000 &&
+                    visual->green_mask == 0xFF00 && visual->blue_mask == 0xFF;
+
+    XMapWindow(display_, window_);
+    XFlush(display_);
+    return true;
+}
+
+void X11Driver::close() {
+    textures_.clear();
+    canvas_.resize(0, 0);
+    drops_.reset();
+    if (display_) {
+        if (gc_) XFreeGC(display_, static_cast<GC>(gc_));
+        if (window_) XDestroyWindow(display_, window_);
+        XCloseDisplay(display_);
+    }
+    gc_ = nullptr;
+    window_ = 0;
+    display_ = nullptr;
+    platform::destroyWindow(windowHandle_);
+    windowHandle_ = nullptr;
+    open_ = false;
+    frame_.clear();
+    shown_.clear();
+    stale_ = exposed_ = true;
+}
+
+void X11Driver::setTitle(const char* title) {
+    if (!display_ || !window_) return;
+    XStoreName(display_, window_, title);
+    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_NAME", False),
+                    XInternAtom(display_, "UTF8_STRING", False), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title),
+                    static_cast<int>(std::strlen(title)));
+    XFlush(display_);
+}
+
+void X11Driver::pumpEvents(DriverEvents& events) {
+    if (!display_) return;
+    while (XPending(display_)) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        handleEvent(event, events);
+    }
+}
+
+void X11Driver::handleEvent(const XEvent& event, DriverEvents& events) {
+    std::vector<std::string> dropped;
+    bool finished = false;
+    if (drops_ && drops_->handle(event, dropped, finished)) {
+        if (!finished || dropped.empty()) return;
+        events.dropBegan();
+        for (const std::string& path : dropped)
+            events.fileDropped(path.c_str());
+        events.dropCompleted();
+        return;
+    }
+    switch (event.type) {
+    case ClientMessage:
+        if (event.xclient.message_type == protocols_ &&
+            static_cast<unsigned long>(event.xclient.data.l[0]) == deleteWindow_)
+            events.windowClosed();
+        break;
+    case Expose:
+    case MapNotify:
+    case ConfigureNotify: exposed_ = stale_ = true; break; // it may have lost what it showed
+    case FocusIn: focused_ = true; break;
+    case FocusOut: focused_ = false; break;
+    case KeyPress: {
+        XEvent key = event;
+        sendKey(key);
+        break;
+    }
+    default: break;
+    }
+}
+
+// Keys reach the window procedure as WM_KEYDOWN with the virtual-key code,
+// as they do on Windows, then the text they type as WM_CHAR, ASCII only.
+void X11Driver::sendKey(XEvent& event) {
+    char text[32] = {};
+    KeySym key = NoSymbol;
+    const int length = XLookupString(&event.xkey, text, sizeof text - 1, &key, nullptr);
+    if (const UINT code = virtualKeyOf(key))
+        platform::sendMessage(windowHandle_, WM_KEYDOWN, code, 1);
+    for (int i = 0; i < length; ++i)
+        if (text[i] >= 0x20 && text[i] < 0x7F)
+            platform::sendMessage(windowHandle_, WM_CHAR, static_cast<WPARAM>(text[i]), 1);
+}
+
+void X11Driver::waitForEvents(int milliseconds) {
+    if (!display_) return;
+    if (XPending(display_)) return;
+    pollfd wait{ConnectionNumber(display_), POLLIN, 0};
+    poll(&wait, 1, milliseconds);
+}
+
+void X11Driver::deliverDrop(const std::vector<std::string>& paths) {
+    platform::deliverDrop(windowHandle_, paths);
+}
+
+DriverTexture X11Driver::createTexture(int width, int height, const std::uint32_t* argb) {
+    return open_ ? textures_.add(width, height, argb) : 0;
+}
+
+DriverTexture X11Driver::adoptTexture(int width, int height, std::uint32_t* argb,
+                                      void (*release)(void* context), void* context) {
+    if (open_) return textures_.adopt(width, height, argb, release, context);
+    if (release) release(context);
+    return 0;
+}
+
+void X11Driver::freeTexture(DriverTexture texture) {
+    textures_.remove(texture);
+    stale_ = true; // a texture made later may take its address
+}
+
+bool X11Driver::beginFrame() {
+    frame_.clear();
+    rendered_ = false;
+    return open_;
+}
+
+void X11Driver::clear(std::uint32_t argb) {
+    Operation clear{0, 1, Quad{}, 0};
+    clear.quad.vertices[0].colour = argb;
+    frame_.push_back(clear);
+}
+
+void X11Driver::drawQuad(const Quad& quad, DriverTexture texture) {
+    frame_.push_back(Operation{texture, 0, quad, 0});
+}
+
+void X11Driver::render() {
+    if (!open_ || rendered_) return;
+    rendered_ = true;
+    for (const Operation& op : frame_) {
+        if (op.clear != 0) {
+            canvas_.clear(op.quad.vertices[0].colour);
+            continue;
+        }
+        const CanvasTexture* texture = op.texture ? textures_.find(op.texture) : nullptr;
+        if (op.texture == 0 || texture) canvas_.drawQuad(op.quad, texture);
+    }
+}
+
+// Byte for byte, so that a NaN corner compares equal to itself.
+void X11Driver::present() {
+    if (!open_) return;
+    const bool same = frame_.size() == shown_.size() &&
+                      (frame_.empty() || std::memcmp(frame_.data(), shown_.data(),
+                                                     frame_.size() * sizeof(Operation)) == 0);
+    if (same && !stale_ && !rendered_) return;
+    render();
+    shown_.swap(frame_);
+    stale_ = false;
+    CanvasArea changed = canvas_.takeChanges();
+    if (exposed_) changed = CanvasArea{0, 0, canvas_.width(), canvas_.height()};
+    exposed_ = false;
+    if (display_ && !changed.empty()) show(changed);
+}
+
+// The changed rectangle of the canvas to the window, in one request the
+// server splits as it needs.
+void X11Driver::show(const CanvasArea& area) {
+    const int screen = DefaultScreen(display_);
+    XImage* image = XCreateImage(display_, DefaultVisual(display_, screen),
+                                 static_cast<unsigned>(DefaultDepth(display_, screen)), ZPixmap, 0,
+                                 nullptr, static_cast<unsigned>(canvas_.width()),
+                                 static_cast<unsigned>(canvas_.height()), 32, 0);
+    if (!image) return;
+    std::vector<std::uint32_t> converted;
+    if (directPixels_) {
+        image->data = reinterpret_cast<char*>(const_cast<std::uint32_t*>(canvas_.pixels()));
+    } else {
+        converted.resize(std::size_t(image->bytes_per_line) / 4 * std::size_t(canvas_.height()) +
+                         1);
+        image->data = reinterpret_cast<char*>(converted.data());
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x) {
+                const std::uint32_t argb =
+                    canvas_
+                        .pixels()[std::size_t(y) * std::size_t(canvas_.width()) + std::size_t(x)];
+                XColor colour{};
+                colour.red = static_cast<unsigned short>(((argb >> 16) & 0xFF) * 257);
+                colour.green = static_cast<unsigned short>(((argb >> 8) & 0xFF) * 257);
+                colour.blue = static_cast<unsigned short>((argb & 0xFF) * 257);
+                colour.flags = DoRed | DoGreen | DoBlue;
+                XAllocColor(display_, DefaultColormap(display_, screen), &colour);
+                XPutPixel(image, x, y, colour.pixel);
+            }
+    }
+    XPutImage(display_, window_, static_cast<GC>(gc_), image, area.left, area.top, area.left,
+              area.top, static_cast<unsigned>(area.right - area.left),
+              static_cast<unsigned>(area.bottom - area.top));
+    image->data = nullptr; // the canvas's, or the vector's
+    XDestroyImage(image);
+    XFlush(display_);
+}
+
+bool X11Driver::backBufferSize(int& width, int& height) {
+    if (!open_) return false;
+    width = canvas_.width();
+    height = canvas_.height();
+    return true;
+}
+
+bool X11Driver::readBack(std::uint32_t* argb, int width, int height) {
+    if (!open_ || width > canvas_.width() || height > canvas_.height()) return false;
+    render();
+    for (int y = 0; y < height; ++y)
+        std::memcpy(argb + std::size_t(y) * std::size_t(width),
+                    canvas_.pixels() + std::size_t(y) * std::size_t(canvas_.width()),
+                    std::size_t(width) * sizeof(std::uint32_t));
+    return true;
+}
+
+} // namespace qub

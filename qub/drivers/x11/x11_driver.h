@@ -1,0 +1,92 @@
+#pragma once
+
+#include "platform/windows_api.h"
+#include "qub/driver.h"
+#include "qub/drivers/canvas/canvas.h"
+
+#include <memory>
+#include <vector>
+
+typedef struct _XDisplay Display;
+typedef unsigned long XID;
+typedef union _XEvent XEvent;
+
+namespace qub {
+
+class XdndTarget;
+
+// The driver over Xlib: a window whose picture is drawn on the CPU by the
+// Canvas (as on Windows, to the byte) and sent to the X server straight from
+// the canvas, only the part that changed; off-screen, no display at all.
+// Textures are pixels in memory, so a decoded image becomes one without a
+// copy. It loads nothing but Xlib, so that the window is up within
+// milliseconds of the start. The window's record in the Windows API layer is
+// what handle state 15 gives the application.
+class X11Driver final : public Driver {
+  public:
+    X11Driver();
+    X11Driver(const X11Driver&) = delete;
+    X11Driver& operator=(const X11Driver&) = delete;
+    ~X11Driver() override;
+
+    bool open(const WindowSettings& settings) override;
+    void close() override;
+    void setTitle(const char* title) override;
+    WindowHandle windowHandle() const override { return windowHandle_; }
+
+    void pumpEvents(DriverEvents& events) override;
+    bool hasFocus() const override { return focused_; }
+    void waitForEvents(int milliseconds) override;
+    void deliverDrop(const std::vector<std::string>& paths) override;
+
+    DriverTexture createTexture(int width, int height, const std::uint32_t* argb) override;
+    DriverTexture adoptTexture(int width, int height, std::uint32_t* argb,
+                               void (*release)(void* context), void* context) override;
+    void freeTexture(DriverTexture texture) override;
+
+    bool beginFrame() override;
+    void clear(std::uint32_t argb) override;
+    void drawQuad(const Quad& quad, DriverTexture texture) override;
+    void present() override;
+    bool backBufferSize(int& width, int& height) override;
+    bool readBack(std::uint32_t* argb, int width, int height) override;
+
+  private:
+    // One drawing operation of a frame: a clear (the colour in the first
+    // vertex) or a quad. No padding, so that frames compare byte for byte.
+    struct Operation {
+        DriverTexture texture;
+        std::uint32_t clear;
+        Quad quad;
+        std::uint32_t unused;
+    };
+    static_assert(sizeof(Operation) == 8 + 4 + sizeof(Quad) + 4, "no padding");
+
+    bool createWindow(const WindowSettings& settings);
+    void render();
+    void show(const CanvasArea& area);
+    void handleEvent(const XEvent& event, DriverEvents& events);
+    void sendKey(XEvent& event);
+
+    bool open_ = false; // a window, on a display or off-screen
+    Display* display_ = nullptr;
+    XID window_ = 0;
+    void* gc_ = nullptr;        // the window's GC
+    bool directPixels_ = false; // the visual takes the canvas's pixels as they are
+    unsigned long deleteWindow_ = 0, protocols_ = 0;
+    std::unique_ptr<XdndTarget> drops_;
+    bool focused_ = false;
+    HWND windowHandle_ = nullptr;
+    Canvas canvas_;
+    CanvasTextures textures_;
+    // The frame being drawn is kept, and drawn only at present (or read-back):
+    // a frame that draws exactly what the window shows is neither drawn nor
+    // presented again, so a still picture costs next to nothing.
+    std::vector<Operation> frame_;
+    std::vector<Operation> shown_;
+    bool rendered_ = false; // frame_ is on the canvas already
+    bool stale_ = true;     // the window may not show shown_: textures or exposure changed
+    bool exposed_ = true;   // the window lost its picture: show all of the canvas
+};
+
+} // namespace qub
