@@ -18,8 +18,9 @@
 #include <vector>
 
 #if defined(_WIN32)
-#include <psapi.h>
 #include <windows.h>
+
+#include <psapi.h> // after windows.h, which it needs
 #else
 #include <csignal>
 #include <sys/wait.h>

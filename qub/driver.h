@@ -10,7 +10,7 @@
 // The seam between the engine core and a window system. The core owns states,
 // the loop, texture handles, the log and drop coalescing; a driver owns the
 // window, its events, textures made from pixels, quad drawing, present and
-// read-back. One driver per platform, chosen at build time (createDriver).
+// read-back. The platform's drivers are built in; createDriver picks one.
 // Everything is called on the thread that called init.
 namespace qub {
 
@@ -75,6 +75,7 @@ class Driver {
     virtual bool readBack(std::uint32_t* argb, int width, int height) = 0;
 };
 
-std::unique_ptr<Driver> createDriver();
+// A driver for a window, or for an off-screen target.
+std::unique_ptr<Driver> createDriver(bool offscreen);
 
 } // namespace qub

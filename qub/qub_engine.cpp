@@ -25,7 +25,7 @@ bool QubEngine::init() {
     if (driver_) return true;
     log_.open(logFileName_);
     if (failInit_) return false;
-    driver_ = createDriver();
+    driver_ = createDriver(settings_.offscreen);
     if (!driver_->open(settings_)) {
         shutdown();
         return false;

@@ -176,15 +176,16 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
 }
 
 // Frames of every image format, with partial alpha: the window shows, pixel
-// for pixel, what the tool renders.
-TEST_F(ViewerUnderXvfb, TheWindowShowsWhatTheToolRenders) {
+// for pixel, what the tool renders; then it takes a drop.
+void expectTheWindowShowsWhatTheToolRenders(const TempDir& dir, e2e::XvfbServer& server) {
     tgltools::writeFile(dir.file("stand_1.tgl"), e2e::formatVariantsAnimation(400));
+    writeYellowSquare(dir.file("Other.TGL"));
     const std::vector<e2e::Picture> expected =
         e2e::renderedFrames(TGL_TOOL, dir.file("stand_1.tgl"), dir.file("expected"));
     ASSERT_EQ(expected.size(), 4u) << "the tool did not render the animation";
 
-    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), dir.file("viewer.out"));
-    e2e::Display* display = server->display();
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server.name(), dir.file("viewer.out"));
+    e2e::Display* display = server.display();
     auto window = e2e::findWindow(display, kTitle, 30s);
     ASSERT_TRUE(window);
     std::vector<bool> seen(expected.size(), false);
@@ -198,8 +199,26 @@ TEST_F(ViewerUnderXvfb, TheWindowShowsWhatTheToolRenders) {
     }
     for (std::size_t i = 0; i < seen.size(); ++i)
         EXPECT_TRUE(seen[i]) << "frame " << i << " never showed as the tool renders it";
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("Other.TGL")}, 10s));
+    EXPECT_TRUE(waitForPicture(
+        display, *window,
+        [](const std::vector<unsigned long>& pixels) {
+            return showsOnly(pixels, 0xFFFF00, 50, 60, 24);
+        },
+        5s));
     e2e::requestClose(display, *window);
     EXPECT_TRUE(viewer.waitForExit(10s));
+}
+
+TEST_F(ViewerUnderXvfb, TheWindowShowsWhatTheToolRenders) {
+    expectTheWindowShowsWhatTheToolRenders(dir, *server);
+}
+
+// The same through SDL2's driver, which sessions without X11 get.
+TEST_F(ViewerUnderXvfb, TheSdlDriverShowsTheSame) {
+    setenv("QUB_DRIVER", "sdl", 1);
+    expectTheWindowShowsWhatTheToolRenders(dir, *server);
+    unsetenv("QUB_DRIVER");
 }
 
 // Drag-and-drop faults and files that are no regular files: the viewer goes on.

@@ -1,7 +1,7 @@
 #include "qub/drivers/sdl/sdl_driver.h"
 
 #include "platform/window_host.h"
-#include "qub/drivers/sdl/x11_errors.h"
+#include "qub/drivers/x11/x11_errors.h"
 
 #include <SDL.h>
 
@@ -33,8 +33,6 @@ bool showsNothing(const char* driver) {
 }
 
 } // namespace
-
-std::unique_ptr<Driver> createDriver() { return std::make_unique<SdlDriver>(); }
 
 SdlDriver::~SdlDriver() { close(); }
 
@@ -272,3 +270,8 @@ bool SdlDriver::readBack(std::uint32_t* argb, int width, int height) {
 }
 
 } // namespace qub
+
+// The module's one entry point; libqub loads it only when SDL2 is wanted.
+extern "C" __attribute__((visibility("default"))) qub::Driver* qubCreateSdlDriver() {
+    return new (std::nothrow) qub::SdlDriver();
+}

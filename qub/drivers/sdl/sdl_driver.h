@@ -11,7 +11,10 @@ union SDL_Event;
 
 namespace qub {
 
-// The driver over SDL2: a window, or SDL's off-screen video driver, whose
+// The driver over SDL2, for sessions the Xlib driver cannot serve (Wayland
+// without XWayland): a module of its own, loaded only then, so that SDL2 and
+// the many libraries it needs stay unloaded everywhere else. A window, or SDL's
+// off-screen video driver, whose
 // picture is drawn on the CPU by the Canvas (as on Windows, to the byte) and
 // shown through the window's surface, only the part that changed. Textures
 // are pixels in memory, so a decoded image becomes one without a copy. The

@@ -49,8 +49,6 @@ UINT virtualKeyOf(KeySym key) {
 
 } // namespace
 
-std::unique_ptr<Driver> createDriver() { return std::make_unique<X11Driver>(); }
-
 X11Driver::X11Driver() = default;
 
 X11Driver::~X11Driver() { close(); }

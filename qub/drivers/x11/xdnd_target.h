@@ -33,7 +33,4 @@ class XdndTarget {
     bool accepting_ = false;
 };
 
-// The local paths of a text/uri-list: file URIs only, percent-decoded.
-std::vector<std::string> filePathsOf(const std::string& uriList);
-
 } // namespace qub
