@@ -4,7 +4,11 @@
 // to the window), the CPU it takes per wall second over SECONDS of play once
 // the file is loaded, and its peak resident memory; the median of RUNS runs.
 //     build/bin/viewer_start build/bin/tglview FOLDER [SECONDS=10] [RUNS=3]
-// The viewer says when each step happened through TGLVIEW_TRACE.
+// The viewer says when each step happened through TGLVIEW_TRACE. On Linux it
+// also measures another program the same way, for the first picture from
+// outside: the first new window on the display whose picture is not one
+// colour.
+//     build/bin/viewer_start --peer FOLDER SECONDS RUNS -- PROGRAM ARGS...
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +26,11 @@
 
 #include <psapi.h> // after windows.h, which it needs
 #else
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <csignal>
+#include <fcntl.h>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -35,19 +43,30 @@ using namespace std::chrono_literals;
 // The viewer, started in a folder, until it is ended.
 class Viewer {
   public:
-    Viewer(const std::string& program, const std::string& folder, const std::string& trace) {
+    // The program and its arguments.
+    Viewer(const std::vector<std::string>& command, const std::string& folder,
+           const std::string& trace) {
 #if defined(_WIN32)
         SetEnvironmentVariableA("TGLVIEW_TRACE", trace.c_str());
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        std::string command = "\"" + program + "\"";
-        started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+        std::string line;
+        for (const std::string& word : command)
+            line += (line.empty() ? "\"" : " \"") + word + "\"";
+        started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   folder.c_str(), &startup, &process_);
 #else
+        std::vector<char*> argv;
+        for (const std::string& word : command)
+            argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
         pid_ = fork();
         if (pid_ == 0) {
             setenv("TGLVIEW_TRACE", trace.c_str(), 1);
-            if (chdir(folder.c_str()) == 0) execl(program.c_str(), program.c_str(), nullptr);
+            const int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+            if (chdir(folder.c_str()) == 0) execvp(argv[0], argv.data());
             _exit(127);
         }
         started_ = pid_ > 0;
@@ -91,15 +110,17 @@ class Viewer {
 #endif
     }
 
-    double peakMiB() const {
+    // Resident memory now, and at its peak.
+    double residentMiB(bool peak) const {
 #if defined(_WIN32)
         PROCESS_MEMORY_COUNTERS counters{};
         GetProcessMemoryInfo(process_.hProcess, &counters, sizeof counters);
-        return double(counters.PeakWorkingSetSize) / (1 << 20);
+        return double(peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize) / (1 << 20);
 #else
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        const std::string field = peak ? "VmHWM:" : "VmRSS:";
         for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+            if (line.rfind(field, 0) == 0) return std::stod(line.substr(6)) / 1024;
         return 0;
 #endif
     }
@@ -128,14 +149,14 @@ std::optional<Clock::time_point> traced(const std::string& trace, const std::str
 }
 
 struct Run {
-    double windowMs = 0, pictureMs = 0, cpuPercent = 0, peakMiB = 0;
+    double windowMs = 0, pictureMs = 0, cpuPercent = 0, peakMiB = 0, steadyMiB = 0;
 };
 
 std::optional<Run> runOnce(const std::string& program, const std::string& folder, int seconds) {
     const std::string trace = folder + "/viewer_start.trace";
     std::remove(trace.c_str());
     const Clock::time_point exec = Clock::now();
-    Viewer viewer(program, folder, trace);
+    Viewer viewer({program}, folder, trace);
     if (!viewer.started()) return std::nullopt;
     const auto picture = traced(trace, "picture", 20s);
     const auto window = traced(trace, "window", 1s);
@@ -153,9 +174,101 @@ std::optional<Run> runOnce(const std::string& program, const std::string& folder
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const auto wall = Clock::now() - wallBefore;
     run.cpuPercent = 100.0 * double((viewer.cpu() - cpuBefore).count()) / double(wall.count());
-    run.peakMiB = viewer.peakMiB();
+    run.peakMiB = viewer.residentMiB(true);
+    run.steadyMiB = viewer.residentMiB(false);
     return run;
 }
+
+#if !defined(_WIN32)
+// Another program's first picture, seen from outside: the first window that
+// was not on the display before it started, mapped, and not of one colour.
+class FirstPicture {
+  public:
+    FirstPicture() : display_(XOpenDisplay(nullptr)) {
+        if (display_) before_ = topLevels();
+    }
+    ~FirstPicture() {
+        if (display_) XCloseDisplay(display_);
+    }
+    bool ready() const { return display_ != nullptr; }
+    // Polls until the window appears and then shows a picture.
+    bool wait(Clock::duration patience, Clock::time_point& window, Clock::time_point& picture) {
+        std::optional<Window> shown;
+        for (const auto end = Clock::now() + patience; Clock::now() < end;
+             std::this_thread::sleep_for(2ms)) {
+            if (!shown) {
+                for (Window w : topLevels())
+                    if (!before_.count(w) && viewable(w)) shown = w;
+                if (shown) window = Clock::now();
+            }
+            if (shown && showsAPicture(*shown)) {
+                picture = Clock::now();
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    std::set<Window> topLevels() {
+        std::set<Window> found;
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+            found.insert(children, children + count);
+            XFree(children);
+        }
+        return found;
+    }
+    bool viewable(Window w) {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(display_, w, &a) && a.map_state == IsViewable && a.width > 16 &&
+               a.height > 16;
+    }
+    bool showsAPicture(Window w) {
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(display_, w, &a)) return false;
+        XImage* image =
+            XGetImage(display_, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+        if (!image) return false;
+        const unsigned long first = XGetPixel(image, 0, 0);
+        bool varied = false;
+        for (int y = 0; y < a.height && !varied; y += 2)
+            for (int x = 0; x < a.width && !varied; x += 2)
+                varied = XGetPixel(image, x, y) != first;
+        XDestroyImage(image);
+        return varied;
+    }
+
+    Display* display_;
+    std::set<Window> before_;
+};
+
+std::optional<Run> runPeer(const std::vector<std::string>& command, const std::string& folder,
+                           int seconds) {
+    FirstPicture watch;
+    if (!watch.ready()) return std::nullopt;
+    const Clock::time_point exec = Clock::now();
+    Viewer peer(command, folder, "/dev/null");
+    Clock::time_point window, picture;
+    if (!peer.started() || !watch.wait(20s, window, picture)) return std::nullopt;
+    const auto ms = [&](Clock::time_point t) {
+        return std::chrono::duration<double, std::milli>(t - exec).count();
+    };
+    Run run;
+    run.pictureMs = ms(picture);
+    run.windowMs = ms(window);
+    std::this_thread::sleep_for(1500ms); // as the viewer: once the file is loaded
+    const auto cpuBefore = peer.cpu();
+    const auto wallBefore = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const auto wall = Clock::now() - wallBefore;
+    run.cpuPercent = 100.0 * double((peer.cpu() - cpuBefore).count()) / double(wall.count());
+    run.peakMiB = peer.residentMiB(true);
+    run.steadyMiB = peer.residentMiB(false);
+    return run;
+}
+#endif
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -165,15 +278,27 @@ double median(std::vector<double> values) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: viewer_start VIEWER FOLDER [SECONDS=10] [RUNS=3]\n");
+    const bool peerMode = argc > 1 && std::string(argv[1]) == "--peer";
+    const int first = peerMode ? 2 : 1;
+    std::vector<std::string> peer;
+    for (int i = first + 4; peerMode && i < argc; ++i)
+        peer.push_back(argv[i]);
+    if (argc < first + 2 || (peerMode && (peer.empty() || std::string(argv[5]) != "--"))) {
+        std::fprintf(stderr, "usage: viewer_start VIEWER FOLDER [SECONDS=10] [RUNS=3]\n"
+                             "       viewer_start --peer FOLDER SECONDS RUNS -- PROGRAM ARGS...\n");
         return 2;
     }
+    const std::string folder = argv[2];
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 10;
     const int runs = argc > 4 ? std::atoi(argv[4]) : 3;
-    std::vector<double> window, picture, cpu, peak;
+    std::vector<double> window, picture, cpu, peak, steady;
     for (int i = 0; i < runs; ++i) {
-        const std::optional<Run> run = runOnce(argv[1], argv[2], seconds);
+#if defined(_WIN32)
+        const std::optional<Run> run = runOnce(argv[1], folder, seconds);
+#else
+        const std::optional<Run> run =
+            peerMode ? runPeer(peer, folder, seconds) : runOnce(argv[1], folder, seconds);
+#endif
         if (!run) {
             std::fprintf(stderr, "viewer_start: the viewer showed no animation\n");
             return 1;
@@ -182,10 +307,14 @@ int main(int argc, char** argv) {
         picture.push_back(run->pictureMs);
         cpu.push_back(run->cpuPercent);
         peak.push_back(run->peakMiB);
-        std::printf("run %d: window %.0f ms, first picture %.0f ms, CPU %.2f %%, peak %.1f MiB\n",
-                    i + 1, run->windowMs, run->pictureMs, run->cpuPercent, run->peakMiB);
+        steady.push_back(run->steadyMiB);
+        std::printf("run %d: window %.0f ms, first picture %.0f ms, CPU %.2f %%, memory peak %.1f "
+                    "MiB, playing %.1f MiB\n",
+                    i + 1, run->windowMs, run->pictureMs, run->cpuPercent, run->peakMiB,
+                    run->steadyMiB);
     }
-    std::printf("median: window %.0f ms, first picture %.0f ms, CPU %.2f %%, peak %.1f MiB\n",
-                median(window), median(picture), median(cpu), median(peak));
+    std::printf("median: window %.0f ms, first picture %.0f ms, CPU %.2f %%, memory peak %.1f MiB, "
+                "playing %.1f MiB\n",
+                median(window), median(picture), median(cpu), median(peak), median(steady));
     return 0;
 }

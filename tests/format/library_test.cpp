@@ -107,7 +107,7 @@ TEST(BackgroundDecoder, AgreesWithTheDecoderOnOneThread) {
     tglformat::DecodedFrame frame;
     int decoded = 0;
     tglformat::BackgroundDecoder::Progress progress;
-    while ((progress = decoder.next(std::chrono::steady_clock::now() + std::chrono::seconds(5),
+    while ((progress = decoder.next(std::chrono::steady_clock::now() + std::chrono::seconds(60),
                                     frame)) == tglformat::BackgroundDecoder::Progress::Frame)
         decoded += frame.pixels.width == 4096 ? 1 : 0;
     ASSERT_EQ(progress, tglformat::BackgroundDecoder::Progress::Loaded);
