@@ -79,7 +79,7 @@ bool SdlDriver::createWindow(const WindowSettings& settings) {
     int width = settings.width, height = settings.height;
     SDL_GetWindowSize(window_, &width, &height);
     try {
-        canvas_.resize(width, height);
+        frames_.resize(width, height);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "qub: no memory for a %d x %d picture\n", width, height);
         return false;
@@ -88,17 +88,13 @@ bool SdlDriver::createWindow(const WindowSettings& settings) {
 }
 
 void SdlDriver::close() {
-    textures_.clear();
-    canvas_.resize(0, 0);
+    frames_.reset();
     if (window_) SDL_DestroyWindow(window_);
     window_ = nullptr;
     platform::destroyWindow(windowHandle_);
     windowHandle_ = nullptr;
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoStarted_ = false;
-    frame_.clear();
-    shown_.clear();
-    stale_ = true;
 }
 
 void SdlDriver::setTitle(const char* title) {
@@ -120,7 +116,7 @@ void SdlDriver::handleEvent(const SDL_Event& event, DriverEvents& events) {
             event.window.event == SDL_WINDOWEVENT_SHOWN ||
             event.window.event == SDL_WINDOWEVENT_RESTORED ||
             event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-            exposed_ = stale_ = true; // the window may have lost what it showed
+            frames_.windowLost(); // the window may have lost what it showed
         break;
     case SDL_DROPBEGIN: events.dropBegan(); break;
     case SDL_DROPFILE:
@@ -172,101 +168,68 @@ void SdlDriver::deliverDrop(const std::vector<std::string>& paths) {
 }
 
 DriverTexture SdlDriver::createTexture(int width, int height, const std::uint32_t* argb) {
-    return window_ ? textures_.add(width, height, argb) : 0;
+    return window_ ? frames_.createTexture(width, height, argb) : 0;
 }
 
 DriverTexture SdlDriver::adoptTexture(int width, int height, std::uint32_t* argb,
                                       void (*release)(void* context), void* context) {
-    if (window_) return textures_.adopt(width, height, argb, release, context);
+    if (window_) return frames_.adoptTexture(width, height, argb, release, context);
     if (release) release(context);
     return 0;
 }
 
-void SdlDriver::freeTexture(DriverTexture texture) {
-    textures_.remove(texture);
-    stale_ = true; // a texture made later may take its address
-}
+void SdlDriver::freeTexture(DriverTexture texture) { frames_.freeTexture(texture); }
 
 bool SdlDriver::beginFrame() {
-    frame_.clear();
-    rendered_ = false;
+    frames_.beginFrame();
     return window_ != nullptr;
 }
 
-void SdlDriver::clear(std::uint32_t argb) {
-    Operation clear{0, 1, Quad{}, 0};
-    clear.quad.vertices[0].colour = argb;
-    frame_.push_back(clear);
-}
+void SdlDriver::clear(std::uint32_t argb) { frames_.clear(argb); }
 
 void SdlDriver::drawQuad(const Quad& quad, DriverTexture texture) {
-    frame_.push_back(Operation{texture, 0, quad, 0});
+    frames_.drawQuad(quad, texture);
 }
 
-void SdlDriver::render() {
-    if (!window_ || rendered_) return;
-    rendered_ = true;
-    for (const Operation& op : frame_) {
-        if (op.clear != 0) {
-            canvas_.clear(op.quad.vertices[0].colour);
-            continue;
-        }
-        const CanvasTexture* texture = op.texture ? textures_.find(op.texture) : nullptr;
-        if (op.texture == 0 || texture) canvas_.drawQuad(op.quad, texture);
-    }
-}
-
-// Byte for byte, so that a NaN corner compares equal to itself.
 void SdlDriver::present() {
     if (!window_) return;
-    const bool same = frame_.size() == shown_.size() &&
-                      (frame_.empty() || std::memcmp(frame_.data(), shown_.data(),
-                                                     frame_.size() * sizeof(Operation)) == 0);
-    if (same && !stale_ && !rendered_) return;
-    render();
-    shown_.swap(frame_);
-    stale_ = false;
-    CanvasArea changed = canvas_.takeChanges();
-    if (exposed_) changed = CanvasArea{0, 0, canvas_.width(), canvas_.height()};
+    if (exposed_) frames_.windowLost();
+    const CanvasArea changed = frames_.present();
+    exposed_ = false;
     if (offscreen_ || changed.empty()) return;
     // A picture that does not reach the window is shown whole the next time.
     exposed_ = true;
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface) return;
     // The changed rows of the canvas, in the surface's own pixel format.
+    const Canvas& canvas = frames_.canvas();
     const int right = std::min(changed.right, surface->w);
     const int bottom = std::min(changed.bottom, surface->h);
     if (right <= changed.left || bottom <= changed.top) {
         exposed_ = false; // none of it lies inside the window
         return;
     }
-    const std::uint32_t* from = canvas_.pixels() +
-                                std::size_t(changed.top) * std::size_t(canvas_.width()) +
+    const std::uint32_t* from = canvas.pixels() +
+                                std::size_t(changed.top) * std::size_t(canvas.width()) +
                                 std::size_t(changed.left);
     auto* to = static_cast<std::uint8_t*>(surface->pixels) +
                std::size_t(changed.top) * std::size_t(surface->pitch) +
                std::size_t(changed.left) * surface->format->BytesPerPixel;
     SDL_ConvertPixels(right - changed.left, bottom - changed.top, SDL_PIXELFORMAT_ARGB8888, from,
-                      canvas_.width() * 4, surface->format->format, to, surface->pitch);
+                      canvas.width() * 4, surface->format->format, to, surface->pitch);
     const SDL_Rect area{changed.left, changed.top, right - changed.left, bottom - changed.top};
     exposed_ = SDL_UpdateWindowSurfaceRects(window_, &area, 1) != 0;
 }
 
 bool SdlDriver::backBufferSize(int& width, int& height) {
     if (!window_) return false;
-    width = canvas_.width();
-    height = canvas_.height();
+    width = frames_.canvas().width();
+    height = frames_.canvas().height();
     return true;
 }
 
 bool SdlDriver::readBack(std::uint32_t* argb, int width, int height) {
-    if (!window_ || width > canvas_.width() || height > canvas_.height()) return false;
-    render();
-    for (int y = 0; y < height; ++y)
-        std::memcpy(argb + std::size_t(y) * std::size_t(width),
-                    canvas_.pixels() + std::size_t(y) * std::size_t(canvas_.width()),
-                    std::size_t(width) * sizeof(std::uint32_t));
-    return true;
+    return window_ && frames_.readBack(argb, width, height);
 }
 
 } // namespace qub

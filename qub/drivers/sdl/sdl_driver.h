@@ -2,9 +2,7 @@
 
 #include "platform/windows_api.h"
 #include "qub/driver.h"
-#include "qub/drivers/canvas/canvas.h"
-
-#include <vector>
+#include "qub/drivers/canvas/canvas_frames.h"
 
 struct SDL_Window;
 union SDL_Event;
@@ -50,18 +48,7 @@ class SdlDriver final : public Driver {
     bool readBack(std::uint32_t* argb, int width, int height) override;
 
   private:
-    // One drawing operation of a frame: a clear (the colour in the first
-    // vertex) or a quad. No padding, so that frames compare byte for byte.
-    struct Operation {
-        DriverTexture texture;
-        std::uint32_t clear;
-        Quad quad;
-        std::uint32_t unused;
-    };
-    static_assert(sizeof(Operation) == 8 + 4 + sizeof(Quad) + 4, "no padding");
-
     bool startVideo(bool offscreen);
-    void render();
     bool createWindow(const WindowSettings& settings);
     void handleEvent(const SDL_Event& event, DriverEvents& events);
     void sendKey(std::int32_t key); // an SDL_Keycode
@@ -70,16 +57,8 @@ class SdlDriver final : public Driver {
     SDL_Window* window_ = nullptr;
     bool offscreen_ = false;
     HWND windowHandle_ = nullptr;
-    Canvas canvas_;
-    CanvasTextures textures_;
-    // The frame being drawn is kept, and drawn only at present (or read-back):
-    // a frame that draws exactly what the window shows is neither drawn nor
-    // presented again, so a still picture costs next to nothing.
-    std::vector<Operation> frame_;
-    std::vector<Operation> shown_;
-    bool rendered_ = false; // frame_ is on the canvas already
-    bool stale_ = true;     // the window may not show shown_: textures or exposure changed
-    bool exposed_ = true;   // the window lost its picture: show all of the canvas
+    CanvasFrames frames_;
+    bool exposed_ = true; // the last picture did not reach the window
 };
 
 } // namespace qub

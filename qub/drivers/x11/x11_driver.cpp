@@ -66,7 +66,7 @@ bool X11Driver::open(const WindowSettings& settings) {
         ignoreErrorsAboutVanishedWindows();
     }
     try {
-        canvas_.resize(settings.width, settings.height);
+        frames_.resize(settings.width, settings.height);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "qub: no memory for a %d x %d picture\n", settings.width,
                      settings.height);
@@ -141,8 +141,7 @@ bool X11Driver::createWindow(const WindowSettings& settings) {
 }
 
 void X11Driver::close() {
-    textures_.clear();
-    canvas_.resize(0, 0);
+    frames_.reset();
     drops_.reset();
     if (display_) {
         if (gc_) XFreeGC(display_, static_cast<GC>(gc_));
@@ -155,9 +154,6 @@ void X11Driver::close() {
     platform::destroyWindow(windowHandle_);
     windowHandle_ = nullptr;
     open_ = false;
-    frame_.clear();
-    shown_.clear();
-    stale_ = exposed_ = true;
 }
 
 void X11Driver::setTitle(const char* title) {
@@ -198,7 +194,7 @@ void X11Driver::handleEvent(const XEvent& event, DriverEvents& events) {
         break;
     case Expose:
     case MapNotify:
-    case ConfigureNotify: exposed_ = stale_ = true; break; // it may have lost what it showed
+    case ConfigureNotify: frames_.windowLost(); break; // it may have lost what it showed
     case FocusIn: focused_ = true; break;
     case FocusOut: focused_ = false; break;
     case KeyPress: {
@@ -235,87 +231,55 @@ void X11Driver::deliverDrop(const std::vector<std::string>& paths) {
 }
 
 DriverTexture X11Driver::createTexture(int width, int height, const std::uint32_t* argb) {
-    return open_ ? textures_.add(width, height, argb) : 0;
+    return open_ ? frames_.createTexture(width, height, argb) : 0;
 }
 
 DriverTexture X11Driver::adoptTexture(int width, int height, std::uint32_t* argb,
                                       void (*release)(void* context), void* context) {
-    if (open_) return textures_.adopt(width, height, argb, release, context);
+    if (open_) return frames_.adoptTexture(width, height, argb, release, context);
     if (release) release(context);
     return 0;
 }
 
-void X11Driver::freeTexture(DriverTexture texture) {
-    textures_.remove(texture);
-    stale_ = true; // a texture made later may take its address
-}
+void X11Driver::freeTexture(DriverTexture texture) { frames_.freeTexture(texture); }
 
 bool X11Driver::beginFrame() {
-    frame_.clear();
-    rendered_ = false;
+    frames_.beginFrame();
     return open_;
 }
 
-void X11Driver::clear(std::uint32_t argb) {
-    Operation clear{0, 1, Quad{}, 0};
-    clear.quad.vertices[0].colour = argb;
-    frame_.push_back(clear);
-}
+void X11Driver::clear(std::uint32_t argb) { frames_.clear(argb); }
 
 void X11Driver::drawQuad(const Quad& quad, DriverTexture texture) {
-    frame_.push_back(Operation{texture, 0, quad, 0});
+    frames_.drawQuad(quad, texture);
 }
 
-void X11Driver::render() {
-    if (!open_ || rendered_) return;
-    rendered_ = true;
-    for (const Operation& op : frame_) {
-        if (op.clear != 0) {
-            canvas_.clear(op.quad.vertices[0].colour);
-            continue;
-        }
-        const CanvasTexture* texture = op.texture ? textures_.find(op.texture) : nullptr;
-        if (op.texture == 0 || texture) canvas_.drawQuad(op.quad, texture);
-    }
-}
-
-// Byte for byte, so that a NaN corner compares equal to itself.
 void X11Driver::present() {
     if (!open_) return;
-    const bool same = frame_.size() == shown_.size() &&
-                      (frame_.empty() || std::memcmp(frame_.data(), shown_.data(),
-                                                     frame_.size() * sizeof(Operation)) == 0);
-    if (same && !stale_ && !rendered_) return;
-    render();
-    shown_.swap(frame_);
-    stale_ = false;
-    CanvasArea changed = canvas_.takeChanges();
-    if (exposed_) changed = CanvasArea{0, 0, canvas_.width(), canvas_.height()};
-    exposed_ = false;
+    const CanvasArea changed = frames_.present();
     if (display_ && !changed.empty()) show(changed);
 }
 
 // The changed rectangle of the canvas to the window, in one request the
 // server splits as it needs.
 void X11Driver::show(const CanvasArea& area) {
+    const Canvas& canvas = frames_.canvas();
     const int screen = DefaultScreen(display_);
     XImage* image = XCreateImage(display_, DefaultVisual(display_, screen),
                                  static_cast<unsigned>(DefaultDepth(display_, screen)), ZPixmap, 0,
-                                 nullptr, static_cast<unsigned>(canvas_.width()),
-                                 static_cast<unsigned>(canvas_.height()), 32, 0);
+                                 nullptr, static_cast<unsigned>(canvas.width()),
+                                 static_cast<unsigned>(canvas.height()), 32, 0);
     if (!image) return;
     std::vector<std::uint32_t> converted;
     if (directPixels_) {
-        image->data = reinterpret_cast<char*>(const_cast<std::uint32_t*>(canvas_.pixels()));
+        image->data = reinterpret_cast<char*>(const_cast<std::uint32_t*>(canvas.pixels()));
     } else {
-        converted.resize(std::size_t(image->bytes_per_line) / 4 * std::size_t(canvas_.height()) +
-                         1);
+        converted.resize(std::size_t(image->bytes_per_line) / 4 * std::size_t(canvas.height()) + 1);
         image->data = reinterpret_cast<char*>(converted.data());
         for (int y = area.top; y < area.bottom; ++y)
             for (int x = area.left; x < area.right; ++x) {
                 const std::uint32_t argb =
-                    canvas_
-                        .pixels()[std::size_t(y) * std::size_t(canvas_.width()) + std::size_t(x)];
+                    canvas.pixels()[std::size_t(y) * std::size_t(canvas.width()) + std::size_t(x)];
                 XColor colour{};
                 colour.red = static_cast<unsigned short>(((argb >> 16) & 0xFF) * 257);
                 colour.green = static_cast<unsigned short>(((argb >> 8) & 0xFF) * 257);
@@ -335,19 +299,13 @@ void X11Driver::show(const CanvasArea& area) {
 
 bool X11Driver::backBufferSize(int& width, int& height) {
     if (!open_) return false;
-    width = canvas_.width();
-    height = canvas_.height();
+    width = frames_.canvas().width();
+    height = frames_.canvas().height();
     return true;
 }
 
 bool X11Driver::readBack(std::uint32_t* argb, int width, int height) {
-    if (!open_ || width > canvas_.width() || height > canvas_.height()) return false;
-    render();
-    for (int y = 0; y < height; ++y)
-        std::memcpy(argb + std::size_t(y) * std::size_t(width),
-                    canvas_.pixels() + std::size_t(y) * std::size_t(canvas_.width()),
-                    std::size_t(width) * sizeof(std::uint32_t));
-    return true;
+    return open_ && frames_.readBack(argb, width, height);
 }
 
 } // namespace qub

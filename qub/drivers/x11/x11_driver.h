@@ -2,7 +2,7 @@
 
 #include "platform/windows_api.h"
 #include "qub/driver.h"
-#include "qub/drivers/canvas/canvas.h"
+#include "qub/drivers/canvas/canvas_frames.h"
 
 #include <memory>
 #include <vector>
@@ -52,18 +52,7 @@ class X11Driver final : public Driver {
     bool readBack(std::uint32_t* argb, int width, int height) override;
 
   private:
-    // One drawing operation of a frame: a clear (the colour in the first
-    // vertex) or a quad. No padding, so that frames compare byte for byte.
-    struct Operation {
-        DriverTexture texture;
-        std::uint32_t clear;
-        Quad quad;
-        std::uint32_t unused;
-    };
-    static_assert(sizeof(Operation) == 8 + 4 + sizeof(Quad) + 4, "no padding");
-
     bool createWindow(const WindowSettings& settings);
-    void render();
     void show(const CanvasArea& area);
     void handleEvent(const XEvent& event, DriverEvents& events);
     void sendKey(XEvent& event);
@@ -77,16 +66,7 @@ class X11Driver final : public Driver {
     std::unique_ptr<XdndTarget> drops_;
     bool focused_ = false;
     HWND windowHandle_ = nullptr;
-    Canvas canvas_;
-    CanvasTextures textures_;
-    // The frame being drawn is kept, and drawn only at present (or read-back):
-    // a frame that draws exactly what the window shows is neither drawn nor
-    // presented again, so a still picture costs next to nothing.
-    std::vector<Operation> frame_;
-    std::vector<Operation> shown_;
-    bool rendered_ = false; // frame_ is on the canvas already
-    bool stale_ = true;     // the window may not show shown_: textures or exposure changed
-    bool exposed_ = true;   // the window lost its picture: show all of the canvas
+    CanvasFrames frames_;
 };
 
 } // namespace qub
