@@ -13,4 +13,5 @@
 #include "format/decode.h"
 #include "format/scanner.h"
 #include "format/tgl_format.h"
+#include "format/thumbnail.h"
 #include "image/limits.h"

@@ -1,3 +1,4 @@
+#include "image/image.h"
 #include "image/limits.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
@@ -137,6 +138,41 @@ TEST_F(TglTool, InfoReportsLengthsAndCountsTheFileCannotHold) {
     EXPECT_EQ(info["declaredFrameCount"], 1000000);
     EXPECT_EQ(info["frames"].size(), 1u) << "held to the records the file holds";
     EXPECT_NE(info["anomalies"].dump().find("held to"), std::string::npos);
+}
+
+// The first frame that shows, cropped to the frames' union box, on
+// transparency, made smaller to fit; a file where nothing shows gives 1.
+TEST_F(TglTool, ThumbnailCropsToTheFramesAndFitsTheSquare) {
+    TglWriter w;
+    w.frame({0, 0, 10}).frame({100, 100, 10}).frame({110, 90, 10});
+    w.rawBlock(Bytes{1, 2, 3}).image(tga(10, 0xFFFF0000)).image(tga(20, 0x800000FF));
+    write("two.tgl", w.build());
+    ASSERT_EQ(tgl("thumbnail two.tgl t.png").exitCode, 0);
+    const std::string png = slurp(dir.file("t.png"));
+    imaging::DecodedImage thumb;
+    ASSERT_EQ(
+        imaging::decodeImage(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), thumb),
+        imaging::ImageStatus::Ok);
+    ASSERT_EQ(thumb.width, 30); // 100..130 by 90..110
+    ASSERT_EQ(thumb.height, 20);
+    EXPECT_EQ(thumb.pixels[std::size_t(10 * 30 + 0)], 0xFFFF0000u) << "frame 1 at (0, 10)";
+    EXPECT_EQ(thumb.pixels[0], 0u) << "transparent around it";
+    EXPECT_EQ(thumb.pixels[std::size_t(5 * 30 + 25)], 0u) << "only the first frame that shows";
+
+    ASSERT_EQ(tgl("thumbnail two.tgl small.png --size 15").exitCode, 0);
+    const std::string smallPng = slurp(dir.file("small.png"));
+    ASSERT_EQ(imaging::decodeImage(reinterpret_cast<const std::uint8_t*>(smallPng.data()),
+                                   smallPng.size(), thumb),
+              imaging::ImageStatus::Ok);
+    EXPECT_EQ(thumb.width, 15);
+    EXPECT_EQ(thumb.height, 10);
+    EXPECT_EQ(thumb.pixels[std::size_t(7 * 15 + 2)], 0xFFFF0000u) << "averaged, still red";
+
+    TglWriter none;
+    none.frame({-500, 0, 10}).image(tga(10, 0xFFFF0000));
+    write("off.tgl", none.build());
+    EXPECT_EQ(tgl("thumbnail off.tgl off.png").exitCode, 1);
+    EXPECT_EQ(tgl("thumbnail two.tgl t.png").exitCode, 2) << "it exists";
 }
 
 TEST_F(TglTool, RenderPutsEachFrameAtItsPosition) {

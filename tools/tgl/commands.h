@@ -33,6 +33,10 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
 
 int verify(const std::vector<std::string>& files);
 
+// The first frame that shows, cropped to the frames' box and fitted into
+// size x size, on transparency, as OUT.png; 1 when no frame shows.
+int thumbnail(const std::string& file, const std::string& output, int size, bool overwrite);
+
 struct PlayOptions {
     std::string file;
     double speed = 1;

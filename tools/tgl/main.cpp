@@ -47,7 +47,8 @@ bool endsWith(const std::string& s, const std::string& end) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Describe, unpack, pack, render, verify and play .tgl animations.", "tgl"};
+    CLI::App app{"Describe, unpack, pack, render, verify, thumbnail and play .tgl animations.",
+                 "tgl"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
     // Options begin with dashes everywhere; a path such as /tmp/a.tgl is never one.
@@ -96,6 +97,14 @@ int main(int argc, char** argv) {
     renderCommand->add_flag("--sheet", sheet, "every frame on one contact sheet")
         ->excludes(allFlag);
     renderCommand->add_flag("--force", force, "replace files that exist");
+
+    int thumbnailSize = 256;
+    auto* thumbnailCommand = app.add_subcommand(
+        "thumbnail", "the first frame that shows, cropped to the frames and fitted into a square");
+    thumbnailCommand->add_option("FILE", file, "a .tgl file")->required();
+    thumbnailCommand->add_option("OUT", output, "the PNG to write")->required();
+    thumbnailCommand->add_option("--size", thumbnailSize, "the square's side (default 256)");
+    thumbnailCommand->add_flag("--force", force, "replace the output if it exists");
 
     auto* verify = app.add_subcommand(
         "verify", "exit 0 when every frame of every file would show, 1 when not");
@@ -147,6 +156,7 @@ int main(int argc, char** argv) {
             return tgltool::render(file, output, mode, frame, force);
         }
         if (*verify) return tgltool::verify(inputs);
+        if (*thumbnailCommand) return tgltool::thumbnail(file, output, thumbnailSize, force);
         if (*playCommand) {
             if (!size.empty()) {
                 const auto wh = numbers(size, 'x');

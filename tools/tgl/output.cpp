@@ -1,5 +1,6 @@
 #include "tools/tgl/output.h"
 
+#include "image/image.h"
 #include "image/input_file.h"
 #include "image/limits.h"
 
@@ -24,6 +25,19 @@ void refuseExisting(const std::string& path, bool overwrite) {
 void refuseExisting(const std::vector<std::string>& paths, bool overwrite) {
     for (const std::string& path : paths)
         refuseExisting(path, overwrite);
+}
+
+void writePngWhole(const std::string& path, const std::uint32_t* argb, int width, int height,
+                   bool overwrite) {
+    refuseExisting(path, overwrite);
+    const std::string temporary = path + ".part-" + std::to_string(getpid());
+    const bool saved = imaging::writePngFile(temporary.c_str(), argb, width, height);
+    std::error_code error;
+    if (saved) std::filesystem::rename(temporary, path, error);
+    if (!saved || error) {
+        std::remove(temporary.c_str());
+        throw CommandError(path + ": cannot write");
+    }
 }
 
 void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite) {

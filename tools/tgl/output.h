@@ -18,6 +18,9 @@ struct CommandError : std::runtime_error {
 // `overwrite`.
 void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite);
 void refuseExisting(const std::string& path, bool overwrite);
+// The same for a PNG of 0xAARRGGBB pixels.
+void writePngWhole(const std::string& path, const std::uint32_t* argb, int width, int height,
+                   bool overwrite);
 // Every output checked before the first is written: all or nothing.
 void refuseExisting(const std::vector<std::string>& paths, bool overwrite);
 std::vector<std::uint8_t> readWhole(const std::string& path);

@@ -26,18 +26,6 @@ Picture renderFrame(const tglformat::Animation& animation, int index) {
     return tglformat::composeFrame(animation.frames[i], animation.images[i]).pixels;
 }
 
-void writePng(const std::string& path, Picture& picture, int width, int height, bool overwrite) {
-    refuseExisting(path, overwrite);
-    const std::string temporary = path + ".part-" + std::to_string(getpid());
-    const bool saved = imaging::writePngFile(temporary.c_str(), picture.data(), width, height);
-    std::error_code error;
-    if (saved) fs::rename(temporary, path, error);
-    if (!saved || error) {
-        std::remove(temporary.c_str());
-        throw CommandError(path + ": cannot write");
-    }
-}
-
 // Frames at a quarter of their size, four to a row, on grey.
 Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height) {
     constexpr int kScale = 4, kColumns = 4, kGap = 2;
@@ -84,7 +72,7 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
             throw CommandError("--frame " + std::to_string(frame) +
                                ": the animation has frames 0 to " + std::to_string(count - 1));
         Picture picture = renderFrame(animation, frame);
-        writePng(output, picture, kWidth, kHeight, overwrite);
+        writePngWhole(output, picture.data(), kWidth, kHeight, overwrite);
         return 0;
     }
 
@@ -101,7 +89,7 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         Progress progress("rendering", static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) {
             Picture picture = renderFrame(animation, i);
-            writePng(names[std::size_t(i)], picture, kWidth, kHeight, overwrite);
+            writePngWhole(names[std::size_t(i)], picture.data(), kWidth, kHeight, overwrite);
             progress.step(static_cast<std::size_t>(i + 1));
         }
         return 0;
@@ -118,7 +106,7 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
     if (mode == RenderMode::Sheet) {
         int width = 0, height = 0;
         Picture sheet = contactSheet(frames, width, height);
-        writePng(output, sheet, width, height, overwrite);
+        writePngWhole(output, sheet.data(), width, height, overwrite);
     } else {
         writeWhole(output, animatedWebP(frames, kWidth, kHeight, durations), overwrite);
     }

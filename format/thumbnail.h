@@ -1,0 +1,34 @@
+#pragma once
+
+#include "format/animation.h"
+#include "format/compose.h"
+
+// Small pictures of an animation for file managers and image programs: no
+// engine, no window.
+namespace tglformat {
+
+// A rectangle of the view, right and bottom excluded.
+struct Box {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+    bool empty() const { return right <= left || bottom <= top; }
+};
+
+// The union of the boxes of the frames that show (those with an image),
+// within the viewer's window; empty when none shows there.
+Box shownBox(const Animation& animation);
+
+// Frame `index` as the viewer draws it, on a transparent background instead
+// of white, cropped to `box`.
+Picture croppedFrame(const Animation& animation, std::size_t index, const Box& box);
+
+// The picture made smaller, never larger, to fit within side x side, its
+// proportions kept; each pixel the average of what it covers, alpha-weighted.
+Picture fittedInto(const Picture& picture, int side);
+
+// The first frame that shows, cropped to shownBox and fitted into side x
+// side; empty when no frame shows.
+Picture thumbnailOf(const Animation& animation, int side);
+
+} // namespace tglformat
