@@ -11,7 +11,7 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libxtst-dev xvfb xauth clang-format libstb-dev
-  dpkg-dev lintian shared-mime-info libglib2.0-bin
+  dpkg-dev lintian shared-mime-info libglib2.0-bin libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
 )
 # The Windows build and Wine, for ./test and scripts/build-windows only.
 WINDOWS_PACKAGES=(
