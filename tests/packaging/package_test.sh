@@ -13,7 +13,8 @@ dpkg-deb -c "$DEB" > "$WORK/files"
 for f in ./usr/bin/tglview ./usr/bin/tgl ./usr/lib/tglview/libqub.so ./usr/share/tglview/stand_1.tgl \
          ./usr/share/mime/packages/tglview.xml ./usr/share/thumbnailers/tgl.thumbnailer \
          ./usr/share/applications/tgl-play.desktop ./usr/share/man/man1/tgl.1.gz \
-         ./usr/share/doc/tglview/copyright ./usr/share/icons/hicolor/scalable/mimetypes/application-x-tgl.svg; do
+         ./usr/share/doc/tglview/copyright ./usr/share/icons/hicolor/scalable/mimetypes/application-x-tgl.svg \
+         ./usr/lib/x86_64-linux-gnu/gdk-pixbuf-2.0/2.10.0/loaders/libpixbufloader-tgl.so; do
   grep -q " $f\$" "$WORK/files" || { echo "missing from the package: $f"; exit 1; }
 done
 dpkg-deb -f "$DEB" Depends | grep -q libx11-6 || { echo "dependencies not computed"; exit 1; }
