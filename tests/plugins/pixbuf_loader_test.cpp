@@ -3,6 +3,8 @@
 // database, then gdk-pixbuf's own API and its thumbnailer.
 
 #include "format/animation.h"
+#include "format/thumbnail.h"
+#include "image/blend.h"
 #include "image/image.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
@@ -11,7 +13,10 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -87,6 +92,13 @@ TEST_F(PixbufLoader, TheAnimationPlaysEachFrameForItsOwnTime) {
     GdkPixbufAnimation* animation = gdk_pixbuf_animation_new_from_file(SAMPLE, &error);
     ASSERT_NE(animation, nullptr) << (error ? error->message : "");
     EXPECT_FALSE(gdk_pixbuf_animation_is_static_image(animation));
+    // Each frame's picture over white is what `tgl render` shows in the box.
+    const std::string rendered = dir->file("rendered");
+    ASSERT_EQ(
+        std::system(
+            ("'" TGL_TOOL "' render '" SAMPLE "' --all -o '" + rendered + "' --force").c_str()),
+        0);
+    const tglformat::Box box = tglformat::shownBox(sample);
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     GTimeVal now{1000, 0};
     GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, &now);
@@ -95,7 +107,16 @@ TEST_F(PixbufLoader, TheAnimationPlaysEachFrameForItsOwnTime) {
         EXPECT_EQ(gdk_pixbuf_animation_iter_get_delay_time(iter), expected) << "frame " << i;
         GdkPixbuf* picture = gdk_pixbuf_animation_iter_get_pixbuf(iter);
         ASSERT_NE(picture, nullptr);
-        EXPECT_EQ(gdk_pixbuf_get_width(picture), gdk_pixbuf_animation_get_width(animation));
+        EXPECT_EQ(gdk_pixbuf_get_width(picture), box.width());
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%03zu.png", i % sample.frames.size());
+        const imaging::DecodedImage window = png(rendered + name);
+        int differing = 0;
+        for (int y = 0; y < box.height(); ++y)
+            for (int x = 0; x < box.width(); ++x)
+                differing += imaging::blendOver(argbAt(picture, x, y), 0xFFFFFFFF) !=
+                             window.pixels[std::size_t((box.top + y) * 800 + box.left + x)];
+        EXPECT_EQ(differing, 0) << "frame " << i;
         g_time_val_add(&now, expected * 1000L);
         EXPECT_TRUE(gdk_pixbuf_animation_iter_advance(iter, &now)) << "frame " << i;
     }
@@ -117,6 +138,31 @@ TEST_F(PixbufLoader, HostileFilesGiveAnErrorOfOneSentence) {
         EXPECT_EQ(std::string(error->message).back(), '.') << error->message;
         g_error_free(error);
     }
+}
+
+// The hostile files the viewer's load is fuzzed with: each gives an error or
+// a picture the library's limits allow, and none takes long.
+TEST_F(PixbufLoader, EveryHostileCorpusFileGivesAnErrorOrAPictureWithinTheLimits) {
+    int pictures = 0, errors = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& entry : std::filesystem::directory_iterator(HOSTILE_CORPUS)) {
+        GError* error = nullptr;
+        GdkPixbufAnimation* animation =
+            gdk_pixbuf_animation_new_from_file(entry.path().c_str(), &error);
+        if (animation) {
+            EXPECT_LE(gdk_pixbuf_animation_get_width(animation), 800) << entry.path();
+            EXPECT_LE(gdk_pixbuf_animation_get_height(animation), 600) << entry.path();
+            g_object_unref(animation);
+            ++pictures;
+        } else {
+            EXPECT_NE(error, nullptr) << entry.path();
+            if (error) g_error_free(error);
+            ++errors;
+        }
+    }
+    EXPECT_GT(pictures, 0);
+    EXPECT_GT(errors, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
 } // namespace
