@@ -175,6 +175,23 @@ TEST_F(TglTool, ThumbnailCropsToTheFramesAndFitsTheSquare) {
     EXPECT_EQ(tgl("thumbnail two.tgl t.png").exitCode, 2) << "it exists";
 }
 
+// Every picture named up front; one already written is copied, not encoded
+// again; --range picks frames.
+TEST_F(TglTool, RenderAllSaysHowManyAndWritesARepeatedPictureOnce) {
+    TglWriter w;
+    w.frame({}).frame({}).frame({5, 5, 10}).frame({}).image(tga(4, 0xFF00FF00));
+    write("some.tgl", w.build());
+    const Outcome all = tgl("render some.tgl --all -o all");
+    ASSERT_EQ(all.exitCode, 0);
+    EXPECT_NE(all.err.find("writing 4 picture(s)"), std::string::npos) << all.err;
+    EXPECT_EQ(slurp(dir.file("all/frame_001.png")), slurp(dir.file("all/frame_003.png")));
+    EXPECT_NE(slurp(dir.file("all/frame_000.png")), slurp(dir.file("all/frame_001.png")));
+    ASSERT_EQ(tgl("render some.tgl --all -o part --range 1-2").exitCode, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("part/frame_002.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("part/frame_000.png")));
+    EXPECT_EQ(tgl("render some.tgl --all -o bad --range 2-9").exitCode, 2);
+}
+
 TEST_F(TglTool, RenderPutsEachFrameAtItsPosition) {
     TglWriter w;
     w.frame({100, 50, 10})

@@ -28,8 +28,13 @@ struct PackOptions {
 int pack(const PackOptions& options);
 
 enum class RenderMode { Frame, All, Sheet, WebP };
+// Frames first to last, both included; last -1: to the end.
+struct FrameRange {
+    int first = 0;
+    int last = -1;
+};
 int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
-           bool overwrite);
+           bool overwrite, FrameRange range = {});
 
 int verify(const std::vector<std::string>& files);
 

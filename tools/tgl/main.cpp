@@ -97,6 +97,9 @@ int main(int argc, char** argv) {
     renderCommand->add_flag("--sheet", sheet, "every frame on one contact sheet")
         ->excludes(allFlag);
     renderCommand->add_flag("--force", force, "replace files that exist");
+    std::string range;
+    renderCommand->add_option("--range", range,
+                              "A-B: frames A to B only, with --all, --sheet or WebP");
 
     int thumbnailSize = 256;
     auto* thumbnailCommand = app.add_subcommand(
@@ -153,7 +156,13 @@ int main(int argc, char** argv) {
                                        : sheet                     ? tgltool::RenderMode::Sheet
                                        : endsWith(output, ".webp") ? tgltool::RenderMode::WebP
                                                                    : tgltool::RenderMode::Frame;
-            return tgltool::render(file, output, mode, frame, force);
+            tgltool::FrameRange frames;
+            if (!range.empty()) {
+                const auto ab = numbers(range, '-');
+                if (ab.size() != 2) throw tgltool::CommandError("--range is A-B: " + range);
+                frames = {ab[0], ab[1]};
+            }
+            return tgltool::render(file, output, mode, frame, force, frames);
         }
         if (*verify) return tgltool::verify(inputs);
         if (*thumbnailCommand) return tgltool::thumbnail(file, output, thumbnailSize, force);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <unistd.h>
 
@@ -24,6 +25,37 @@ using Picture = std::vector<std::uint32_t>; // 0xAARRGGBB, kWidth x kHeight
 Picture renderFrame(const tglformat::Animation& animation, int index) {
     const auto i = static_cast<std::size_t>(index);
     return tglformat::composeFrame(animation.frames[i], animation.images[i]).pixels;
+}
+
+// FNV-1a over what makes frame `index`'s picture, its image and its place
+// (every frame with no image is the same white picture): frames that agree
+// show the same picture.
+std::uint64_t digestOf(const tglformat::Animation& animation, int index) {
+    const tglformat::DecodedFrame& image = animation.images[std::size_t(index)];
+    if (image.status != tglformat::FrameStatus::Ok) return 0;
+    const tglformat::FrameRecord& record = animation.frames[std::size_t(index)].record;
+    std::uint64_t digest = 14695981039346656037ull;
+    const auto add = [&digest](std::uint32_t value) {
+        digest = (digest ^ value) * 1099511628211ull;
+    };
+    add(std::uint32_t(record.x));
+    add(std::uint32_t(record.y));
+    add(std::uint32_t(image.pixels.width));
+    for (std::uint32_t pixel : image.pixels.pixels)
+        add(pixel);
+    return digest | 1; // never the white picture's
+}
+
+bool samePicture(const tglformat::Animation& animation, int a, int b) {
+    const tglformat::DecodedFrame& one = animation.images[std::size_t(a)];
+    const tglformat::DecodedFrame& other = animation.images[std::size_t(b)];
+    const bool shows = one.status == tglformat::FrameStatus::Ok;
+    if (shows != (other.status == tglformat::FrameStatus::Ok)) return false;
+    if (!shows) return true;
+    const tglformat::FrameRecord& x = animation.frames[std::size_t(a)].record;
+    const tglformat::FrameRecord& y = animation.frames[std::size_t(b)].record;
+    return x.x == y.x && x.y == y.y && one.pixels.width == other.pixels.width &&
+           one.pixels.pixels == other.pixels.pixels;
 }
 
 // Frames at a quarter of their size, four to a row, on grey.
@@ -59,13 +91,18 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
 } // namespace
 
 int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
-           bool overwrite) {
+           bool overwrite, FrameRange range) {
     const std::unique_ptr<tglformat::ByteSource> source = tglformat::openFile(file.c_str());
     tglformat::Animation animation;
     if (!source || !tglformat::readAnimation(*source, animation))
         throw CommandError(file + ": cannot be loaded as an animation");
     const int count = static_cast<int>(animation.frames.size());
     if (count == 0) throw CommandError(file + ": has no frames to render");
+    if (range.last < 0) range.last = count - 1;
+    if (range.first < 0 || range.first > range.last || range.last >= count)
+        throw CommandError("--range " + std::to_string(range.first) + "-" +
+                           std::to_string(range.last) + ": the animation has frames 0 to " +
+                           std::to_string(count - 1));
 
     if (mode == RenderMode::Frame) {
         if (frame < 0 || frame >= count)
@@ -77,31 +114,40 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
     }
 
     if (mode == RenderMode::All) {
-        // One picture at a time, after every name has been checked.
+        // One picture at a time, after every name has been checked. A picture
+        // already written once (a frame with no image is the same white one
+        // every time) is copied, not encoded again.
         std::vector<std::string> names;
-        for (int i = 0; i < count; ++i) {
+        for (int i = range.first; i <= range.last; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "frame_%03d.png", i);
             names.push_back((fs::path(output) / name).string());
         }
         refuseExisting(names, overwrite);
         fs::create_directories(output);
-        Progress progress("rendering", static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i) {
-            Picture picture = renderFrame(animation, i);
-            writePngWhole(names[std::size_t(i)], picture.data(), kWidth, kHeight, overwrite);
-            progress.step(static_cast<std::size_t>(i + 1));
+        std::fprintf(stderr, "tgl: writing %zu picture(s) into %s\n", names.size(), output.c_str());
+        std::map<std::uint64_t, int> written; // a picture's digest, the first frame with it
+        Progress progress("rendering", names.size());
+        for (int i = range.first; i <= range.last; ++i) {
+            const std::string& name = names[std::size_t(i - range.first)];
+            const auto [first, fresh] = written.emplace(digestOf(animation, i), i);
+            if (fresh || !samePicture(animation, first->second, i))
+                writePngWhole(name, renderFrame(animation, i).data(), kWidth, kHeight, overwrite);
+            else
+                writeWhole(name, readWhole(names[std::size_t(first->second - range.first)]),
+                           overwrite);
+            progress.step(std::size_t(i - range.first + 1));
         }
         return 0;
     }
 
     std::vector<Picture> frames;
     std::vector<std::int32_t> durations;
-    Progress progress("rendering", static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
+    Progress progress("rendering", std::size_t(range.last - range.first + 1));
+    for (int i = range.first; i <= range.last; ++i) {
         frames.push_back(renderFrame(animation, i));
         durations.push_back(animation.frames[std::size_t(i)].duration);
-        progress.step(static_cast<std::size_t>(i + 1));
+        progress.step(std::size_t(i - range.first + 1));
     }
     if (mode == RenderMode::Sheet) {
         int width = 0, height = 0;

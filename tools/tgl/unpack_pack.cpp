@@ -209,6 +209,7 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
     }
     refuseExisting(outputs, overwrite);
     fs::create_directories(folder);
+    std::fprintf(stderr, "tgl: writing %zu file(s) into %s\n", outputs.size(), folder.c_str());
     Progress progress("writing frames", in.frames.size());
     std::vector<bool> written(names.size(), false);
     const AnimationReport again =
