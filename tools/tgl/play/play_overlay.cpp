@@ -31,6 +31,10 @@ std::vector<std::string> overlayLines(const OverlayFacts& facts) {
     lines.push_back("loop " + std::to_string(facts.loopPosition) + " / " +
                     std::to_string(facts.loopMilliseconds) + " ms  speed " +
                     speedText(facts.speed) + (facts.paused ? "  paused" : ""));
+    if (facts.zoom != 1 || facts.panX != 0 || facts.panY != 0)
+        lines.push_back("zoom " + std::to_string(facts.zoom) + "x  pan " +
+                        std::to_string(std::lround(facts.panX)) + " " +
+                        std::to_string(std::lround(facts.panY)));
     int named = 0, unnamed = 0;
     for (std::size_t i = 0; i < facts.statuses.size(); ++i) {
         if (facts.statuses[i] == FrameStatus::Ok) continue;

@@ -17,6 +17,8 @@ struct OverlayFacts {
     std::int64_t loopPosition = 0, loopMilliseconds = 0;
     double speed = 1;
     bool paused = false;
+    int zoom = 1;
+    float panX = 0, panY = 0;                     // where frame point (0, 0) shows in the window
     std::vector<tglformat::FrameStatus> statuses; // per frame
     std::string reloadError; // why the file on disk did not load, if it did not
 };

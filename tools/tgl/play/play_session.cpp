@@ -15,6 +15,7 @@
 #include "tools/tgl/output.h"
 #include "tools/tgl/play/file_watch.h"
 #include "tools/tgl/play/play_overlay.h"
+#include "tools/tgl/play/play_view.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -50,7 +51,8 @@ struct Session {
     FrameSchedule schedule;
     Background background = Background::White;
     std::uint32_t customColour = 0xFFFFFFFF;
-    int zoom = 1;
+    PlayView view;
+    Rect framesBox; // the union of the frames' images, in frame points
     bool overlay = true;
     bool quit = false;
     bool paused = false; // as the frame rate was last set
@@ -115,6 +117,8 @@ std::string readProblem(const std::string& path) {
 
 void startLoad(const std::string& path) { session->loader.start(path.c_str()); }
 
+void zoomTo(int zoom);
+
 // A load that fails keeps what is on screen and says why.
 void takeLoad(TglLoader::Progress progress) {
     if (progress == TglLoader::Progress::Failed) {
@@ -127,9 +131,31 @@ void takeLoad(TglLoader::Progress progress) {
         return;
     }
     session->animation.reset(session->loader.take(&session->facts.statuses));
+    session->framesBox.clear();
+    for (std::int32_t i = 0; i < session->animation->frames.size(); ++i) {
+        const CTGL::frame& f = session->animation->frames[i];
+        if (!f.sprite) continue;
+        session->framesBox.extend(float(f.x), float(f.y));
+        session->framesBox.extend(float(f.x) + f.sprite->width(), float(f.y) + f.sprite->height());
+    }
+    zoomTo(session->view.zoom);
     session->facts.reloadError.clear();
     session->factsChanged = true;
     session->schedule.setFrames(session->animation->durations(), timeGetTime());
+}
+
+// Zooms about the centre of the frames' box as it shows (or of the window),
+// keeping the box in view as far as it fits.
+void zoomTo(int zoom) {
+    Session& s = *session;
+    const float width = float(s.options.width), height = float(s.options.height);
+    float x = 0, y = 0;
+    s.view.centreOf(s.framesBox, width, height, x, y);
+    s.view.zoomAbout(zoom, x, y, s.framesBox, width, height);
+    s.facts.zoom = zoom;
+    s.facts.panX = s.view.offsetX;
+    s.facts.panY = s.view.offsetY;
+    s.factsChanged = true;
 }
 
 void onCharacter(char c) {
@@ -140,8 +166,8 @@ void onCharacter(char c) {
     case '+': schedule.setSpeed(schedule.speed() * 2, now); break;
     case '-': schedule.setSpeed(schedule.speed() / 2, now); break;
     case '0': schedule.setSpeed(1, now); break;
-    case 'z': session->zoom = std::min(session->zoom * 2, 8); break;
-    case 'Z': session->zoom = std::max(session->zoom / 2, 1); break;
+    case 'z': zoomTo(std::min(session->view.zoom * 2, 8)); break;
+    case 'Z': zoomTo(std::max(session->view.zoom / 2, 1)); break;
     case 'b':
         session->background =
             static_cast<Background>((static_cast<int>(session->background) + 1) %
@@ -160,7 +186,14 @@ void onKey(UINT key) {
     switch (key) {
     case VK_RIGHT: schedule.step(1, now); break;
     case VK_LEFT: schedule.step(-1, now); break;
-    case VK_HOME: schedule.show(0, now); break;
+    case VK_HOME: // the whole view first, then the first frame
+        if (session->view.zoom != 1 || session->view.offsetX != 0 || session->view.offsetY != 0) {
+            session->view = PlayView{};
+            zoomTo(1);
+        } else {
+            schedule.show(0, now);
+        }
+        break;
     case VK_END: schedule.show(schedule.frameCount() - 1, now); break;
     case VK_ESCAPE: session->quit = true; break;
     default: break;
@@ -232,10 +265,10 @@ void drawBackground() {
     }
 }
 
-// The frame's image area at the zoom, as the overlay outlines it.
-Rect frameArea(const CTGL::frame& f, const Sprite& sprite, float zoom) {
-    return Rect(f.x * zoom, f.y * zoom, (f.x + sprite.width()) * zoom,
-                (f.y + sprite.height()) * zoom);
+// The frame's image area in the view, as the overlay outlines it.
+Rect frameArea(const CTGL::frame& f, const Sprite& sprite, const PlayView& view) {
+    return view.place(
+        Rect(float(f.x), float(f.y), float(f.x) + sprite.width(), float(f.y) + sprite.height()));
 }
 
 void outline(const Rect& r) {
@@ -297,7 +330,7 @@ bool renderCallback() {
     if (s.animation && s.schedule.current() < s.animation->frames.size()) {
         CTGL::frame& f = s.animation->frames[s.schedule.current()];
         if (f.sprite) {
-            area = frameArea(f, *f.sprite, float(s.zoom));
+            area = frameArea(f, *f.sprite, s.view);
             f.sprite->renderStretched(area->minX, area->minY, area->maxX, area->maxY);
         }
     }
@@ -333,7 +366,7 @@ int play(const PlayOptions& options) {
     session = &state;
     state.options = options;
     state.path = options.file;
-    state.zoom = options.zoom;
+    state.view.zoom = options.zoom;
     state.background = custom                            ? Background::Custom
                        : options.background == "black"   ? Background::Black
                        : options.background == "checker" ? Background::Checker

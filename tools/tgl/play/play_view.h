@@ -1,0 +1,24 @@
+#pragma once
+
+#include "draw/rect.h"
+
+namespace tgltool {
+
+// Where the frames show in the player's window: a window point is a frame
+// point times the zoom, plus the offset.
+struct PlayView {
+    int zoom = 1;
+    float offsetX = 0, offsetY = 0;
+
+    // Zooms to `to` keeping the window point (x, y) where it is, then moves
+    // the view so that `box` (the frames' union, in frame points) stays in the
+    // width x height window as far as it fits, centred where it does not.
+    void zoomAbout(int to, float x, float y, const Rect& box, float width, float height);
+    // The window point of the frames' box centre, or the window's centre when
+    // the box is empty or out of the window.
+    void centreOf(const Rect& box, float width, float height, float& x, float& y) const;
+    // A frame rectangle in window points.
+    Rect place(const Rect& frame) const;
+};
+
+} // namespace tgltool
