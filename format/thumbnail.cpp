@@ -105,18 +105,24 @@ Picture fittedInto(const Picture& picture, int side) {
     return out;
 }
 
-Picture thumbnailOf(const Animation& animation, int side) {
-    const Box box = shownBox(animation);
-    if (box.empty() || side < 1) return Picture{};
+std::size_t firstShownFrame(const Animation& animation, const Box& box) {
     for (std::size_t i = 0; i < animation.frames.size(); ++i) {
         if (!shows(animation, i)) continue;
         const std::int64_t x = animation.frames[i].record.x, y = animation.frames[i].record.y;
         const imaging::DecodedImage& image = animation.images[i].pixels;
-        const bool inside = x < box.right && y < box.bottom && x + image.width > box.left &&
-                            y + image.height > box.top;
-        if (inside) return fittedInto(croppedFrame(animation, i, box), side);
+        if (x < box.right && y < box.bottom && x + image.width > box.left &&
+            y + image.height > box.top)
+            return i;
     }
-    return Picture{};
+    return animation.frames.size();
+}
+
+Picture thumbnailOf(const Animation& animation, int side) {
+    const Box box = shownBox(animation);
+    if (box.empty() || side < 1) return Picture{};
+    const std::size_t first = firstShownFrame(animation, box);
+    if (first == animation.frames.size()) return Picture{};
+    return fittedInto(croppedFrame(animation, first, box), side);
 }
 
 } // namespace tglformat

@@ -19,6 +19,9 @@ struct Box {
 // within the viewer's window; empty when none shows there.
 Box shownBox(const Animation& animation);
 
+// The first frame whose image shows within `box`; the frame count when none does.
+std::size_t firstShownFrame(const Animation& animation, const Box& box);
+
 // Frame `index` as the viewer draws it, on a transparent background instead
 // of white, cropped to `box`.
 Picture croppedFrame(const Animation& animation, std::size_t index, const Box& box);

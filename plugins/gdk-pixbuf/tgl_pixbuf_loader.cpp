@@ -80,16 +80,8 @@ GdkPixbuf* frameOf(const Loaded& loaded, std::size_t index) {
 }
 
 GdkPixbuf* stillOf(const Loaded& loaded) {
-    for (std::size_t i = 0; i < loaded.animation.frames.size(); ++i) {
-        const tglformat::DecodedFrame& image = loaded.animation.images[i];
-        if (image.status != tglformat::FrameStatus::Ok) continue;
-        const auto& record = loaded.animation.frames[i].record;
-        if (record.x < loaded.box.right && record.y < loaded.box.bottom &&
-            std::int64_t(record.x) + image.pixels.width > loaded.box.left &&
-            std::int64_t(record.y) + image.pixels.height > loaded.box.top)
-            return frameOf(loaded, i);
-    }
-    return nullptr;
+    const std::size_t first = tglformat::firstShownFrame(loaded.animation, loaded.box);
+    return first < loaded.animation.frames.size() ? frameOf(loaded, first) : nullptr;
 }
 
 // The file the loader was given, read through its descriptor, so that the
