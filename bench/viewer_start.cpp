@@ -152,6 +152,17 @@ struct Run {
     double windowMs = 0, pictureMs = 0, cpuPercent = 0, peakMiB = 0, steadyMiB = 0;
 };
 
+// CPU per wall second over `seconds` of play, then resident memory.
+void measurePlaying(const Viewer& viewer, int seconds, Run& run) {
+    const auto cpuBefore = viewer.cpu();
+    const auto wallBefore = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const auto wall = Clock::now() - wallBefore;
+    run.cpuPercent = 100.0 * double((viewer.cpu() - cpuBefore).count()) / double(wall.count());
+    run.peakMiB = viewer.residentMiB(true);
+    run.steadyMiB = viewer.residentMiB(false);
+}
+
 std::optional<Run> runOnce(const std::string& program, const std::string& folder, int seconds) {
     const std::string trace = folder + "/viewer_start.trace";
     std::remove(trace.c_str());
@@ -169,13 +180,7 @@ std::optional<Run> runOnce(const std::string& program, const std::string& folder
     run.windowMs = ms(*window);
     if (!traced(trace, "loaded", 60s)) return std::nullopt;
     std::this_thread::sleep_for(500ms);
-    const auto cpuBefore = viewer.cpu();
-    const auto wallBefore = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const auto wall = Clock::now() - wallBefore;
-    run.cpuPercent = 100.0 * double((viewer.cpu() - cpuBefore).count()) / double(wall.count());
-    run.peakMiB = viewer.residentMiB(true);
-    run.steadyMiB = viewer.residentMiB(false);
+    measurePlaying(viewer, seconds, run);
     return run;
 }
 
@@ -259,13 +264,7 @@ std::optional<Run> runPeer(const std::vector<std::string>& command, const std::s
     run.pictureMs = ms(picture);
     run.windowMs = ms(window);
     std::this_thread::sleep_for(1500ms); // as the viewer: once the file is loaded
-    const auto cpuBefore = peer.cpu();
-    const auto wallBefore = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const auto wall = Clock::now() - wallBefore;
-    run.cpuPercent = 100.0 * double((peer.cpu() - cpuBefore).count()) / double(wall.count());
-    run.peakMiB = peer.residentMiB(true);
-    run.steadyMiB = peer.residentMiB(false);
+    measurePlaying(peer, seconds, run);
     return run;
 }
 #endif

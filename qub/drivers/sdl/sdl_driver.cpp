@@ -17,14 +17,6 @@ namespace {
 // The engine's own window procedure: the end of every subclassing chain.
 LRESULT CALLBACK engineWindowProcedure(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
-// Starts SDL's video on the named driver (null: SDL's own choice).
-bool initVideoWith(const char* driver) {
-    if (driver) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, driver, SDL_HINT_OVERRIDE);
-    bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (driver) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
-    return started;
-}
-
 // SDL's own choice ends with drivers that show nothing; a viewer without a
 // display must say so and stop, not run unseen.
 bool showsNothing(const char* driver) {
@@ -38,7 +30,7 @@ SdlDriver::~SdlDriver() { close(); }
 
 bool SdlDriver::open(const WindowSettings& settings) {
     if (window_) return true;
-    if (!startVideo(settings.offscreen) || !createWindow(settings)) {
+    if (!startVideo() || !createWindow(settings)) {
         close();
         return false;
     }
@@ -46,14 +38,9 @@ bool SdlDriver::open(const WindowSettings& settings) {
     return true;
 }
 
-bool SdlDriver::startVideo(bool offscreen) {
-    if (offscreen) {
-        videoStarted_ = initVideoWith("offscreen");
-        if (!videoStarted_)
-            std::fprintf(stderr, "qub: cannot start off-screen video: %s\n", SDL_GetError());
-        return videoStarted_;
-    }
-    videoStarted_ = initVideoWith(nullptr);
+// Off-screen targets are the Xlib driver's, so this is always a window.
+bool SdlDriver::startVideo() {
+    videoStarted_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (videoStarted_ && !showsNothing(SDL_GetCurrentVideoDriver())) {
         if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
             ignoreErrorsAboutVanishedWindows();
@@ -67,7 +54,7 @@ bool SdlDriver::startVideo(bool offscreen) {
 bool SdlDriver::createWindow(const WindowSettings& settings) {
     // A window surface, never an OpenGL context: the canvas draws the picture.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    Uint32 flags = settings.offscreen ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+    Uint32 flags = SDL_WINDOW_SHOWN;
     if (!settings.windowed) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     window_ = SDL_CreateWindow(settings.title.c_str(), SDL_WINDOWPOS_CENTERED,
                                SDL_WINDOWPOS_CENTERED, settings.width, settings.height, flags);
@@ -75,7 +62,6 @@ bool SdlDriver::createWindow(const WindowSettings& settings) {
         std::fprintf(stderr, "qub: cannot create the window: %s\n", SDL_GetError());
         return false;
     }
-    offscreen_ = settings.offscreen;
     int width = settings.width, height = settings.height;
     SDL_GetWindowSize(window_, &width, &height);
     try {
@@ -196,7 +182,7 @@ void SdlDriver::present() {
     if (exposed_) frames_.windowLost();
     const CanvasArea changed = frames_.present();
     exposed_ = false;
-    if (offscreen_ || changed.empty()) return;
+    if (changed.empty()) return;
     // A picture that does not reach the window is shown whole the next time.
     exposed_ = true;
     SDL_Surface* surface = SDL_GetWindowSurface(window_);

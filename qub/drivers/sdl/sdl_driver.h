@@ -11,8 +11,7 @@ namespace qub {
 
 // The driver over SDL2, for sessions the Xlib driver cannot serve (Wayland
 // without XWayland): a module of its own, loaded only then, so that SDL2 and
-// the many libraries it needs stay unloaded everywhere else. A window, or SDL's
-// off-screen video driver, whose
+// the many libraries it needs stay unloaded everywhere else. A window whose
 // picture is drawn on the CPU by the Canvas (as on Windows, to the byte) and
 // shown through the window's surface, only the part that changed. Textures
 // are pixels in memory, so a decoded image becomes one without a copy. The
@@ -48,14 +47,13 @@ class SdlDriver final : public Driver {
     bool readBack(std::uint32_t* argb, int width, int height) override;
 
   private:
-    bool startVideo(bool offscreen);
+    bool startVideo();
     bool createWindow(const WindowSettings& settings);
     void handleEvent(const SDL_Event& event, DriverEvents& events);
     void sendKey(std::int32_t key); // an SDL_Keycode
 
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;
-    bool offscreen_ = false;
     HWND windowHandle_ = nullptr;
     CanvasFrames frames_;
     bool exposed_ = true; // the last picture did not reach the window

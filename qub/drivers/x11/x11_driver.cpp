@@ -135,6 +135,19 @@ bool X11Driver::createWindow(const WindowSettings& settings) {
     directPixels_ = thirtyTwoBits && lsbFirst && visual->red_mask == 0xFF0000 &&
                     visual->green_mask == 0xFF00 && visual->blue_mask == 0xFF;
 
+    // One image header for every present; its pixels are the canvas's, or
+    // the converted copy's.
+    image_ = XCreateImage(display_, visual, static_cast<unsigned>(DefaultDepth(display_, screen)),
+                          ZPixmap, 0, nullptr, static_cast<unsigned>(settings.width),
+                          static_cast<unsigned>(settings.height), 32, 0);
+    if (!image_) {
+        std::fprintf(stderr, "qub: cannot make the window's image\n");
+        return false;
+    }
+    if (!directPixels_)
+        converted_.resize(std::size_t(image_->bytes_per_line) * std::size_t(settings.height) / 4 +
+                          1);
+
     XMapWindow(display_, window_);
     XFlush(display_);
     return true;
@@ -143,6 +156,9 @@ bool X11Driver::createWindow(const WindowSettings& settings) {
 void X11Driver::close() {
     frames_.reset();
     drops_.reset();
+    if (image_) XDestroyImage(image_); // its data is null
+    image_ = nullptr;
+    converted_.clear();
     if (display_) {
         if (gc_) XFreeGC(display_, static_cast<GC>(gc_));
         if (window_) XDestroyWindow(display_, window_);
@@ -264,36 +280,34 @@ void X11Driver::present() {
 // server splits as it needs.
 void X11Driver::show(const CanvasArea& area) {
     const Canvas& canvas = frames_.canvas();
-    const int screen = DefaultScreen(display_);
-    XImage* image = XCreateImage(display_, DefaultVisual(display_, screen),
-                                 static_cast<unsigned>(DefaultDepth(display_, screen)), ZPixmap, 0,
-                                 nullptr, static_cast<unsigned>(canvas.width()),
-                                 static_cast<unsigned>(canvas.height()), 32, 0);
-    if (!image) return;
-    std::vector<std::uint32_t> converted;
     if (directPixels_) {
-        image->data = reinterpret_cast<char*>(const_cast<std::uint32_t*>(canvas.pixels()));
+        image_->data = reinterpret_cast<char*>(const_cast<std::uint32_t*>(canvas.pixels()));
     } else {
-        converted.resize(std::size_t(image->bytes_per_line) / 4 * std::size_t(canvas.height()) + 1);
-        image->data = reinterpret_cast<char*>(converted.data());
+        // Any other true-colour visual: each channel cut to its mask's width.
+        image_->data = reinterpret_cast<char*>(converted_.data());
+        const auto channel = [](unsigned long value, unsigned long mask) -> unsigned long {
+            if (!mask) return 0ul;
+            int shift = 0, bits = 0;
+            while (!(mask >> shift & 1))
+                ++shift;
+            while (mask >> (shift + bits) & 1)
+                ++bits;
+            return (bits >= 8 ? value << (bits - 8) : value >> (8 - bits)) << shift;
+        };
         for (int y = area.top; y < area.bottom; ++y)
             for (int x = area.left; x < area.right; ++x) {
                 const std::uint32_t argb =
                     canvas.pixels()[std::size_t(y) * std::size_t(canvas.width()) + std::size_t(x)];
-                XColor colour{};
-                colour.red = static_cast<unsigned short>(((argb >> 16) & 0xFF) * 257);
-                colour.green = static_cast<unsigned short>(((argb >> 8) & 0xFF) * 257);
-                colour.blue = static_cast<unsigned short>((argb & 0xFF) * 257);
-                colour.flags = DoRed | DoGreen | DoBlue;
-                XAllocColor(display_, DefaultColormap(display_, screen), &colour);
-                XPutPixel(image, x, y, colour.pixel);
+                XPutPixel(image_, x, y,
+                          channel(argb >> 16 & 0xFF, image_->red_mask) |
+                              channel(argb >> 8 & 0xFF, image_->green_mask) |
+                              channel(argb & 0xFF, image_->blue_mask));
             }
     }
-    XPutImage(display_, window_, static_cast<GC>(gc_), image, area.left, area.top, area.left,
+    XPutImage(display_, window_, static_cast<GC>(gc_), image_, area.left, area.top, area.left,
               area.top, static_cast<unsigned>(area.right - area.left),
               static_cast<unsigned>(area.bottom - area.top));
-    image->data = nullptr; // the canvas's, or the vector's
-    XDestroyImage(image);
+    image_->data = nullptr; // never Xlib's to free
     XFlush(display_);
 }
 

@@ -10,6 +10,8 @@
 typedef struct _XDisplay Display;
 typedef unsigned long XID;
 typedef union _XEvent XEvent;
+struct _XImage;
+typedef struct _XImage XImage;
 
 namespace qub {
 
@@ -62,6 +64,8 @@ class X11Driver final : public Driver {
     XID window_ = 0;
     void* gc_ = nullptr;        // the window's GC
     bool directPixels_ = false; // the visual takes the canvas's pixels as they are
+    XImage* image_ = nullptr;
+    std::vector<std::uint32_t> converted_; // the picture in other visuals' pixels
     unsigned long deleteWindow_ = 0, protocols_ = 0;
     std::unique_ptr<XdndTarget> drops_;
     bool focused_ = false;
