@@ -43,7 +43,7 @@ int verify(const std::vector<std::string>& files);
 int thumbnail(const std::string& file, const std::string& output, int size, bool overwrite);
 
 struct PlayOptions {
-    std::string file;
+    std::string file; // empty: the window waits for a dropped file
     double speed = 1;
     int zoom = 1;                     // 1, 2, 4 or 8
     std::string background = "white"; // white, black, checker or #RRGGBB
@@ -54,7 +54,8 @@ struct PlayOptions {
     int height = tglformat::kViewHeight;
     std::string screenshot; // set: the first picture goes to this PNG, then the player quits
 };
-// Plays the file in a window until the user quits (0); 2 when it cannot be read.
+// Plays the file in a window until the user quits (0); a file that cannot be
+// read or is no animation throws CommandError.
 int play(const PlayOptions& options);
 
 } // namespace tgltool

@@ -36,6 +36,7 @@ constexpr std::uint32_t kOutline = 0xFF0080FF;
 constexpr std::uint32_t kPanel = 0xD0FFFFFF;
 constexpr std::uint32_t kText = 0xFF000000;
 constexpr float kCheckerSide = 32;
+constexpr const char* kDropHint = "Drop a .tgl file here";
 
 enum class Background { White, Black, Checker, Custom };
 
@@ -117,6 +118,11 @@ std::string readProblem(const std::string& path) {
 
 void startLoad(const std::string& path) { session->loader.start(path.c_str()); }
 
+std::string titleFor(const std::string& path) {
+    return path.empty() ? "tgl play"
+                        : "tgl play - " + std::filesystem::path(path).filename().string();
+}
+
 void zoomTo(int zoom);
 
 // A load that fails keeps what is on screen and says why.
@@ -131,6 +137,8 @@ void takeLoad(TglLoader::Progress progress) {
         return;
     }
     session->animation.reset(session->loader.take(&session->facts.statuses));
+    // A dropped file names the window too.
+    session->engine->setStringState(QubState::kWindowTitle, titleFor(session->path).c_str());
     session->framesBox.clear();
     for (std::int32_t i = 0; i < session->animation->frames.size(); ++i) {
         const CTGL::frame& f = session->animation->frames[i];
@@ -174,7 +182,9 @@ void onCharacter(char c) {
                                     (session->options.background[0] == '#' ? 4 : 3));
         break;
     case 'o': session->overlay = !session->overlay; break;
-    case 'r': startLoad(session->path); break;
+    case 'r':
+        if (!session->path.empty()) startLoad(session->path);
+        break;
     case 'q': session->quit = true; break;
     default: break;
     }
@@ -322,6 +332,21 @@ void drawOverlay(const Rect* area) {
         s.font->render(8, 6 + line * float(i), 0, shown[i].c_str());
 }
 
+// An empty window waits for a file; a drop that failed says why below.
+void drawDropHint() {
+    Session& s = *session;
+    const float line = s.font->lineHeight() > 0 ? s.font->lineHeight() : 16;
+    std::vector<std::string> lines{kDropHint};
+    if (!s.facts.reloadError.empty())
+        lines.push_back("The file did not load: " + s.facts.reloadError);
+    float y = (float(s.options.height) - line * float(lines.size())) / 2;
+    for (const std::string& text : lines) {
+        const float width = s.font->textWidth(text.c_str(), false);
+        s.font->render((float(s.options.width) - width) / 2, y, 0, text.c_str());
+        y += line;
+    }
+}
+
 bool renderCallback() {
     Session& s = *session;
     s.engine->beginScene(0);
@@ -334,7 +359,10 @@ bool renderCallback() {
             f.sprite->renderStretched(area->minX, area->minY, area->maxX, area->maxY);
         }
     }
-    if (s.overlay) drawOverlay(area ? &*area : nullptr);
+    if (!s.animation)
+        drawDropHint();
+    else if (s.overlay)
+        drawOverlay(area ? &*area : nullptr);
     if (!s.options.screenshot.empty()) {
         EngineExtensions* extensions = s.engine->extensions();
         if (!extensions || !extensions->saveBackBuffer(s.options.screenshot.c_str()))
@@ -348,7 +376,7 @@ bool renderCallback() {
 } // namespace
 
 int play(const PlayOptions& options) {
-    const std::string problem = readProblem(options.file);
+    const std::string problem = options.file.empty() ? "" : readProblem(options.file);
     if (!problem.empty()) throw CommandError(options.file + ": " + problem);
     const std::optional<std::uint32_t> custom = colourOf(options.background);
     if (!custom && options.background != "white" && options.background != "black" &&
@@ -376,8 +404,7 @@ int play(const PlayOptions& options) {
     TglLoader::keepMemoryBetweenLoads();
     state.engine.acquire();
     Engine& engine = *state.engine;
-    const std::string title =
-        "tgl play - " + std::filesystem::path(options.file).filename().string();
+    const std::string title = titleFor(options.file);
     WindowSetup setup;
     setup.frameCallback = frameCallback;
     setup.renderCallback = renderCallback;
@@ -395,24 +422,22 @@ int play(const PlayOptions& options) {
     }
 
     // The first load is waited for: a file that is no animation ends the command.
-    state.loader.start(options.file.c_str());
-    TglLoader::Progress first;
-    while ((first = state.loader.poll(Clock::now() + std::chrono::seconds(1))) ==
-           TglLoader::Progress::Loading) {
+    TglLoader::Progress first = TglLoader::Progress::Failed;
+    if (!options.file.empty()) {
+        state.loader.start(options.file.c_str());
+        while ((first = state.loader.poll(Clock::now() + std::chrono::seconds(1))) ==
+               TglLoader::Progress::Loading) {
+        }
     }
-    int code = 0;
-    if (first == TglLoader::Progress::Failed) {
-        std::fprintf(stderr, "tgl: %s: not a .tgl animation (it does not begin with \"DFX\")\n",
-                     options.file.c_str());
-        code = 2;
-    } else {
-        takeLoad(first);
+    const bool failed = !options.file.empty() && first == TglLoader::Progress::Failed;
+    if (!failed) {
+        if (!options.file.empty()) takeLoad(first);
         state.schedule.setSpeed(options.speed, timeGetTime());
         if (options.frame != 0) state.schedule.show(options.frame, timeGetTime());
         state.schedule.setPaused(options.paused, timeGetTime());
         state.font = std::make_unique<Font>(findFont(options).c_str(), false);
         state.font->setColour(kText);
-        state.watch = std::make_unique<FileWatch>(state.path);
+        if (!options.file.empty()) state.watch = std::make_unique<FileWatch>(state.path);
         HWND window = static_cast<HWND>(engine.getWindowHandle(QubState::kMainWindow));
         state.engineProcedure = subclassForDrops(window, playWindowProcedure);
         engine.run();
@@ -422,7 +447,10 @@ int play(const PlayOptions& options) {
     state.font.reset();
     engine.shutdown();
     session = nullptr;
-    return code;
+    if (failed)
+        throw CommandError(options.file +
+                           ": not a .tgl animation (it does not begin with \"DFX\")");
+    return 0;
 }
 
 } // namespace tgltool

@@ -1,10 +1,13 @@
 // Draws the icon of tglview.svg as PNGs of the hicolor sizes, each pixel the
-// coverage of 16 samples: make_icon FOLDER writes FOLDER/NxN.png.
+// coverage of 16 samples: make_icon FOLDER writes FOLDER/NxN.png, and
+// FOLDER/tglview.ico for Windows (small sizes as bitmaps, 256 as its PNG).
 
 #include "image/image.h"
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -37,10 +40,62 @@ void over(double (&to)[4], const double (&from)[4]) {
     to[3] = a;
 }
 
+void put(std::vector<std::uint8_t>& to, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        to.push_back(std::uint8_t(value >> (8 * i)));
+}
+
+// An icon entry as Windows reads it: a 32-bit bitmap, bottom-up, of twice the
+// height, then an AND mask of zeros (the alpha decides).
+std::vector<std::uint8_t> iconBitmap(const std::vector<std::uint32_t>& argb, int size) {
+    std::vector<std::uint8_t> bytes;
+    const int maskRow = (size + 31) / 32 * 4;
+    put(bytes, 40, 4);
+    put(bytes, std::uint32_t(size), 4);
+    put(bytes, std::uint32_t(size * 2), 4);
+    put(bytes, 1, 2);
+    put(bytes, 32, 2);
+    put(bytes, 0, 4);
+    put(bytes, std::uint32_t(size * size * 4 + maskRow * size), 4);
+    for (int i = 0; i < 4; ++i)
+        put(bytes, 0, 4);
+    for (int y = size - 1; y >= 0; --y)
+        for (int x = 0; x < size; ++x)
+            put(bytes, argb[std::size_t(y) * std::size_t(size) + std::size_t(x)], 4);
+    bytes.resize(bytes.size() + std::size_t(maskRow * size), 0);
+    return bytes;
+}
+
+bool writeIcon(const std::string& path, const std::vector<std::vector<std::uint8_t>>& entries,
+               const std::vector<int>& sizes) {
+    std::vector<std::uint8_t> file;
+    put(file, 0, 2);
+    put(file, 1, 2); // an icon
+    put(file, std::uint32_t(entries.size()), 2);
+    std::uint32_t offset = std::uint32_t(6 + 16 * entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        file.push_back(std::uint8_t(sizes[i] & 0xFF)); // 0 is 256
+        file.push_back(std::uint8_t(sizes[i] & 0xFF));
+        put(file, 0, 2);  // no palette, reserved
+        put(file, 1, 2);  // planes
+        put(file, 32, 2); // bits
+        put(file, std::uint32_t(entries[i].size()), 4);
+        put(file, offset, 4);
+        offset += std::uint32_t(entries[i].size());
+    }
+    for (const auto& entry : entries)
+        file.insert(file.end(), entry.begin(), entry.end());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    return bool(out);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
+    std::vector<std::vector<std::uint8_t>> iconEntries;
+    std::vector<int> iconSizes;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         std::vector<std::uint32_t> pixels(std::size_t(size) * std::size_t(size));
         for (int py = 0; py < size; ++py)
@@ -72,6 +127,15 @@ int main(int argc, char** argv) {
         const std::string path =
             std::string(argv[1]) + "/" + std::to_string(size) + "x" + std::to_string(size) + ".png";
         if (!imaging::writePngFile(path.c_str(), pixels.data(), size, size)) return 1;
+        if (size <= 48) {
+            iconEntries.push_back(iconBitmap(pixels, size));
+            iconSizes.push_back(size);
+        } else if (size == 256) {
+            std::ifstream png(path, std::ios::binary);
+            iconEntries.emplace_back(std::istreambuf_iterator<char>(png),
+                                     std::istreambuf_iterator<char>());
+            iconSizes.push_back(size);
+        }
     }
-    return 0;
+    return writeIcon(std::string(argv[1]) + "/tglview.ico", iconEntries, iconSizes) ? 0 : 1;
 }
