@@ -17,7 +17,7 @@ PACKAGES=(
 # The Windows build and Wine, for ./test and scripts/build-windows only.
 WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
-  wine wine64
+  wine wine64 nsis
 )
 
 # The packages named, or PACKAGES.

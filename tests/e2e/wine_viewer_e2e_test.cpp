@@ -1,4 +1,5 @@
 #include "tests/e2e/rendered_frames.h"
+#include "tests/e2e/x11_keys.h"
 #include "tests/e2e/x11_session.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
@@ -25,10 +26,9 @@ const char* const kTitle = "QUB Tutorial 03 - Using helper classes";
 
 // Wine's own server for the prefix, bound to the display it started under:
 // each test ends it, so the next one starts afresh on its own display.
-void stopWineServer() {
-    std::system("(export WINEPREFIX='" WINE_PREFIX
-                "'; wineserver -k; wineserver -w) >/dev/null 2>&1");
-}
+const char* const kStopWine =
+    "(export WINEPREFIX='" WINE_PREFIX "'; wineserver -k; wineserver -w) >/dev/null 2>&1";
+void stopWineServer() { std::system(kStopWine); }
 
 class ViewerUnderWine : public ::testing::Test {
   protected:
@@ -41,17 +41,19 @@ class ViewerUnderWine : public ::testing::Test {
         stopWineServer();
         server.emplace();
         ASSERT_TRUE(server->started()) << "Xvfb did not start";
+        watchdog.emplace(std::chrono::seconds(240), kStopWine, server->processId());
         for (const char* name : {"stand_1.tgl", "font1.fnt", "font1.tga"})
             fs::copy_file(fs::path(SAMPLE_DIR) / name, dir.path() / name);
     }
     void TearDown() override { stopWineServer(); }
 
-    // Starts the viewer and finds its window, the client area below Wine's own frame.
-    void start() {
-        viewer.emplace(std::vector<std::string>{"wine", TGLVIEW_EXE}, dir.path().string(),
-                       server->name(), dir.file("viewer.out"));
-        window = e2e::findWindow(server->display(), kTitle, 60s, viewer->id());
-        ASSERT_TRUE(window) << "no window titled \"" << kTitle << "\" of the viewer's process";
+    // Starts the viewer (or another program) and finds its window, the client
+    // area below Wine's own frame.
+    void start(const std::vector<std::string>& command = {"wine", TGLVIEW_EXE},
+               const std::string& title = kTitle) {
+        viewer.emplace(command, dir.path().string(), server->name(), dir.file("viewer.out"));
+        window = e2e::findWindow(server->display(), title, 60s, viewer->id());
+        ASSERT_TRUE(window) << "no window titled \"" << title << "\" of the process";
         auto size = e2e::geometry(server->display(), *window);
         ASSERT_TRUE(size);
         border = (size->width - 800) / 2;
@@ -69,8 +71,19 @@ class ViewerUnderWine : public ::testing::Test {
         return false;
     }
 
+    void keys(const std::vector<std::string>& names) {
+        e2e::pressKeys(server->display(), *window, names);
+    }
+    void quitsWithZero(const std::string& key) {
+        keys({key});
+        const auto code = viewer->waitForExit(20s);
+        ASSERT_TRUE(code) << key << " did not end the program";
+        EXPECT_EQ(*code, 0);
+    }
+
     TempDir dir;
     std::optional<e2e::XvfbServer> server;
+    std::optional<e2e::Watchdog> watchdog; // after the server: it goes first
     std::optional<e2e::Process> viewer;
     std::optional<e2e::Window> window;
     int border = 0, top = 0;
@@ -141,6 +154,94 @@ TEST_F(ViewerUnderWine, PlaysTheSampleTakesDropsAndExitsZeroWhenClosed) {
     auto exitCode = viewer->waitForExit(20s);
     ASSERT_TRUE(exitCode) << "the viewer did not end after its window was closed";
     EXPECT_EQ(*exitCode, 0);
+}
+
+// 20 x 20 squares of these colours at (x, 100), 100 ms each.
+std::vector<std::uint8_t> squares(const std::vector<std::pair<std::uint32_t, int>>& colourAndX) {
+    tgltools::TglWriter w;
+    for (const auto& [colour, x] : colourAndX)
+        w.frame({x, 100, 100});
+    for (const auto& [colour, x] : colourAndX)
+        w.image(tgltools::encodeTga(20, 20, std::vector<std::uint32_t>(400, 0xFF000000u | colour),
+                                    false));
+    return w.build();
+}
+
+int count(const Picture& picture, unsigned long colour) {
+    return static_cast<int>(std::count(picture.begin(), picture.end(), colour));
+}
+
+constexpr unsigned long kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
+
+// tglplay.exe, the player Explorer opens .tgl files with, takes its keys as
+// Windows sends them: Space pauses, Right steps, z zooms, Home resets, o
+// hides the overlay, q quits.
+TEST_F(ViewerUnderWine, TglplayTakesItsKeys) {
+    tgltools::writeFile(dir.file("three.tgl"), squares({{kRed, 100}, {kGreen, 200}, {kBlue, 300}}));
+    start({"wine", TGLPLAY_EXE, "three.tgl"}, "tgl play - three.tgl");
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 400; }, 10s));
+
+    keys({"space"});
+    std::this_thread::sleep_for(300ms);
+    const Picture held = grab();
+    for (int i = 0; i < 5; ++i, std::this_thread::sleep_for(100ms))
+        ASSERT_EQ(grab(), held) << "the paused picture changed";
+    const unsigned long order[] = {kRed, kGreen, kBlue};
+    int shown = 0;
+    while (shown < 3 && count(held, order[shown]) != 400)
+        ++shown;
+    ASSERT_LT(shown, 3);
+    const unsigned long next = order[(shown + 1) % 3];
+    keys({"Right"});
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 2s));
+    keys({"z"});
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 2s))
+        << "z did not double the frame's sides";
+    keys({"Home"});
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 2s))
+        << "Home did not reset the zoom";
+    const auto overlayInked = [](const Picture& p) {
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 200; ++x)
+                if ((p[std::size_t(y * 800 + x)] & 0xFF) < 0x40) return true;
+        return false;
+    };
+    EXPECT_TRUE(overlayInked(grab())) << "no text in the overlay";
+    keys({"o"});
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return !overlayInked(p); }, 2s));
+    quitsWithZero("q");
+}
+
+// With no file it waits for a drop; then saves by rename and in place show,
+// and a broken save keeps the last good version.
+TEST_F(ViewerUnderWine, TglplayWaitsForADropThenShowsSaves) {
+    start({"wine", TGLPLAY_EXE}, "tgl play");
+    ASSERT_FALSE(HasFatalFailure());
+    const auto inked = [](const Picture& p) {
+        return std::any_of(p.begin(), p.end(), [](unsigned long c) { return (c & 0xFF) < 0x40; });
+    };
+    EXPECT_TRUE(waitFor(inked, 10s)) << "the empty window says nothing";
+
+    const std::string file = dir.file("edit.tgl");
+    tgltools::writeFile(file, squares({{kRed, 100}}));
+    ASSERT_TRUE(e2e::dragAndDrop(server->display(), *window, {file}, 10s));
+    ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 400; }, 5s))
+        << "the dropped file did not play";
+    EXPECT_TRUE(e2e::findWindow(server->display(), "tgl play - edit.tgl", 5s))
+        << "the title does not name the file";
+
+    tgltools::writeFile(dir.file("edit.tmp"), squares({{kGreen, 200}}));
+    fs::rename(dir.file("edit.tmp"), file);
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kGreen) == 400; }, 2s))
+        << "a save by rename did not show";
+    tgltools::writeFile(file, squares({{kBlue, 300}}));
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kBlue) == 400; }, 2s))
+        << "a save in place did not show";
+    tgltools::writeFile(file, {'n', 'o', 'p', 'e'});
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(count(grab(), kBlue), 400) << "a broken save replaced the last good version";
+    quitsWithZero("Escape");
 }
 
 } // namespace

@@ -6,9 +6,11 @@
 #include <X11/Xutil.h>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 
 #include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/wait.h>
 #include <thread>
@@ -75,6 +77,11 @@ XvfbServer::XvfbServer() {
     pid_ = fork();
     if (pid_ == 0) {
         close(pipeFds[0]);
+        // Its output must not hold the test runner's pipe open, nor may it outlive the test.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, 1);
+        dup2(quiet, 2);
         std::string fd = std::to_string(pipeFds[1]);
         execl(kXvfb, kXvfb, "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
               "tcp", "-noreset", static_cast<char*>(nullptr));
@@ -105,6 +112,25 @@ XvfbServer::~XvfbServer() {
     }
 }
 
+Watchdog::Watchdog(std::chrono::seconds limit, std::string stopCommand, pid_t xServer)
+    : thread_([this, limit, stopCommand, xServer] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (stop_.wait_for(lock, limit, [this] { return done_; })) return;
+          std::fprintf(stderr, "watchdog: the test ran past %lld s; ending it\n",
+                       static_cast<long long>(limit.count()));
+          if (!stopCommand.empty()) std::system(stopCommand.c_str());
+          if (xServer > 0) kill(xServer, SIGKILL);
+      }) {}
+
+Watchdog::~Watchdog() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_ = true;
+    }
+    stop_.notify_one();
+    thread_.join();
+}
+
 Process::Process(const std::vector<std::string>& command, const std::string& folder,
                  const std::string& display, const std::string& outputFile) {
     std::vector<char*> arguments;
@@ -113,6 +139,7 @@ Process::Process(const std::vector<std::string>& command, const std::string& fol
     arguments.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (chdir(folder.c_str()) != 0) _exit(126);
         int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (output >= 0) {

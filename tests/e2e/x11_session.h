@@ -1,9 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 // Pieces for driving the real viewer under a private Xvfb server.
@@ -33,6 +36,7 @@ class XvfbServer {
     bool started() const { return display_ != nullptr; }
     const std::string& name() const { return name_; } // ":N"
     Display* display() const { return display_; }
+    pid_t processId() const { return pid_; }
 
   private:
     pid_t pid_ = -1;
@@ -40,9 +44,26 @@ class XvfbServer {
     Display* display_ = nullptr;
 };
 
+// Ends a test that runs past its time rather than let it hang the run: it
+// runs `stopCommand` (ending Wine's server, say) and kills the X server, so
+// every X call still waiting fails and Xlib ends the test with an error.
+class Watchdog {
+  public:
+    Watchdog(std::chrono::seconds limit, std::string stopCommand, pid_t xServer);
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+    ~Watchdog();
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable stop_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
 // A program started in a folder with DISPLAY set (an empty display: with no
 // display variables at all), its standard output and error going to
-// `outputFile`; killed on destruction if still running.
+// `outputFile`; killed on destruction if still running, and with the test.
 class Process {
   public:
     Process(const std::string& program, const std::string& folder, const std::string& display,
