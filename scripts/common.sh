@@ -59,4 +59,5 @@ build_windows() {
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DTGL_HOST_SAMPLE_DIR="$BUILD/sample" "$@"
   cmake --build "$WINDOWS_BUILD" --parallel "$(nproc)"
+  cmake --build "$WINDOWS_BUILD" --target package # the zip and the installer
 }

@@ -18,6 +18,8 @@ bool registerWindowClass(WNDPROC procedure) {
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    // The program's own icon when it has one (resource 1), else the system's.
+    windowClass.hIcon = LoadIconA(windowClass.hInstance, MAKEINTRESOURCEA(1));
     windowClass.lpszClassName = kWindowClass;
     return RegisterClassExA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
