@@ -31,7 +31,8 @@ find_package(SDL2_ttf REQUIRED)
 find_package(CLI11 REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpmux)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpmux libwebpdemux)
+find_package(GIF 5.1 REQUIRED) # giflib: GIF in and out of the tool
 pkg_check_modules(GDK_PIXBUF REQUIRED IMPORTED_TARGET GLOBAL gdk-pixbuf-2.0) # the loader module
 find_package(X11 REQUIRED) # the SDL driver's error handler, and the end-to-end tests
 if(TGL_BUILD_TESTS)

@@ -83,7 +83,10 @@ struct DecodedImage {
 // Probes, applies the limits, decodes. `out` is left empty unless Ok.
 ImageStatus decodeImage(const std::uint8_t* data, std::size_t size, DecodedImage& out);
 
-// Writes 0xAARRGGBB pixels, rows top to bottom, as a PNG file.
+// 0xAARRGGBB pixels, rows top to bottom, as the bytes of a PNG file; empty
+// when it cannot be made.
+std::vector<std::uint8_t> encodePng(const std::uint32_t* argb, int width, int height);
+// The same, written to a file.
 bool writePngFile(const char* path, const std::uint32_t* argb, int width, int height);
 
 } // namespace imaging

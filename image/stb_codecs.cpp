@@ -44,8 +44,10 @@ template <typename Sample> void toArgb(const Sample* rgba, DecodedImage& out) {
     }
 }
 
-void appendToFile(void* file, void* data, int size) {
-    std::fwrite(data, 1, std::size_t(size), static_cast<std::FILE*>(file));
+void appendToBytes(void* context, void* data, int size) {
+    auto* bytes = static_cast<std::vector<std::uint8_t>*>(context);
+    bytes->insert(bytes->end(), static_cast<std::uint8_t*>(data),
+                  static_cast<std::uint8_t*>(data) + size);
 }
 
 } // namespace
@@ -74,8 +76,9 @@ bool stbDecode(const std::uint8_t* data, std::size_t size, const ImageHeader& he
     return fits;
 }
 
-bool writePngFile(const char* path, const std::uint32_t* argb, int width, int height) {
-    if (!path || !argb || width <= 0 || height <= 0) return false;
+std::vector<std::uint8_t> encodePng(const std::uint32_t* argb, int width, int height) {
+    std::vector<std::uint8_t> png;
+    if (!argb || width <= 0 || height <= 0) return png;
     std::vector<std::uint8_t> rgba(std::size_t(width) * std::size_t(height) * 4);
     for (std::size_t i = 0; i < std::size_t(width) * std::size_t(height); ++i) {
         rgba[i * 4 + 0] = std::uint8_t(argb[i] >> 16);
@@ -83,10 +86,18 @@ bool writePngFile(const char* path, const std::uint32_t* argb, int width, int he
         rgba[i * 4 + 2] = std::uint8_t(argb[i]);
         rgba[i * 4 + 3] = std::uint8_t(argb[i] >> 24);
     }
+    if (!stbi_write_png_to_func(appendToBytes, &png, width, height, 4, rgba.data(), width * 4))
+        png.clear();
+    return png;
+}
+
+bool writePngFile(const char* path, const std::uint32_t* argb, int width, int height) {
+    if (!path) return false;
+    const std::vector<std::uint8_t> png = encodePng(argb, width, height);
+    if (png.empty()) return false;
     std::FILE* file = std::fopen(path, "wb");
     if (!file) return false;
-    const bool written =
-        stbi_write_png_to_func(appendToFile, file, width, height, 4, rgba.data(), width * 4) != 0;
+    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
     return std::fclose(file) == 0 && written;
 }
 

@@ -8,7 +8,7 @@ WINDOWS_BUILD="$ROOT/build-windows"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev
-  libcli11-dev nlohmann-json3-dev libwebp-dev
+  libcli11-dev nlohmann-json3-dev libwebp-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libxtst-dev xvfb xauth clang-format libstb-dev
   dpkg-dev lintian shared-mime-info libglib2.0-bin libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin

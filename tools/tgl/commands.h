@@ -15,7 +15,9 @@ int info(const std::string& file, bool json);
 int unpack(const std::string& file, const std::string& folder, bool overwrite);
 
 struct PackOptions {
-    std::vector<std::string> inputs; // one folder with animation.json, or image files
+    // One folder with animation.json; one animated GIF, animated WebP or
+    // sprite sheet's JSON; or image files.
+    std::vector<std::string> inputs;
     std::string output;
     bool overwrite = false;
     bool allowOutside = false; // frame images of animation.json from anywhere
@@ -24,17 +26,32 @@ struct PackOptions {
     bool hasAt = false;
     std::pair<std::int32_t, std::int32_t> at;
     std::vector<std::pair<std::int32_t, std::int32_t>> positions;
+    // For an animation brought in from another format:
+    bool trim = true;           // each frame cut to what shows, and placed there
+    std::string format = "png"; // of the frames' images: png, tga or bmp
+    std::string tag;            // a sprite sheet's frame tag
 };
 int pack(const PackOptions& options);
 
-enum class RenderMode { Frame, All, Sheet, WebP };
+enum class RenderMode { Frame, All, Sheet, WebP, Gif };
 // Frames first to last, both included; last -1: to the end.
 struct FrameRange {
     int first = 0;
     int last = -1;
 };
+// An animated GIF may be cropped to the frames' box, and transparent where
+// nothing shows instead of white.
+struct GifLook {
+    bool crop = false;
+    bool transparent = false;
+};
 int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
-           bool overwrite, FrameRange range = {});
+           bool overwrite, FrameRange range = {}, GifLook look = {});
+
+// The frames packed into one sheet, OUT.png, and its JSON frame list beside it
+// (OUT.json): a hash of frames by name, or an array.
+int exportSheet(const std::string& file, const std::string& output, bool powerOfTwoSides,
+                bool jsonArray, bool overwrite);
 
 int verify(const std::vector<std::string>& files);
 

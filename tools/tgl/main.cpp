@@ -47,8 +47,9 @@ bool endsWith(const std::string& s, const std::string& end) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Describe, unpack, pack, render, verify, thumbnail and play .tgl animations.",
-                 "tgl"};
+    CLI::App app{
+        "Describe, unpack, pack, render, export, verify, thumbnail and play .tgl animations.",
+        "tgl"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
     // Options begin with dashes everywhere; a path such as /tmp/a.tgl is never one.
@@ -73,9 +74,12 @@ int main(int argc, char** argv) {
     unpack->add_flag("--force", force, "replace files that exist");
 
     auto* packCommand = app.add_subcommand(
-        "pack", "build a .tgl file from a folder with animation.json, or from images");
+        "pack", "build a .tgl file from a folder with animation.json, an animated GIF or WebP, a "
+                "sprite sheet's JSON, or images");
     packCommand
-        ->add_option("INPUT", pack.inputs, "a folder from unpack, or image files in frame order")
+        ->add_option("INPUT", pack.inputs,
+                     "a folder from unpack; an animated .gif or .webp; a sprite sheet's .json; or "
+                     "image files in frame order")
         ->required();
     packCommand->add_option("-o,--output", pack.output, "the .tgl file to write")->required();
     packCommand->add_option("--duration", pack.duration,
@@ -85,13 +89,29 @@ int main(int argc, char** argv) {
     packCommand->add_option("--positions", positions, "X,Y per frame: x1,y1;x2,y2;...");
     packCommand->add_flag("--force", pack.overwrite, "replace the output if it exists");
     packCommand->add_flag("--allow-outside", pack.allowOutside,
-                          "take animation.json's images from outside its folder");
+                          "take animation.json's images, or a sheet, from outside its folder");
+    bool noTrim = false;
+    packCommand->add_flag("--no-trim", noTrim,
+                          "GIF, WebP, sheet: keep whole canvases instead of what shows of each");
+    packCommand->add_option("--format", pack.format,
+                            "GIF, WebP, sheet: the frames' images as png (default), tga or bmp");
+    packCommand->add_option("--tag", pack.tag, "sheet: only the frames of this frame tag");
+    packCommand->footer(
+        "A GIF frame of delay 0 or 1 hundredths shows for 100 ms, as browsers show it. Frames of "
+        "a GIF, WebP or sheet are placed as they show, centred in 800 x 600 unless --at says "
+        "where the canvas goes (a sheet from tgl export goes back where it was).");
 
     auto* renderCommand =
-        app.add_subcommand("render", "what the viewer shows, as PNG or animated WebP");
+        app.add_subcommand("render", "what the viewer shows, as PNG, animated WebP or GIF");
     renderCommand->add_option("FILE", file, "a .tgl file")->required();
-    renderCommand->add_option("-o,--output", output, "OUT.png, a folder with --all, or OUT.webp")
+    renderCommand
+        ->add_option("-o,--output", output, "OUT.png, a folder with --all, OUT.webp or OUT.gif")
         ->required();
+    tgltool::GifLook look;
+    std::string background = "white";
+    renderCommand->add_flag("--crop", look.crop, "GIF: only the frames' box, not the whole window");
+    renderCommand->add_option("--background", background,
+                              "GIF: white (default) or none, transparent where nothing shows");
     renderCommand->add_option("--frame", frame, "the frame to render (default 0)");
     auto* allFlag = renderCommand->add_flag("--all", all, "every frame as a PNG in the folder OUT");
     renderCommand->add_flag("--sheet", sheet, "every frame on one contact sheet")
@@ -100,6 +120,16 @@ int main(int argc, char** argv) {
     std::string range;
     renderCommand->add_option("--range", range,
                               "A-B: frames A to B only, with --all, --sheet or WebP");
+
+    bool powerOfTwo = false, jsonArray = false;
+    auto* exportCommand = app.add_subcommand(
+        "export", "the frames on one sprite sheet, with the JSON frame list engines read");
+    exportCommand->add_option("FILE", file, "a .tgl file")->required();
+    exportCommand->add_option("--sheet", output, "OUT.png; OUT.json is written beside it")
+        ->required();
+    exportCommand->add_flag("--pot", powerOfTwo, "sides that are powers of two");
+    exportCommand->add_flag("--json-array", jsonArray, "frames as an array, not a hash by name");
+    exportCommand->add_flag("--force", force, "replace files that exist");
 
     int thumbnailSize = 256;
     auto* thumbnailCommand = app.add_subcommand(
@@ -142,6 +172,7 @@ int main(int argc, char** argv) {
         if (*unpack) return tgltool::unpack(file, folder, force);
         if (*packCommand) {
             if (!durations.empty()) pack.durations = numbers(durations, ',');
+            pack.trim = !noTrim;
             if (!at.empty()) {
                 pack.hasAt = true;
                 pack.at = point(at);
@@ -155,16 +186,21 @@ int main(int argc, char** argv) {
             tgltool::RenderMode mode = all                         ? tgltool::RenderMode::All
                                        : sheet                     ? tgltool::RenderMode::Sheet
                                        : endsWith(output, ".webp") ? tgltool::RenderMode::WebP
+                                       : endsWith(output, ".gif")  ? tgltool::RenderMode::Gif
                                                                    : tgltool::RenderMode::Frame;
+            if (background != "white" && background != "none")
+                throw tgltool::CommandError("--background is white or none: " + background);
+            look.transparent = background == "none";
             tgltool::FrameRange frames;
             if (!range.empty()) {
                 const auto ab = numbers(range, '-');
                 if (ab.size() != 2) throw tgltool::CommandError("--range is A-B: " + range);
                 frames = {ab[0], ab[1]};
             }
-            return tgltool::render(file, output, mode, frame, force, frames);
+            return tgltool::render(file, output, mode, frame, force, frames, look);
         }
         if (*verify) return tgltool::verify(inputs);
+        if (*exportCommand) return tgltool::exportSheet(file, output, powerOfTwo, jsonArray, force);
         if (*thumbnailCommand) return tgltool::thumbnail(file, output, thumbnailSize, force);
         if (*playCommand) {
             if (!size.empty()) {

@@ -95,7 +95,10 @@ void Progress::step(std::size_t done) {
     if (!terminal_) return;
     if (!shown_ && std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
     shown_ = true;
-    std::fprintf(stderr, "\r%s: %zu/%zu", label_.c_str(), done, total_);
+    if (total_ == 0) // not known ahead
+        std::fprintf(stderr, "\r%s: %zu", label_.c_str(), done);
+    else
+        std::fprintf(stderr, "\r%s: %zu/%zu", label_.c_str(), done, total_);
     std::fflush(stderr);
 }
 

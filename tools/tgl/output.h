@@ -32,7 +32,7 @@ std::string hex(const std::vector<std::uint8_t>& bytes);
 // only when standard error is a terminal.
 class Progress {
   public:
-    Progress(std::string label, std::size_t total);
+    Progress(std::string label, std::size_t total); // total 0: not known ahead
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
     ~Progress();

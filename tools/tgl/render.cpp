@@ -1,7 +1,9 @@
 #include "format/animation.h"
 #include "format/compose.h"
+#include "format/thumbnail.h"
 #include "image/image.h"
 #include "tools/tgl/commands.h"
+#include "tools/tgl/gif_export.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/webp_export.h"
 
@@ -58,6 +60,16 @@ bool samePicture(const tglformat::Animation& animation, int a, int b) {
            one.pixels.pixels == other.pixels.pixels;
 }
 
+Picture cropped(const Picture& window, const tglformat::Box& box) {
+    Picture out;
+    out.reserve(std::size_t(box.width()) * std::size_t(box.height()));
+    for (int y = box.top; y < box.bottom; ++y) {
+        const auto row = window.begin() + std::ptrdiff_t(y) * kWidth;
+        out.insert(out.end(), row + box.left, row + box.right);
+    }
+    return out;
+}
+
 // Frames at a quarter of their size, four to a row, on grey.
 Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height) {
     constexpr int kScale = 4, kColumns = 4, kGap = 2;
@@ -91,7 +103,9 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
 } // namespace
 
 int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
-           bool overwrite, FrameRange range) {
+           bool overwrite, FrameRange range, GifLook look) {
+    if ((look.crop || look.transparent) && mode != RenderMode::Gif)
+        throw CommandError("--crop and --background none are for GIF output");
     const std::unique_ptr<tglformat::ByteSource> source = tglformat::openFile(file.c_str());
     tglformat::Animation animation;
     if (!source || !tglformat::readAnimation(*source, animation))
@@ -138,6 +152,24 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
                            overwrite);
             progress.step(std::size_t(i - range.first + 1));
         }
+        return 0;
+    }
+
+    if (mode == RenderMode::Gif) {
+        // A picture at a time: the writer keeps only the one before.
+        tglformat::Box box{0, 0, kWidth, kHeight};
+        if (look.crop && !tglformat::shownBox(animation).empty())
+            box = tglformat::shownBox(animation);
+        GifWriter gif(box.width(), box.height(), look.transparent);
+        Progress progress("rendering", std::size_t(range.last - range.first + 1));
+        for (int i = range.first; i <= range.last; ++i) {
+            gif.add(look.transparent
+                        ? tglformat::croppedFrame(animation, std::size_t(i), box).pixels
+                        : cropped(renderFrame(animation, i), box),
+                    animation.frames[std::size_t(i)].duration);
+            progress.step(std::size_t(i - range.first + 1));
+        }
+        writeWhole(output, gif.finish(), overwrite);
         return 0;
     }
 

@@ -3,6 +3,7 @@
 #include "tools/tgl/animation_report.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
+#include "tools/tgl/packing.h"
 
 #include <nlohmann/json.hpp>
 
@@ -55,25 +56,10 @@ std::int32_t int32(const json& object, const char* name, std::int32_t fallback,
     return static_cast<std::int32_t>(integer(object, name, INT32_MIN, INT32_MAX, fallback, where));
 }
 
-// A frame's image: a relative path that stays inside the folder, links
-// followed, unless the caller allows any path.
 fs::path imageInside(const fs::path& folder, const json& name, bool allowOutside,
                      const std::string& where) {
     if (!name.is_string()) throw CommandError(where + "image must be a file name or null");
-    const fs::path relative = name.get<std::string>();
-    if (allowOutside) return folder / relative;
-    const bool climbs = std::any_of(relative.begin(), relative.end(),
-                                    [](const fs::path& part) { return part == ".."; });
-    std::error_code error;
-    const fs::path base = fs::weakly_canonical(folder, error);
-    const fs::path resolved = fs::weakly_canonical(folder / relative, error);
-    const auto [end, unused] =
-        std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
-    if (relative.empty() || relative.is_absolute() || relative.has_root_name() || climbs || error ||
-        end != base.end())
-        throw CommandError(where + "image " + name.dump() +
-                           " is outside the folder (--allow-outside takes it)");
-    return resolved;
+    return fileInside(folder, name.get<std::string>(), allowOutside, where + "image");
 }
 
 std::string lowercase(std::string s) {
@@ -90,21 +76,6 @@ bool imageSize(const std::vector<std::uint8_t>& bytes, int& width, int& height) 
     width = image.width;
     height = image.height;
     return true;
-}
-
-// Frames with an image each get a block; a frame without one that comes before
-// a later image gets an empty block, which takes its place and shows nothing.
-void addBlocks(tgltools::TglWriter& writer, const std::vector<std::vector<std::uint8_t>>& images,
-               const std::vector<bool>& hasImage) {
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < hasImage.size(); ++i)
-        if (hasImage[i]) last = i + 1;
-    for (std::size_t i = 0; i < last; ++i) {
-        if (hasImage[i])
-            writer.image(images[i]);
-        else
-            writer.rawBlock({});
-    }
 }
 
 int packFromDescription(const PackOptions& options) {
@@ -247,6 +218,8 @@ int pack(const PackOptions& options) {
     if (options.inputs.empty()) throw CommandError("pack: nothing to pack");
     if (options.inputs.size() == 1 && fs::is_directory(options.inputs.front()))
         return packFromDescription(options);
+    if (options.inputs.size() == 1 && isAnimationInput(options.inputs.front()))
+        return packAnimation(options);
     return packFromImages(options);
 }
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "format/compose.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+// Animations of other formats brought in frame by frame, each frame composed
+// as that format's own decoder shows it. Every reader holds one frame (or
+// two) at a time, applies the limits of image/limits.h before it allocates,
+// and throws CommandError with one plain line for a file it refuses.
+namespace tgltool {
+
+// One frame: the whole canvas of the source, straight 0xAARRGGBB.
+struct SourceFrame {
+    tglformat::Picture canvas;
+    std::int32_t duration = 0; // milliseconds
+};
+using FrameSink = std::function<void(SourceFrame&&)>;
+
+// What is known of the source beyond its frames.
+struct SourceInfo {
+    // Where the source's canvas sat in the viewer's window when it came
+    // from `tgl export --sheet`.
+    std::optional<std::pair<std::int32_t, std::int32_t>> origin;
+};
+
+// A GIF's delay of 0 or 1 hundredths shows for this long, as browsers show it.
+inline constexpr std::int32_t kShortGifDelay = 100;
+
+// Animated (or still) GIF: disposal, transparency, local and global palettes,
+// frames clipped to the logical screen.
+SourceInfo importGif(const std::string& path, const FrameSink& sink);
+// Animated (or still) WebP, composed by libwebp's animation decoder.
+SourceInfo importWebP(const std::string& path, const FrameSink& sink);
+
+struct SheetOptions {
+    std::string tag;           // the frames of this frame tag only
+    bool allowOutside = false; // meta.image may lie outside the JSON's folder
+};
+// A sprite sheet's JSON (hash or array of frames) and the sheet it names.
+SourceInfo importSheet(const std::string& path, const SheetOptions& options, const FrameSink& sink);
+
+} // namespace tgltool

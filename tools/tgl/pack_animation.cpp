@@ -1,0 +1,133 @@
+// tgl pack of an animated GIF, an animated WebP or a sprite sheet's JSON:
+// each composed frame trimmed to what shows and placed where it showed.
+
+#include "format/thumbnail.h"
+#include "image/image.h"
+#include "image/limits.h"
+#include "tools/common/bmp_writer.h"
+#include "tools/common/tga_writer.h"
+#include "tools/common/tgl_writer.h"
+#include "tools/tgl/animation_import.h"
+#include "tools/tgl/commands.h"
+#include "tools/tgl/output.h"
+#include "tools/tgl/packing.h"
+
+#include <climits>
+#include <filesystem>
+
+namespace tgltool {
+
+namespace {
+
+struct PackedFrame {
+    std::vector<std::uint8_t> image; // empty: nothing shows
+    std::int32_t x = 0, y = 0;       // in the source's canvas
+    std::int32_t duration = 0;
+};
+
+// The smallest box holding every pixel that is not fully transparent; empty when none.
+tglformat::Box opaqueBox(const tglformat::Picture& p) {
+    tglformat::Box box{p.width, p.height, 0, 0};
+    for (int y = 0; y < p.height; ++y) {
+        const std::uint32_t* row = p.pixels.data() + std::size_t(y) * std::size_t(p.width);
+        for (int x = 0; x < p.width; ++x)
+            if (row[x] >> 24) {
+                box.left = std::min(box.left, x);
+                box.right = std::max(box.right, x + 1);
+                box.top = std::min(box.top, y);
+                box.bottom = y + 1;
+            }
+    }
+    return box.empty() ? tglformat::Box{} : box;
+}
+
+std::vector<std::uint8_t> encode(const std::vector<std::uint32_t>& pixels, int width, int height,
+                                 const std::string& format) {
+    if (format == "tga") return tgltools::encodeTga(width, height, pixels, true);
+    if (format == "bmp") return tgltools::encodeBmp(width, height, pixels);
+    return imaging::encodePng(pixels.data(), width, height);
+}
+
+std::string lowerExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+} // namespace
+
+bool isAnimationInput(const std::string& path) {
+    const std::string extension = lowerExtension(path);
+    return extension == ".gif" || extension == ".webp" || extension == ".json";
+}
+
+int packAnimation(const PackOptions& options) {
+    if (options.format != "png" && options.format != "tga" && options.format != "bmp")
+        throw CommandError("--format is png, tga or bmp: " + options.format);
+    refuseExisting(options.output, options.overwrite);
+    const std::string& input = options.inputs.front();
+
+    std::vector<PackedFrame> frames;
+    int width = 0, height = 0; // the largest canvas
+    std::uint64_t decoded = 0; // what the viewer will hold, 4 bytes a pixel
+    Progress progress("reading frames", 0);
+    const FrameSink sink = [&](SourceFrame&& frame) {
+        const tglformat::Picture& canvas = frame.canvas;
+        width = std::max(width, canvas.width);
+        height = std::max(height, canvas.height);
+        const tglformat::Box box =
+            options.trim ? opaqueBox(canvas) : tglformat::Box{0, 0, canvas.width, canvas.height};
+        PackedFrame packed{{}, box.left, box.top, frame.duration};
+        if (!box.empty()) {
+            decoded += std::uint64_t(box.width()) * std::uint64_t(box.height()) * 4;
+            if (decoded > InputLimits::kMaxDecodedBytesPerFile)
+                throw CommandError(input + ": the frames would decode to more than " +
+                                   std::to_string(InputLimits::kMaxDecodedBytesPerFile >> 20) +
+                                   " MiB, past what the viewer holds of one file");
+            std::vector<std::uint32_t> pixels;
+            pixels.reserve(std::size_t(box.width()) * std::size_t(box.height()));
+            for (int y = box.top; y < box.bottom; ++y) {
+                const auto row = canvas.pixels.begin() + std::ptrdiff_t(y) * canvas.width;
+                pixels.insert(pixels.end(), row + box.left, row + box.right);
+            }
+            packed.image = encode(pixels, box.width(), box.height(), options.format);
+        }
+        frames.push_back(std::move(packed));
+        progress.step(frames.size());
+    };
+
+    const std::string extension = lowerExtension(input);
+    const SourceInfo info = extension == ".gif" ? importGif(input, sink)
+                            : extension == ".webp"
+                                ? importWebP(input, sink)
+                                : importSheet(input, {options.tag, options.allowOutside}, sink);
+    if (frames.empty()) throw CommandError(input + ": has no frames");
+
+    // By default the animation is centred in the viewer's window, or where
+    // `tgl export --sheet` found it.
+    const std::pair<std::int32_t, std::int32_t> at =
+        options.hasAt ? options.at
+        : info.origin ? *info.origin
+                      : std::make_pair((tglformat::kViewWidth - width) / 2,
+                                       (tglformat::kViewHeight - height) / 2);
+    tgltools::TglWriter writer;
+    writer.perFrameDurations(1).defaultDuration(100);
+    std::vector<std::vector<std::uint8_t>> images;
+    std::vector<bool> hasImage;
+    for (PackedFrame& f : frames) {
+        const std::int64_t x = std::int64_t(at.first) + f.x, y = std::int64_t(at.second) + f.y;
+        if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
+            throw CommandError("--at " + std::to_string(at.first) + "," +
+                               std::to_string(at.second) +
+                               " puts frames past the frame table's positions");
+        writer.frame({std::int32_t(x), std::int32_t(y), f.duration, 0, 0});
+        hasImage.push_back(!f.image.empty());
+        images.push_back(std::move(f.image));
+    }
+    addBlocks(writer, images, hasImage);
+    writeWhole(options.output, writer.build(), options.overwrite);
+    return 0;
+}
+
+} // namespace tgltool

@@ -1,0 +1,42 @@
+#include "tools/tgl/packing.h"
+
+#include "tools/tgl/output.h"
+
+#include <algorithm>
+
+namespace tgltool {
+
+namespace fs = std::filesystem;
+
+fs::path fileInside(const fs::path& folder, const std::string& name, bool allowOutside,
+                    const std::string& what) {
+    const fs::path relative = name;
+    if (allowOutside) return folder / relative;
+    const bool climbs = std::any_of(relative.begin(), relative.end(),
+                                    [](const fs::path& part) { return part == ".."; });
+    std::error_code error;
+    const fs::path base = fs::weakly_canonical(folder, error);
+    const fs::path resolved = fs::weakly_canonical(folder / relative, error);
+    const auto [end, unused] =
+        std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
+    if (relative.empty() || relative.is_absolute() || relative.has_root_name() || climbs || error ||
+        end != base.end())
+        throw CommandError(what + " \"" + name +
+                           "\" is outside the folder (--allow-outside takes it)");
+    return resolved;
+}
+
+void addBlocks(tgltools::TglWriter& writer, const std::vector<std::vector<std::uint8_t>>& images,
+               const std::vector<bool>& hasImage) {
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < hasImage.size(); ++i)
+        if (hasImage[i]) last = i + 1;
+    for (std::size_t i = 0; i < last; ++i) {
+        if (hasImage[i])
+            writer.image(images[i]);
+        else
+            writer.rawBlock({});
+    }
+}
+
+} // namespace tgltool

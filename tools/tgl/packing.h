@@ -1,0 +1,28 @@
+#pragma once
+
+#include "tools/common/tgl_writer.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// What the ways into a .tgl file share.
+namespace tgltool {
+
+// A file that a description names: a relative path that stays inside
+// `folder`, links followed, unless the caller allows any path. `what` names
+// it in the error.
+std::filesystem::path fileInside(const std::filesystem::path& folder, const std::string& name,
+                                 bool allowOutside, const std::string& what);
+
+// Frames with an image each get a block; a frame without one that comes before
+// a later image gets an empty block, which takes its place and shows nothing.
+void addBlocks(tgltools::TglWriter& writer, const std::vector<std::vector<std::uint8_t>>& images,
+               const std::vector<bool>& hasImage);
+
+// An animated GIF, animated WebP or sprite sheet's JSON, by its name.
+bool isAnimationInput(const std::string& path);
+struct PackOptions;
+int packAnimation(const PackOptions& options);
+
+} // namespace tgltool

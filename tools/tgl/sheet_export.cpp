@@ -1,0 +1,200 @@
+// tgl export --sheet: the frames packed into one sheet, and the JSON frame
+// list that sprite editors write and 2-D engines read.
+
+#include "format/animation.h"
+#include "image/limits.h"
+#include "tools/tgl/commands.h"
+#include "tools/tgl/output.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <map>
+
+namespace tgltool {
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
+
+constexpr int kGap = 1;
+
+// A frame's image without its transparent border, and where that lies in the image.
+struct Sprite {
+    int left = 0, top = 0, width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    int sheetX = 0, sheetY = 0;
+};
+
+Sprite trimmed(const imaging::DecodedImage& image) {
+    int left = image.width, top = image.height, right = 0, bottom = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            if (image.pixels[std::size_t(y) * std::size_t(image.width) + std::size_t(x)] >> 24) {
+                left = std::min(left, x), right = std::max(right, x + 1);
+                top = std::min(top, y), bottom = y + 1;
+            }
+    Sprite s;
+    if (right <= left) return s;
+    s.left = left, s.top = top, s.width = right - left, s.height = bottom - top;
+    for (int y = top; y < bottom; ++y) {
+        const auto row = image.pixels.begin() + std::ptrdiff_t(y) * image.width;
+        s.pixels.insert(s.pixels.end(), row + left, row + right);
+    }
+    return s;
+}
+
+int powerOfTwo(int n) {
+    int p = 1;
+    while (p < n)
+        p *= 2;
+    return p;
+}
+
+// Shelves of sprites, tallest first, in rows no wider than `width`; the
+// sheet's height.
+int shelve(std::vector<Sprite*>& sprites, int width) {
+    std::stable_sort(sprites.begin(), sprites.end(),
+                     [](const Sprite* a, const Sprite* b) { return a->height > b->height; });
+    int x = 0, y = 0, shelf = 0;
+    for (Sprite* s : sprites) {
+        if (x > 0 && x + s->width > width) {
+            x = 0;
+            y += shelf + kGap;
+            shelf = 0;
+        }
+        s->sheetX = x, s->sheetY = y;
+        x += s->width + kGap;
+        shelf = std::max(shelf, s->height);
+    }
+    return y + shelf;
+}
+
+json rect(int x, int y, int w, int h) { return {{"x", x}, {"y", y}, {"w", w}, {"h", h}}; }
+
+} // namespace
+
+int exportSheet(const std::string& file, const std::string& output, bool powerOfTwoSides,
+                bool jsonArray, bool overwrite) {
+    const fs::path png = output;
+    const fs::path description = fs::path(output).replace_extension(".json");
+    refuseExisting({png.string(), description.string()}, overwrite);
+    const std::unique_ptr<tglformat::ByteSource> source = tglformat::openFile(file.c_str());
+    tglformat::Animation animation;
+    if (!source || !tglformat::readAnimation(*source, animation))
+        throw CommandError(file + ": cannot be loaded as an animation");
+    if (animation.frames.empty()) throw CommandError(file + ": has no frames");
+
+    // Each distinct trimmed image once; frames that show the same one share it.
+    std::vector<Sprite> sprites;
+    std::vector<int> spriteOf(animation.frames.size(), -1);
+    std::vector<std::pair<int, int>> offsetOf(animation.frames.size());
+    std::map<std::vector<std::uint32_t>, int> seen; // by width, then pixels
+    std::int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (std::size_t i = 0; i < animation.frames.size(); ++i) {
+        if (animation.images[i].status != tglformat::FrameStatus::Ok) continue;
+        Sprite s = trimmed(animation.images[i].pixels);
+        if (s.pixels.empty()) continue;
+        const tglformat::FrameRecord& f = animation.frames[i].record;
+        left = std::min<std::int64_t>(left, std::int64_t(f.x) + s.left);
+        top = std::min<std::int64_t>(top, std::int64_t(f.y) + s.top);
+        right = std::max<std::int64_t>(right, std::int64_t(f.x) + s.left + s.width);
+        bottom = std::max<std::int64_t>(bottom, std::int64_t(f.y) + s.top + s.height);
+        std::vector<std::uint32_t> key{std::uint32_t(s.width)};
+        key.insert(key.end(), s.pixels.begin(), s.pixels.end());
+        const auto [at, fresh] = seen.emplace(std::move(key), int(sprites.size()));
+        if (fresh) sprites.push_back(s);
+        spriteOf[i] = at->second;
+        // Frames that share pixels may trim differently placed images.
+        offsetOf[i] = {s.left, s.top};
+    }
+    if (sprites.empty()) throw CommandError(file + ": no frame has an image to put on a sheet");
+    const std::int64_t boxW = right - left, boxH = bottom - top;
+    if (boxW > InputLimits::kMaxImageSide || boxH > InputLimits::kMaxImageSide)
+        throw CommandError(file + ": the frames span more than " +
+                           std::to_string(InputLimits::kMaxImageSide) + " pixels");
+
+    // A width near the square that holds them all, never less than the widest.
+    std::int64_t area = 0;
+    int widest = 0;
+    for (const Sprite& s : sprites) {
+        area += std::int64_t(s.width + kGap) * (s.height + kGap);
+        widest = std::max(widest, s.width);
+    }
+    int width = std::max(widest, int(std::ceil(std::sqrt(double(area)))));
+    if (powerOfTwoSides) width = powerOfTwo(width);
+    std::vector<Sprite*> order;
+    for (Sprite& s : sprites)
+        order.push_back(&s);
+    int height = shelve(order, width);
+    if (!powerOfTwoSides) {
+        width = 0;
+        for (const Sprite& s : sprites)
+            width = std::max(width, s.sheetX + s.width);
+    } else {
+        height = powerOfTwo(height);
+    }
+    if (width > InputLimits::kMaxImageSide || height > InputLimits::kMaxImageSide ||
+        std::uint64_t(width) * std::uint64_t(height) > InputLimits::kMaxImagePixels)
+        throw CommandError(file + ": the frames do not fit on a sheet within the image limits");
+
+    std::vector<std::uint32_t> sheet(std::size_t(width) * std::size_t(height), 0);
+    for (const Sprite& s : sprites)
+        for (int y = 0; y < s.height; ++y)
+            std::copy_n(s.pixels.begin() + std::ptrdiff_t(y) * s.width, s.width,
+                        sheet.begin() + std::ptrdiff_t(s.sheetY + y) * width + s.sheetX);
+
+    const std::string stem = fs::path(file).stem().string();
+    const std::size_t digits = std::to_string(animation.frames.size() - 1).size();
+    json frames = jsonArray ? json::array() : json::object();
+    for (std::size_t i = 0; i < animation.frames.size(); ++i) {
+        std::string number = std::to_string(i);
+        number.insert(0, digits - number.size(), '0');
+        const std::string name = stem + "_" + number;
+        json entry;
+        if (jsonArray) entry["filename"] = name;
+        if (spriteOf[i] < 0) { // shows nothing
+            entry["frame"] = rect(0, 0, 0, 0);
+            entry["rotated"] = false;
+            entry["trimmed"] = true;
+            entry["spriteSourceSize"] = rect(0, 0, 0, 0);
+        } else {
+            const Sprite& s = sprites[std::size_t(spriteOf[i])];
+            const tglformat::FrameRecord& f = animation.frames[i].record;
+            entry["frame"] = rect(s.sheetX, s.sheetY, s.width, s.height);
+            entry["rotated"] = false;
+            entry["trimmed"] = s.width != boxW || s.height != boxH;
+            entry["spriteSourceSize"] =
+                rect(int(std::int64_t(f.x) + offsetOf[i].first - left),
+                     int(std::int64_t(f.y) + offsetOf[i].second - top), s.width, s.height);
+        }
+        entry["sourceSize"] = {{"w", boxW}, {"h", boxH}};
+        entry["duration"] = animation.frames[i].duration;
+        if (jsonArray)
+            frames.push_back(entry);
+        else
+            frames[name] = entry;
+    }
+    const json sheetJson = {
+        {"frames", frames},
+        {"meta",
+         {{"app", "tgl"},
+          {"version", "0.1"},
+          {"image", png.filename().string()},
+          {"format", "RGBA8888"},
+          {"size", {{"w", width}, {"h", height}}},
+          {"scale", "1"},
+          // Where the frames' box sat in the viewer's window: tgl pack puts it back there.
+          {"tglOrigin", {{"x", left}, {"y", top}}}}}};
+    const std::string text = sheetJson.dump(1) + "\n";
+    writePngWhole(png.string(), sheet.data(), width, height, overwrite);
+    writeWhole(description.string(), std::vector<std::uint8_t>(text.begin(), text.end()),
+               overwrite);
+    return 0;
+}
+
+} // namespace tgltool
