@@ -100,6 +100,20 @@ struct GifWriter::State {
                                   blue.data(), quantized.data(), palette.data()) == GIF_ERROR)
                 throw CommandError("GIF: the quantizer failed");
             palette.resize(std::size_t(size));
+            // Each colour the mean of what it stands for: the quantizer's own
+            // are its boxes' centres at five bits a channel.
+            std::vector<std::uint64_t> sums(palette.size() * 4, 0);
+            for (std::size_t i = 0; i < quantized.size(); ++i) {
+                std::uint64_t* sum = &sums[std::size_t(quantized[i]) * 4];
+                sum[0] += red[i], sum[1] += green[i], sum[2] += blue[i], sum[3] += 1;
+            }
+            for (std::size_t c = 0; c < palette.size(); ++c) {
+                const std::uint64_t* sum = &sums[c * 4];
+                if (sum[3] == 0) continue;
+                palette[c] = {GifByteType((sum[0] + sum[3] / 2) / sum[3]),
+                              GifByteType((sum[1] + sum[3] / 2) / sum[3]),
+                              GifByteType((sum[2] + sum[3] / 2) / sum[3])};
+            }
             for (std::size_t i = 0, next = 0; i < region.size(); ++i)
                 if (isShown(region[i])) indexes[i] = quantized[next++];
         }
