@@ -19,6 +19,10 @@ inline constexpr std::uint64_t kMaxDecodedBytesPerFile = std::uint64_t{256} << 2
 inline constexpr std::int32_t kMaxFrames = 1 << 20;
 // Files of this size or more are refused: the format's offsets are 32-bit.
 inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{2} << 30;
+// Pixels composed from a GIF, WebP or sprite sheet, a whole canvas per
+// frame: past this the source is refused, so that a small file cannot ask for
+// hours of work (a million frames on a large canvas).
+inline constexpr std::uint64_t kMaxComposedPixels = std::uint64_t{1} << 32;
 // Resources read whole (a font description, its glyph image) are refused from here.
 inline constexpr std::uint64_t kMaxResourceBytes = std::uint64_t{16} << 20;
 

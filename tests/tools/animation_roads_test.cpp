@@ -5,8 +5,11 @@
 #include "format/animation.h"
 #include "format/compose.h"
 #include "image/image.h"
+#include "image/limits.h"
 #include "tests/support/temp_dir.h"
+#include "tools/tgl/animation_import.h"
 #include "tools/tgl/commands.h"
+#include "tools/tgl/output.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gif_lib.h>
@@ -334,6 +337,13 @@ TEST_F(AnimationRoads, RotatedFramesTurnBackAndTagsPickTheirFrames) {
     EXPECT_EQ(viewed(animation, 1, 101, 202, 3, 2), (Pixels{A, B, C, D, E, F}));
     EXPECT_EQ(animation.frames[1].record.x, 101);
     EXPECT_EQ(animation.frames[1].record.y, 202);
+}
+
+TEST(ComposeBudget, TakesCanvasesUpToTheLimitAndRefusesOnePixelMore) {
+    tgltool::ComposeBudget budget("a.gif");
+    budget.spend(1 << 16, (InputLimits::kMaxComposedPixels >> 16) - 1);
+    budget.spend(1 << 16, 1); // exactly the limit
+    EXPECT_THROW(budget.spend(1, 1), tgltool::CommandError);
 }
 
 // Hostile and broken inputs: one plain line, exit code 2, nothing written.

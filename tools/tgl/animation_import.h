@@ -28,6 +28,18 @@ struct SourceInfo {
     std::optional<std::pair<std::int32_t, std::int32_t>> origin;
 };
 
+// Counts the canvases composed from one source against
+// InputLimits::kMaxComposedPixels; throws CommandError past it.
+class ComposeBudget {
+  public:
+    explicit ComposeBudget(std::string source) : source_(std::move(source)) {}
+    void spend(std::uint64_t width, std::uint64_t height);
+
+  private:
+    std::string source_;
+    std::uint64_t spent_ = 0;
+};
+
 // A GIF's delay of 0 or 1 hundredths shows for this long, as browsers show it.
 inline constexpr std::int32_t kShortGifDelay = 100;
 

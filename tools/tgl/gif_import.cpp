@@ -67,6 +67,7 @@ SourceInfo importGif(const std::string& path, const FrameSink& sink) {
     // Browsers start from a transparent screen and clear to transparency: the
     // background colour is not drawn.
     tglformat::Picture canvas(width, height, 0), saved;
+    ComposeBudget budget(path);
     GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
     std::vector<GifByteType> line;
     int frames = 0;
@@ -94,6 +95,7 @@ SourceInfo importGif(const std::string& path, const FrameSink& sink) {
         const ColorMapObject* palette = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
         if (!palette)
             throw CommandError(path + ": frame " + std::to_string(frames) + " has no palette");
+        budget.spend(std::uint64_t(width), std::uint64_t(height));
         if (control.DisposalMode == DISPOSE_PREVIOUS) saved = canvas;
 
         line.resize(std::size_t(desc.Width));

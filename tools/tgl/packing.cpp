@@ -1,5 +1,7 @@
 #include "tools/tgl/packing.h"
 
+#include "image/limits.h"
+#include "tools/tgl/animation_import.h"
 #include "tools/tgl/output.h"
 
 #include <algorithm>
@@ -24,6 +26,14 @@ fs::path fileInside(const fs::path& folder, const std::string& name, bool allowO
         throw CommandError(what + " \"" + name +
                            "\" is outside the folder (--allow-outside takes it)");
     return resolved;
+}
+
+void ComposeBudget::spend(std::uint64_t width, std::uint64_t height) {
+    spent_ += width * height;
+    if (spent_ > InputLimits::kMaxComposedPixels)
+        throw CommandError(source_ + ": its frames compose more than " +
+                           std::to_string(InputLimits::kMaxComposedPixels >> 20) +
+                           " Mi pixels, past the limit");
 }
 
 void addBlocks(tgltools::TglWriter& writer, const std::vector<std::vector<std::uint8_t>>& images,

@@ -113,6 +113,7 @@ SourceInfo importSheet(const std::string& path, const SheetOptions& options,
         if (frames.size() > std::size_t(InputLimits::kMaxFrames))
             throw CommandError("more than " + std::to_string(InputLimits::kMaxFrames) + " frames");
 
+        ComposeBudget budget(path);
         for (const std::size_t index : chosenFrames(meta, frames.size(), options.tag)) {
             const json& f = *frames[index].second;
             const std::string where = "frame " + frames[index].first + ": ";

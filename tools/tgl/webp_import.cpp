@@ -34,8 +34,10 @@ SourceInfo importWebP(const std::string& path, const FrameSink& sink) {
     std::unique_ptr<WebPAnimDecoder, void (*)(WebPAnimDecoder*)> decoder(
         WebPAnimDecoderNew(&data, &options), WebPAnimDecoderDelete);
     if (!decoder) throw CommandError(path + ": not a WebP animation libwebp can read");
+    ComposeBudget budget(path);
     int frames = 0, previous = 0;
     while (WebPAnimDecoderHasMoreFrames(decoder.get())) {
+        budget.spend(width, height);
         std::uint8_t* pixels = nullptr;
         int end = 0; // the frame's end, in milliseconds from the start
         if (!WebPAnimDecoderGetNext(decoder.get(), &pixels, &end))
