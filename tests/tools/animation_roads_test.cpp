@@ -66,6 +66,10 @@ std::vector<std::uint8_t> gifOf(int width, int height, const std::vector<GifImag
         EGifGCBToExtension(&control, extension);
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension);
         ColorMapObject* map = m.local ? GifMakeMapObject(8, local) : nullptr;
+        if (!map && gif->Image.ColorMap) { // giflib would lose the last image's copy
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         EGifPutImageDesc(gif, m.left, m.top, m.width, m.height, m.interlaced, map);
         GifFreeMapObject(map);
         const int starts[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};

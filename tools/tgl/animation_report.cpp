@@ -32,26 +32,11 @@ std::optional<std::string> endAnomaly(const tglformat::Scanner& scanner) {
 
 } // namespace
 
-std::int64_t AnimationReport::loopMilliseconds() const {
-    std::int64_t total = 0;
-    for (const FrameInfo& f : frames)
-        total += f.duration;
-    return total;
-}
-
-bool AnimationReport::everyFrameShows() const {
-    if (!error.empty()) return false;
-    for (const FrameInfo& f : frames)
-        if (f.status != FrameStatus::Ok) return false;
-    return true;
-}
-
-AnimationReport readReport(const std::string& path, const ImageSink& eachImage) {
-    AnimationReport result;
+ReportReader::ReportReader(const std::string& path) {
+    AnimationReport& result = report_;
     result.path = path;
     imaging::InputFileStatus opened = imaging::InputFileStatus::Ok;
-    const std::unique_ptr<tglformat::ByteSource> source =
-        tglformat::openFile(path.c_str(), &opened);
+    source_ = tglformat::openFile(path.c_str(), &opened);
     // A file the viewer refuses unread is reported as such; only one that
     // cannot be opened at all is an input error.
     switch (opened) {
@@ -59,25 +44,28 @@ AnimationReport readReport(const std::string& path, const ImageSink& eachImage) 
     case imaging::InputFileStatus::CannotOpen:
         result.error = "cannot open the file";
         result.ioError = true;
-        return result;
+        return;
     case imaging::InputFileStatus::NotRegular:
         result.error = "not a regular file, which the viewer does not read";
-        return result;
+        return;
     case imaging::InputFileStatus::TooLarge:
         result.error = "2 GiB or more, which the viewer does not read";
-        return result;
+        return;
     }
-    tglformat::Scanner scanner(*source);
-    if (!scanner.readTable()) {
+    scanner_ = std::make_unique<tglformat::Scanner>(*source_);
+    if (!scanner_->readTable()) {
         result.error = "not a .tgl file (it does not begin with \"DFX\")";
-        return result;
+        return;
     }
-    const tglformat::Header& header = scanner.header();
+    const tglformat::Header& header = scanner_->header();
     result.magicFourth = header.magicFourth;
     result.durationFlag = header.perFrameDurations();
     result.headerRest.assign(header.bytes + 4, header.bytes + tglformat::kHeaderBytes);
     result.declaredFrameCount = header.declaredFrameCount;
     result.defaultDuration = header.defaultDuration;
+    result.frameCount = scanner_->frames().size();
+    for (const tglformat::Frame& f : scanner_->frames())
+        result.loopMilliseconds += f.duration;
 
     const std::int32_t count = header.frameCount;
     if (count < result.declaredFrameCount)
@@ -91,21 +79,33 @@ AnimationReport readReport(const std::string& path, const ImageSink& eachImage) 
     if (tableBytes > header.fileSize)
         result.anomalies.push_back(
             "the file ends inside the frame table; missing values read as 0");
+}
 
-    for (const tglformat::Frame& from : scanner.frames()) {
+void ReportReader::readFrames(const FrameSink& eachFrame, const ImageSink& eachImage) {
+    if (!scanner_ || !report_.error.empty()) return;
+    const std::vector<tglformat::Frame>& frames = scanner_->frames();
+    const auto recordOf = [&frames](std::size_t i) {
         FrameInfo f;
-        f.x = from.record.x;
-        f.y = from.record.y;
-        f.aux1 = from.record.aux1;
-        f.aux2 = from.record.aux2;
-        f.duration = from.duration;
-        result.frames.push_back(f);
-    }
-
+        f.x = frames[i].record.x;
+        f.y = frames[i].record.y;
+        f.aux1 = frames[i].record.aux1;
+        f.aux2 = frames[i].record.aux2;
+        f.duration = frames[i].duration;
+        return f;
+    };
+    // Block k belongs to frame k; frames after the last block have none.
+    std::size_t next = 0;
+    const auto hand = [&](std::size_t i, const FrameInfo& f) {
+        report_.framesShown += f.status == FrameStatus::Ok;
+        if (eachFrame) eachFrame(i, f);
+    };
     tglformat::decodeFrames(
-        scanner,
+        *scanner_,
         [&](tglformat::DecodedFrame& decoded) {
-            FrameInfo& f = result.frames[static_cast<std::size_t>(decoded.index)];
+            const std::size_t index = static_cast<std::size_t>(decoded.index);
+            for (; next < index; ++next)
+                hand(next, recordOf(next));
+            FrameInfo f = recordOf(index);
             f.hasBlock = true;
             f.blockOffset = decoded.block.offset;
             f.marker = decoded.block.marker;
@@ -117,16 +117,18 @@ AnimationReport readReport(const std::string& path, const ImageSink& eachImage) 
                 f.image = ImageInfo{imaging::formatName(decoded.image.format), decoded.image.width,
                                     decoded.image.height, imaging::describeImage(decoded.image)};
             if (f.status == FrameStatus::Ok && eachImage)
-                eachImage(static_cast<std::size_t>(decoded.index), decoded.file.data(),
-                          decoded.file.size());
+                eachImage(index, decoded.file.data(), decoded.file.size());
+            hand(index, f);
+            next = index + 1;
         },
         eachImage != nullptr);
-    if (const std::optional<std::string> anomaly = endAnomaly(scanner))
-        result.anomalies.push_back(*anomaly);
-    if (scanner.zeroWords() > 0)
-        result.anomalies.push_back(std::to_string(scanner.zeroWords()) +
-                                   " zero word(s) in the image area");
-    return result;
+    for (; next < frames.size(); ++next)
+        hand(next, recordOf(next));
+    if (const std::optional<std::string> anomaly = endAnomaly(*scanner_))
+        report_.anomalies.push_back(*anomaly);
+    if (scanner_->zeroWords() > 0)
+        report_.anomalies.push_back(std::to_string(scanner_->zeroWords()) +
+                                    " zero word(s) in the image area");
 }
 
 } // namespace tgltool

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "format/byte_source.h"
+#include "format/scanner.h"
 #include "format/tgl_format.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +35,7 @@ struct FrameInfo {
     FrameStatus status = FrameStatus::NoBlock;
 };
 
+// What is known of the file besides its frames.
 struct AnimationReport {
     std::string path;
     std::string error; // the file could not be read as an animation at all
@@ -41,18 +45,37 @@ struct AnimationReport {
     std::vector<std::uint8_t> headerRest; // its other 36 bytes
     std::int32_t declaredFrameCount = 0;
     std::int32_t defaultDuration = 0;
-    std::vector<FrameInfo> frames;
+    std::size_t frameCount = 0;
+    std::int64_t loopMilliseconds = 0;
     std::vector<std::string> anomalies;
+    std::size_t framesShown = 0; // once the frames are read
 
-    std::int64_t loopMilliseconds() const;
-    bool everyFrameShows() const;
+    bool everyFrameShows() const { return error.empty() && framesShown == frameCount; }
 };
 
+// Each frame as it is read, in order; not kept.
+using FrameSink = std::function<void(std::size_t frame, const FrameInfo& info)>;
 // Each image that shows, as it is read: its frame and its inflated bytes, valid
 // only during the call, so that no more than one image is held at a time.
 using ImageSink =
     std::function<void(std::size_t frame, const std::uint8_t* bytes, std::size_t size)>;
 
-AnimationReport readReport(const std::string& path, const ImageSink& eachImage = nullptr);
+// Reads a file the way the viewer does, in two steps so that a caller can
+// say what the file is before its frames: what is held per frame is the
+// frame table's record, whatever the file holds.
+class ReportReader {
+  public:
+    // Opens the file and reads its header and frame table.
+    explicit ReportReader(const std::string& path);
+    const AnimationReport& report() const { return report_; }
+    // Hands each frame to `eachFrame` in order, then adds the image area's
+    // anomalies to report(). Once only.
+    void readFrames(const FrameSink& eachFrame, const ImageSink& eachImage = nullptr);
+
+  private:
+    AnimationReport report_;
+    std::unique_ptr<tglformat::ByteSource> source_;
+    std::unique_ptr<tglformat::Scanner> scanner_;
+};
 
 } // namespace tgltool

@@ -6,62 +6,94 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 namespace tgltool {
 
 namespace {
 
-nlohmann::json toJson(const AnimationReport& in) {
-    nlohmann::json frames = nlohmann::json::array();
-    for (std::size_t i = 0; i < in.frames.size(); ++i) {
-        const FrameInfo& f = in.frames[i];
-        nlohmann::json frame = {{"index", i},
-                                {"x", f.x},
-                                {"y", f.y},
-                                {"aux1", f.aux1},
-                                {"aux2", f.aux2},
-                                {"duration", f.duration},
-                                {"status", statusText(f.status)}};
-        if (f.hasBlock) {
-            frame["block"] = {{"offset", f.blockOffset},
-                              {"marker", f.marker},
-                              {"second", f.second},
-                              {"length", f.length}};
-            frame["inflatedBytes"] = f.inflatedBytes;
-        } else {
-            frame["block"] = nullptr;
-        }
-        if (!f.image.format.empty())
-            frame["image"] = {{"format", f.image.format},
-                              {"width", f.image.width},
-                              {"height", f.image.height},
-                              {"description", f.image.description}};
-        else
-            frame["image"] = nullptr;
-        frames.push_back(frame);
+nlohmann::json frameJson(std::size_t index, const FrameInfo& f) {
+    nlohmann::json frame = {{"index", index},
+                            {"x", f.x},
+                            {"y", f.y},
+                            {"aux1", f.aux1},
+                            {"aux2", f.aux2},
+                            {"duration", f.duration},
+                            {"status", statusText(f.status)}};
+    if (f.hasBlock) {
+        frame["block"] = {{"offset", f.blockOffset},
+                          {"marker", f.marker},
+                          {"second", f.second},
+                          {"length", f.length}};
+        frame["inflatedBytes"] = f.inflatedBytes;
+    } else {
+        frame["block"] = nullptr;
     }
-    return {{"file", in.path},
-            {"magicFourthByte", in.magicFourth},
-            {"perFrameDurations", in.durationFlag},
-            {"headerRest", hex(in.headerRest)},
-            {"declaredFrameCount", in.declaredFrameCount},
-            {"defaultDuration", in.defaultDuration},
-            {"frames", frames},
-            {"loopMilliseconds", in.loopMilliseconds()},
-            {"anomalies", in.anomalies}};
+    if (!f.image.format.empty())
+        frame["image"] = {{"format", f.image.format},
+                          {"width", f.image.width},
+                          {"height", f.image.height},
+                          {"description", f.image.description}};
+    else
+        frame["image"] = nullptr;
+    return frame;
 }
 
-void printText(const AnimationReport& in) {
+// The document with an empty "frames", split where the frames go.
+std::pair<std::string, std::string> documentAround(const AnimationReport& in) {
+    const nlohmann::json document = {{"file", in.path},
+                                     {"magicFourthByte", in.magicFourth},
+                                     {"perFrameDurations", in.durationFlag},
+                                     {"headerRest", hex(in.headerRest)},
+                                     {"declaredFrameCount", in.declaredFrameCount},
+                                     {"defaultDuration", in.defaultDuration},
+                                     {"frames", nlohmann::json::array()},
+                                     {"loopMilliseconds", in.loopMilliseconds},
+                                     {"anomalies", in.anomalies}};
+    const std::string text = document.dump(2);
+    const std::string mark = "\"frames\": [";
+    const std::size_t at = text.find(mark) + mark.size();
+    return {text.substr(0, at), text.substr(at + 1)}; // without the empty array's "]"
+}
+
+// The JSON document, as one nlohmann::json would print it, made a frame at a
+// time: the frames wait in a temporary file because "anomalies", known only
+// at the end, comes first.
+void printJson(ReportReader& reader) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> frames(std::tmpfile(), std::fclose);
+    if (!frames) throw CommandError("cannot make a temporary file");
+    reader.readFrames([&](std::size_t index, const FrameInfo& f) {
+        std::string text = frameJson(index, f).dump(2);
+        std::string indented = index == 0 ? "\n    " : ",\n    ";
+        for (char c : text) {
+            indented += c;
+            if (c == '\n') indented += "    ";
+        }
+        std::fwrite(indented.data(), 1, indented.size(), frames.get());
+    });
+    const auto [head, tail] = documentAround(reader.report());
+    std::fwrite(head.data(), 1, head.size(), stdout);
+    std::rewind(frames.get());
+    char buffer[1 << 16];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, frames.get())) > 0;)
+        std::fwrite(buffer, 1, n, stdout);
+    if (reader.report().frameCount > 0) std::fputs("\n  ", stdout);
+    std::fputs("]", stdout);
+    std::fwrite(tail.data(), 1, tail.size(), stdout);
+    std::fputs("\n", stdout);
+}
+
+void printText(ReportReader& reader) {
+    const AnimationReport& in = reader.report();
     std::printf("%s: %zu frame(s), %s, default duration %d ms, loop %lld ms\n", in.path.c_str(),
-                in.frames.size(), in.durationFlag ? "durations per frame" : "one duration for all",
-                in.defaultDuration, static_cast<long long>(in.loopMilliseconds()));
+                in.frameCount, in.durationFlag ? "durations per frame" : "one duration for all",
+                in.defaultDuration, static_cast<long long>(in.loopMilliseconds));
     std::printf("header: flag %d, fourth byte 0x%02x, rest %s\n", in.durationFlag, in.magicFourth,
                 hex(in.headerRest).c_str());
     std::printf("%5s %6s %6s %6s %6s %6s %9s %8s %8s %9s %9s %-30s %s\n", "frame", "x", "y", "aux1",
                 "aux2", "ms", "offset", "marker", "second", "length", "inflated", "image",
                 "status");
-    for (std::size_t i = 0; i < in.frames.size(); ++i) {
-        const FrameInfo& f = in.frames[i];
+    reader.readFrames([](std::size_t i, const FrameInfo& f) {
         const std::string image = f.image.format.empty() ? "-" : f.image.description;
         if (f.hasBlock)
             std::printf("%5zu %6d %6d %6d %6d %6d %9u %8d %8d %9d %9u %-30s %s\n", i, f.x, f.y,
@@ -71,7 +103,7 @@ void printText(const AnimationReport& in) {
             std::printf("%5zu %6d %6d %6d %6d %6d %9s %8s %8s %9s %9s %-30s %s\n", i, f.x, f.y,
                         f.aux1, f.aux2, f.duration, "-", "-", "-", "-", "-", image.c_str(),
                         statusText(f.status));
-    }
+    });
     for (const std::string& a : in.anomalies)
         std::printf("anomaly: %s\n", a.c_str());
 }
@@ -79,7 +111,8 @@ void printText(const AnimationReport& in) {
 } // namespace
 
 int info(const std::string& file, bool json) {
-    const AnimationReport in = readReport(file);
+    ReportReader reader(file);
+    const AnimationReport& in = reader.report();
     if (in.ioError) throw CommandError(file + ": " + in.error);
     if (!in.error.empty()) {
         if (json)
@@ -89,9 +122,9 @@ int info(const std::string& file, bool json) {
         return 1;
     }
     if (json)
-        std::cout << toJson(in).dump(2) << "\n";
+        printJson(reader);
     else
-        printText(in);
+        printText(reader);
     return 0;
 }
 

@@ -40,25 +40,39 @@ void writePngWhole(const std::string& path, const std::uint32_t* argb, int width
     }
 }
 
-void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite) {
-    refuseExisting(path, overwrite);
-    const std::string temporary = path + ".part-" + std::to_string(getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            std::remove(temporary.c_str());
-            throw CommandError(path + ": cannot write");
-        }
-    }
+WholeFile::WholeFile(std::string path, bool overwrite)
+    : path_(std::move(path)), temporary_(path_ + ".part-" + std::to_string(getpid())) {
+    refuseExisting(path_, overwrite);
+    file_ = std::fopen(temporary_.c_str(), "wb");
+    if (!file_) throw CommandError(path_ + ": cannot write");
+}
+
+WholeFile::~WholeFile() {
+    if (!file_) return;
+    std::fclose(file_);
+    std::remove(temporary_.c_str());
+}
+
+void WholeFile::write(const void* bytes, std::size_t size) {
+    failed_ = failed_ || std::fwrite(bytes, 1, size, file_) != size;
+}
+
+void WholeFile::commit() {
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
     std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::remove(temporary.c_str());
-        throw CommandError(path + ": cannot write (" + error.message() + ")");
+    if (closed && !failed_) std::filesystem::rename(temporary_, path_, error);
+    if (!closed || failed_ || error) {
+        std::remove(temporary_.c_str());
+        throw CommandError(path_ + ": cannot write" +
+                           (error ? " (" + error.message() + ")" : std::string()));
     }
+}
+
+void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite) {
+    WholeFile file(path, overwrite);
+    file.write(bytes.data(), bytes.size());
+    file.commit();
 }
 
 std::vector<std::uint8_t> readWhole(const std::string& path) {

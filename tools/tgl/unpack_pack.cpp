@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 
@@ -165,52 +166,76 @@ int packFromImages(const PackOptions& options) {
 } // namespace
 
 int unpack(const std::string& file, const std::string& folder, bool overwrite) {
-    // Two readings: the first names every output, which are all checked before
-    // the second writes each image as it comes, one held at a time.
-    const AnimationReport in = readReport(file);
-    if (!in.error.empty()) throw CommandError(file + ": " + in.error);
-    std::vector<std::string> names(in.frames.size());
-    std::vector<std::string> outputs{(fs::path(folder) / kDescription).string()};
-    for (std::size_t i = 0; i < in.frames.size(); ++i) {
-        if (in.frames[i].status != FrameStatus::Ok) continue;
+    // Two readings: the first names and checks every output, the second
+    // writes each image as it comes, one held at a time, and the description
+    // a frame at a time. What is kept per frame is its image's format.
+    ReportReader first(file);
+    if (!first.report().error.empty()) throw CommandError(file + ": " + first.report().error);
+    std::vector<std::string> formats{""}; // lower-case extensions; 0: no image
+    std::vector<std::uint8_t> formatOf(first.report().frameCount, 0);
+    const auto nameOf = [&](std::size_t i) {
         std::string number = std::to_string(i);
         number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
-        names[i] = "frame_" + number + "." + lowercase(in.frames[i].image.format);
-        outputs.push_back((fs::path(folder) / names[i]).string());
-    }
-    refuseExisting(outputs, overwrite);
+        return "frame_" + number + "." + formats[formatOf[i]];
+    };
+    const fs::path description = fs::path(folder) / kDescription;
+    refuseExisting(description.string(), overwrite);
+    std::size_t outputs = 1;
+    first.readFrames([&](std::size_t i, const FrameInfo& f) {
+        if (f.status != FrameStatus::Ok) return;
+        const std::string extension = lowercase(f.image.format);
+        const auto known = std::find(formats.begin(), formats.end(), extension);
+        formatOf[i] = std::uint8_t(known - formats.begin());
+        if (known == formats.end()) formats.push_back(extension);
+        refuseExisting((fs::path(folder) / nameOf(i)).string(), overwrite);
+        ++outputs;
+    });
     fs::create_directories(folder);
-    std::fprintf(stderr, "tgl: writing %zu file(s) into %s\n", outputs.size(), folder.c_str());
-    Progress progress("writing frames", in.frames.size());
-    std::vector<bool> written(names.size(), false);
-    const AnimationReport again =
-        readReport(file, [&](std::size_t i, const std::uint8_t* bytes, std::size_t size) {
-            if (i >= names.size() || names[i].empty()) return; // the file changed meanwhile
-            writeWhole((fs::path(folder) / names[i]).string(),
+    std::fprintf(stderr, "tgl: writing %zu file(s) into %s\n", outputs, folder.c_str());
+
+    ReportReader second(file);
+    const AnimationReport& in = second.report();
+    if (!in.error.empty()) throw CommandError(file + ": " + in.error);
+    // The description as one nlohmann::json would print it, its frames spliced in.
+    const std::string around = nlohmann::json{
+        {"magicFourthByte", in.magicFourth},
+        {"perFrameDurations", in.durationFlag},
+        {"headerRest", hex(in.headerRest)},
+        {"defaultDuration", in.defaultDuration},
+        {"frames",
+         nlohmann::json::array()}}.dump(2);
+    const std::string mark = "\"frames\": [";
+    const std::size_t at = around.find(mark) + mark.size();
+    WholeFile json(description.string(), overwrite);
+    json.write(around.substr(0, at));
+    Progress progress("writing frames", in.frameCount);
+    std::size_t written = SIZE_MAX; // the last frame whose image was written
+    second.readFrames(
+        [&](std::size_t i, const FrameInfo& f) {
+            nlohmann::json frame = {{"x", f.x},
+                                    {"y", f.y},
+                                    {"aux1", f.aux1},
+                                    {"aux2", f.aux2},
+                                    {"duration", f.duration}};
+            frame["image"] = written == i ? nlohmann::json(nameOf(i)) : nlohmann::json(nullptr);
+            std::string text = i == 0 ? "\n    " : ",\n    ";
+            for (char c : frame.dump(2)) {
+                text += c;
+                if (c == '\n') text += "    ";
+            }
+            json.write(text);
+        },
+        [&](std::size_t i, const std::uint8_t* bytes, std::size_t size) {
+            // The file may have changed since the first reading.
+            if (i >= formatOf.size() || formatOf[i] == 0) return;
+            writeWhole((fs::path(folder) / nameOf(i)).string(),
                        std::vector<std::uint8_t>(bytes, bytes + size), overwrite);
-            written[i] = true;
+            written = i;
             progress.step(i + 1);
         });
-    if (!again.error.empty()) throw CommandError(file + ": " + again.error);
-    nlohmann::json frames = nlohmann::json::array();
-    for (std::size_t i = 0; i < in.frames.size(); ++i) {
-        const FrameInfo& f = in.frames[i];
-        nlohmann::json frame = {
-            {"x", f.x}, {"y", f.y}, {"aux1", f.aux1}, {"aux2", f.aux2}, {"duration", f.duration}};
-        if (written[i])
-            frame["image"] = names[i];
-        else
-            frame["image"] = nullptr;
-        frames.push_back(frame);
-    }
-    const nlohmann::json description = {{"magicFourthByte", in.magicFourth},
-                                        {"perFrameDurations", in.durationFlag},
-                                        {"headerRest", hex(in.headerRest)},
-                                        {"defaultDuration", in.defaultDuration},
-                                        {"frames", frames}};
-    const std::string text = description.dump(2) + "\n";
-    writeWhole((fs::path(folder) / kDescription).string(),
-               std::vector<std::uint8_t>(text.begin(), text.end()), overwrite);
+    json.write(in.frameCount > 0 ? "\n  ]" : "]");
+    json.write(around.substr(at + 1) + "\n");
+    json.commit();
     return 0;
 }
 

@@ -28,7 +28,8 @@ int verify(const std::vector<std::string>& files) {
     bool allShow = true;
     bool unreadable = false;
     for (const std::string& file : files) {
-        const AnimationReport in = readReport(file);
+        ReportReader reader(file);
+        const AnimationReport& in = reader.report();
         if (!in.error.empty()) {
             std::printf("%s: %s\n", file.c_str(), in.error.c_str());
             allShow = false;
@@ -36,19 +37,18 @@ int verify(const std::vector<std::string>& files) {
             continue;
         }
         // Block k belongs to frame k.
-        for (std::size_t i = 0; i < in.frames.size(); ++i) {
-            const FrameInfo& f = in.frames[i];
-            if (f.status == FrameStatus::Ok) continue;
-            allShow = false;
+        reader.readFrames([&](std::size_t i, const FrameInfo& f) {
+            if (f.status == FrameStatus::Ok) return;
             if (f.hasBlock)
                 std::printf("%s: block %zu at offset %u: %s\n", file.c_str(), i, f.blockOffset,
                             problemOf(f.status));
             else
                 std::printf("%s: frame %zu %s\n", file.c_str(), i, problemOf(f.status));
-        }
+        });
+        allShow = allShow && in.everyFrameShows();
         for (const std::string& a : in.anomalies)
             std::printf("%s: warning: %s\n", file.c_str(), a.c_str());
-        if (in.frames.empty()) std::printf("%s: warning: no frames\n", file.c_str());
+        if (in.frameCount == 0) std::printf("%s: warning: no frames\n", file.c_str());
     }
     if (unreadable) throw CommandError("some files could not be read");
     return allShow ? 0 : 1;
