@@ -19,6 +19,10 @@ void destroyWindow(HWND window);
 // Calls the window's current procedure, as SendMessage does; 0 for an unknown window.
 LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Where the window's client area lies on the screen, as the window system
+// last said; ScreenToClient counts from it.
+void setClientOrigin(HWND window, int x, int y);
+
 // Delivers one WM_DROPFILES listing these paths, only while the window has
 // WS_EX_ACCEPTFILES. A drop handle that the procedures did not finish is
 // finished afterwards. Returns whether the message was sent.

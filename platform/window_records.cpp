@@ -6,6 +6,7 @@ struct HWND__ {
     WNDPROC procedure;
     LONG_PTR exStyle;
     LONG_PTR userData;
+    int originX, originY; // of the client area on the screen
 };
 
 namespace {
@@ -30,6 +31,13 @@ LONG_PTR* field(HWND window, int index) {
 static_assert(sizeof(WNDPROC) == sizeof(LONG_PTR), "a procedure fits a LONG_PTR");
 
 } // namespace
+
+BOOL ScreenToClient(HWND window, POINT* point) {
+    if (!isLive(window) || !point) return 0;
+    point->x -= window->originX;
+    point->y -= window->originY;
+    return 1;
+}
 
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
     if (!isLive(window)) return 0;
@@ -68,9 +76,15 @@ LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wPa
 namespace platform {
 
 HWND createWindow(WNDPROC procedure) {
-    HWND window = new HWND__{procedure, 0, 0};
+    HWND window = new HWND__{procedure, 0, 0, 0, 0};
     liveWindows().insert(window);
     return window;
+}
+
+void setClientOrigin(HWND window, int x, int y) {
+    if (!isLive(window)) return;
+    window->originX = x;
+    window->originY = y;
 }
 
 void destroyWindow(HWND window) {

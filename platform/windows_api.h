@@ -47,6 +47,14 @@ inline constexpr LONG WS_EX_ACCEPTFILES = 0x10;
 inline constexpr UINT WM_KEYDOWN = 0x100; // wParam: the virtual-key code
 inline constexpr UINT WM_CHAR = 0x102;    // wParam: the character typed
 inline constexpr UINT WM_DROPFILES = 0x233;
+// Mouse messages. lParam: x in its low 16 bits, y in its high 16, both signed;
+// client coordinates, but screen coordinates for WM_MOUSEWHEEL.
+inline constexpr UINT WM_MOUSEMOVE = 0x200;   // wParam: the buttons held (MK_LBUTTON)
+inline constexpr UINT WM_LBUTTONDOWN = 0x201; // wParam: as WM_MOUSEMOVE
+inline constexpr UINT WM_LBUTTONUP = 0x202;
+inline constexpr UINT WM_MOUSEWHEEL = 0x20A; // wParam's high 16 bits: the signed turn
+inline constexpr WPARAM MK_LBUTTON = 0x1;
+inline constexpr int WHEEL_DELTA = 120; // one notch of the wheel
 
 // Virtual-key codes of keys that type no character; letters and digits are
 // their upper-case ASCII codes.
@@ -59,6 +67,13 @@ inline constexpr UINT VK_UP = 0x26;
 inline constexpr UINT VK_RIGHT = 0x27;
 inline constexpr UINT VK_DOWN = 0x28;
 inline constexpr int SW_SHOWNORMAL = 1;
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+// Screen coordinates to the window's client coordinates; FALSE for an unknown window.
+BOOL ScreenToClient(HWND window, POINT* point);
 
 // Window fields. Each returns the previous value, 0 for an unknown window or index.
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);

@@ -125,6 +125,29 @@ TEST_F(PlayUnderXvfb, KeysPauseStepZoomAndHideTheOverlay) {
     quitsWithZero("q");
 }
 
+// A wheel notch over a pixel keeps it under the cursor; a drag moves the view with the pointer.
+TEST_F(PlayUnderXvfb, TheWheelZoomsAboutTheCursorAndADragPans) {
+    tgltools::TglWriter w;
+    w.frame({400, 300, 1000})
+        .image(tgltools::encodeTga(40, 40, std::vector<std::uint32_t>(1600, 0xFFFF0000u), false));
+    tgltools::writeFile(dir.file("one.tgl"), w.build());
+    play("one.tgl");
+    ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 1600; }, 5s));
+
+    e2e::turnWheel(display(), *window, 410, 310, 1); // (410, 310) stays: the frame from (390, 290)
+    ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 6400; }, 2s))
+        << "a wheel notch did not zoom 2x";
+    EXPECT_EQ(firstOf(grab(), kRed), 290 * 800 + 390);
+
+    e2e::dragPointer(display(), *window, 100, 100, 150, 120);
+    EXPECT_TRUE(waitFor([](const Picture& p) { return firstOf(p, kRed) == 310 * 800 + 440; }, 2s))
+        << "a drag did not move the view with the pointer";
+    e2e::turnWheel(display(), *window, 600, 500, -1);
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 1600; }, 2s))
+        << "a notch back did not zoom out";
+    quitsWithZero("q");
+}
+
 // Saves by rename and in place both show within a second; a broken save
 // keeps the last good version on screen; a dropped file plays instead.
 TEST_F(PlayUnderXvfb, SavesShowWithinASecondAndABrokenSaveKeepsTheLastGood) {

@@ -171,6 +171,11 @@ int count(const Picture& picture, unsigned long colour) {
     return static_cast<int>(std::count(picture.begin(), picture.end(), colour));
 }
 
+long firstOf(const Picture& picture, unsigned long colour) {
+    const auto at = std::find(picture.begin(), picture.end(), colour);
+    return at == picture.end() ? -1 : static_cast<long>(at - picture.begin());
+}
+
 constexpr unsigned long kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
 
 // tglplay.exe, the player Explorer opens .tgl files with, takes its keys as
@@ -201,6 +206,12 @@ TEST_F(ViewerUnderWine, TglplayTakesItsKeys) {
     keys({"Home"});
     EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 2s))
         << "Home did not reset the zoom";
+    const int x = 100 * ((shown + 1) % 3 + 1) + 10; // over the square's middle
+    e2e::turnWheel(server->display(), *window, border + x, top + 110, 1);
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 2s))
+        << "a wheel notch did not zoom";
+    EXPECT_EQ(firstOf(grab(), next), 90 * 800 + (x - 20)); // (x, 110) stayed under the cursor
+    keys({"Home"});
     const auto overlayInked = [](const Picture& p) {
         for (int y = 0; y < 50; ++y)
             for (int x = 0; x < 200; ++x)

@@ -112,11 +112,50 @@ void SdlDriver::handleEvent(const SDL_Event& event, DriverEvents& events) {
     case SDL_DROPTEXT: SDL_free(event.drop.file); break;
     case SDL_DROPCOMPLETE: events.dropCompleted(); break;
     case SDL_KEYDOWN: sendKey(event.key.keysym.sym); break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEWHEEL: sendPointer(event); break;
     case SDL_TEXTINPUT:
         // One WM_CHAR per character of the typed text; ASCII only.
         for (const char* c = event.text.text; *c; ++c)
             if (static_cast<unsigned char>(*c) < 0x80)
                 platform::sendMessage(windowHandle_, WM_CHAR, static_cast<WPARAM>(*c), 1);
+        break;
+    default: break;
+    }
+}
+
+// The left button, its drags and the wheel reach the window procedure as
+// Windows sends them (the wheel at the screen point).
+void SdlDriver::sendPointer(const SDL_Event& event) {
+    const auto pointOf = [](int x, int y) {
+        return LPARAM(std::uint32_t(std::uint16_t(x)) | std::uint32_t(std::uint16_t(y)) << 16);
+    };
+    int originX = 0, originY = 0, x = 0, y = 0;
+    SDL_GetWindowPosition(window_, &originX, &originY);
+    platform::setClientOrigin(windowHandle_, originX, originY);
+    switch (event.type) {
+    case SDL_MOUSEMOTION:
+        if (event.motion.state & SDL_BUTTON_LMASK)
+            platform::sendMessage(windowHandle_, WM_MOUSEMOVE, MK_LBUTTON,
+                                  pointOf(event.motion.x, event.motion.y));
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (event.button.button != SDL_BUTTON_LEFT) break;
+        platform::sendMessage(windowHandle_,
+                              event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP,
+                              event.type == SDL_MOUSEBUTTONDOWN ? MK_LBUTTON : 0,
+                              pointOf(event.button.x, event.button.y));
+        break;
+    case SDL_MOUSEWHEEL:
+        if (event.wheel.y == 0) break;
+        SDL_GetMouseState(&x, &y);
+        platform::sendMessage(
+            windowHandle_, WM_MOUSEWHEEL,
+            WPARAM(std::uint32_t(std::uint16_t(event.wheel.y * WHEEL_DELTA)) << 16),
+            pointOf(originX + x, originY + y));
         break;
     default: break;
     }

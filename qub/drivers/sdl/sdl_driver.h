@@ -50,6 +50,7 @@ class SdlDriver final : public Driver {
     bool startVideo();
     bool createWindow(const WindowSettings& settings);
     void handleEvent(const SDL_Event& event, DriverEvents& events);
+    void sendPointer(const SDL_Event& event);
     void sendKey(std::int32_t key); // an SDL_Keycode
 
     bool videoStarted_ = false;

@@ -25,7 +25,13 @@ namespace {
 // The engine's own window procedure: the end of every subclassing chain.
 LRESULT CALLBACK engineWindowProcedure(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
-constexpr long kEventMask = ExposureMask | KeyPressMask | FocusChangeMask | StructureNotifyMask;
+constexpr long kEventMask = ExposureMask | KeyPressMask | FocusChangeMask | StructureNotifyMask |
+                            ButtonPressMask | ButtonReleaseMask | Button1MotionMask;
+
+// x and y as a mouse message's lParam carries them: signed 16 bits each.
+LPARAM pointOf(int x, int y) {
+    return LPARAM(std::uint32_t(std::uint16_t(x)) | std::uint32_t(std::uint16_t(y)) << 16);
+}
 
 // The virtual-key code of a key, as Windows sends it with WM_KEYDOWN; 0 for
 // keys the programs do not use.
@@ -218,6 +224,9 @@ void X11Driver::handleEvent(const XEvent& event, DriverEvents& events) {
         sendKey(key);
         break;
     }
+    case ButtonPress:
+    case ButtonRelease:
+    case MotionNotify: sendPointer(event); break;
     default: break;
     }
 }
@@ -233,6 +242,32 @@ void X11Driver::sendKey(XEvent& event) {
     for (int i = 0; i < length; ++i)
         if (text[i] >= 0x20 && text[i] < 0x7F)
             platform::sendMessage(windowHandle_, WM_CHAR, static_cast<WPARAM>(text[i]), 1);
+}
+
+// The left button and its drags reach the window procedure as Windows sends
+// them, and wheel notches (buttons 4 and 5) as WM_MOUSEWHEEL at the screen point.
+void X11Driver::sendPointer(const XEvent& event) {
+    const bool motion = event.type == MotionNotify;
+    const int x = motion ? event.xmotion.x : event.xbutton.x;
+    const int y = motion ? event.xmotion.y : event.xbutton.y;
+    const int rootX = motion ? event.xmotion.x_root : event.xbutton.x_root;
+    const int rootY = motion ? event.xmotion.y_root : event.xbutton.y_root;
+    platform::setClientOrigin(windowHandle_, rootX - x, rootY - y);
+    if (motion) {
+        platform::sendMessage(windowHandle_, WM_MOUSEMOVE, MK_LBUTTON, pointOf(x, y));
+        return;
+    }
+    const unsigned button = event.xbutton.button;
+    const bool pressed = event.type == ButtonPress;
+    if (button == Button1)
+        platform::sendMessage(windowHandle_, pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP,
+                              pressed ? MK_LBUTTON : 0, pointOf(x, y));
+    if ((button == Button4 || button == Button5) && pressed) {
+        const int turn = button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA;
+        platform::sendMessage(windowHandle_, WM_MOUSEWHEEL,
+                              WPARAM(std::uint32_t(std::uint16_t(turn)) << 16),
+                              pointOf(rootX, rootY));
+    }
 }
 
 void X11Driver::waitForEvents(int milliseconds) {

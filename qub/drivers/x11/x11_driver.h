@@ -57,6 +57,7 @@ class X11Driver final : public Driver {
     bool createWindow(const WindowSettings& settings);
     void show(const CanvasArea& area);
     void handleEvent(const XEvent& event, DriverEvents& events);
+    void sendPointer(const XEvent& event);
     void sendKey(XEvent& event);
 
     bool open_ = false; // a window, on a display or off-screen

@@ -18,6 +18,7 @@
 #include "tools/tgl/play/play_view.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -54,6 +55,8 @@ struct Session {
     std::uint32_t customColour = 0xFFFFFFFF;
     PlayView view;
     Rect framesBox; // the union of the frames' images, in frame points
+    bool dragging = false;
+    int dragX = 0, dragY = 0; // where the last drag step ended, in window points
     bool overlay = true;
     bool quit = false;
     bool paused = false; // as the frame rate was last set
@@ -124,6 +127,7 @@ std::string titleFor(const std::string& path) {
 }
 
 void zoomTo(int zoom);
+void viewChanged();
 
 // A load that fails keeps what is on screen and says why.
 void takeLoad(TglLoader::Progress progress) {
@@ -160,10 +164,55 @@ void zoomTo(int zoom) {
     float x = 0, y = 0;
     s.view.centreOf(s.framesBox, width, height, x, y);
     s.view.zoomAbout(zoom, x, y, s.framesBox, width, height);
-    s.facts.zoom = zoom;
+    viewChanged();
+}
+
+void viewChanged() {
+    Session& s = *session;
+    s.facts.zoom = s.view.zoom;
     s.facts.panX = s.view.offsetX;
     s.facts.panY = s.view.offsetY;
     s.factsChanged = true;
+}
+
+// A mouse message's signed x and y.
+int xOf(LPARAM point) { return static_cast<short>(point & 0xFFFF); }
+int yOf(LPARAM point) { return static_cast<short>((point >> 16) & 0xFFFF); }
+
+// Each notch zooms in or out about the point under the cursor, which stays there.
+void onWheel(HWND window, WPARAM wParam, LPARAM lParam) {
+    Session& s = *session;
+    const int turn = static_cast<short>((wParam >> 16) & 0xFFFF);
+    POINT at{xOf(lParam), yOf(lParam)};
+    if (turn == 0 || !ScreenToClient(window, &at)) return;
+    for (int notch = 0; notch < std::max(1, std::abs(turn) / WHEEL_DELTA); ++notch) {
+        const int zoom = turn > 0 ? std::min(s.view.zoom * 2, 8) : std::max(s.view.zoom / 2, 1);
+        s.view.zoomAbout(zoom, float(at.x), float(at.y), Rect(), float(s.options.width),
+                         float(s.options.height));
+    }
+    viewChanged();
+}
+
+// Dragging with the left button moves the view with the cursor.
+void onPointer([[maybe_unused]] HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Session& s = *session;
+    const int x = xOf(lParam), y = yOf(lParam);
+    if (message == WM_LBUTTONDOWN) {
+        s.dragging = true;
+#if defined(_WIN32)
+        SetCapture(window); // the drag goes on past the window's edge
+#endif
+    } else if (message == WM_LBUTTONUP) {
+        s.dragging = false;
+#if defined(_WIN32)
+        ReleaseCapture();
+#endif
+    } else if (s.dragging && (wParam & MK_LBUTTON)) {
+        s.view.offsetX += float(x - s.dragX);
+        s.view.offsetY += float(y - s.dragY);
+        viewChanged();
+    }
+    s.dragX = x, s.dragY = y;
 }
 
 void onCharacter(char c) {
@@ -226,6 +275,9 @@ void onDrop(HDROP drop) {
 LRESULT CALLBACK playWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CHAR) onCharacter(static_cast<char>(wParam));
     if (message == WM_KEYDOWN) onKey(static_cast<UINT>(wParam));
+    if (message == WM_MOUSEWHEEL) onWheel(window, wParam, lParam);
+    if (message == WM_LBUTTONDOWN || message == WM_LBUTTONUP || message == WM_MOUSEMOVE)
+        onPointer(window, message, wParam, lParam);
     if (message == WM_DROPFILES) {
         onDrop(reinterpret_cast<HDROP>(wParam));
         DragFinish(reinterpret_cast<HDROP>(wParam));
