@@ -1,5 +1,6 @@
 // tgl play under Xvfb, driven by key presses from the X server's keyboard.
 
+#include "tests/e2e/player_fixtures.h"
 #include "tests/e2e/x11_keys.h"
 #include "tests/e2e/x11_session.h"
 #include "tests/support/temp_dir.h"
@@ -15,30 +16,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Picture = std::vector<unsigned long>;
-
-constexpr unsigned long kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
-
-// Squares of 20 x 20 in these colours at (x, 100), 100 ms each.
-std::vector<std::uint8_t> squares(const std::vector<std::pair<unsigned long, int>>& colourAndX) {
-    tgltools::TglWriter w;
-    for (const auto& [colour, x] : colourAndX)
-        w.frame({x, 100, 100});
-    for (const auto& [colour, x] : colourAndX)
-        w.image(tgltools::encodeTga(
-            20, 20, std::vector<std::uint32_t>(400, 0xFF000000u | std::uint32_t(colour)), false));
-    return w.build();
-}
-
-int count(const Picture& picture, unsigned long colour) {
-    return static_cast<int>(std::count(picture.begin(), picture.end(), colour));
-}
-
-// Where the first pixel of this colour is, as y * 800 + x; -1 when none.
-long firstOf(const Picture& picture, unsigned long colour) {
-    const auto at = std::find(picture.begin(), picture.end(), colour);
-    return at == picture.end() ? -1 : static_cast<long>(at - picture.begin());
-}
+using namespace e2e;
 
 class PlayUnderXvfb : public ::testing::Test {
   protected:

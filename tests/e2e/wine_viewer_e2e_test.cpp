@@ -1,3 +1,4 @@
+#include "tests/e2e/player_fixtures.h"
 #include "tests/e2e/rendered_frames.h"
 #include "tests/e2e/x11_keys.h"
 #include "tests/e2e/x11_session.h"
@@ -156,27 +157,12 @@ TEST_F(ViewerUnderWine, PlaysTheSampleTakesDropsAndExitsZeroWhenClosed) {
     EXPECT_EQ(*exitCode, 0);
 }
 
-// 20 x 20 squares of these colours at (x, 100), 100 ms each.
-std::vector<std::uint8_t> squares(const std::vector<std::pair<std::uint32_t, int>>& colourAndX) {
-    tgltools::TglWriter w;
-    for (const auto& [colour, x] : colourAndX)
-        w.frame({x, 100, 100});
-    for (const auto& [colour, x] : colourAndX)
-        w.image(tgltools::encodeTga(20, 20, std::vector<std::uint32_t>(400, 0xFF000000u | colour),
-                                    false));
-    return w.build();
-}
-
-int count(const Picture& picture, unsigned long colour) {
-    return static_cast<int>(std::count(picture.begin(), picture.end(), colour));
-}
-
-long firstOf(const Picture& picture, unsigned long colour) {
-    const auto at = std::find(picture.begin(), picture.end(), colour);
-    return at == picture.end() ? -1 : static_cast<long>(at - picture.begin());
-}
-
-constexpr unsigned long kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
+using e2e::count;
+using e2e::firstOf;
+using e2e::kBlue;
+using e2e::kGreen;
+using e2e::kRed;
+using e2e::squares;
 
 // tglplay.exe, the player Explorer opens .tgl files with, takes its keys as
 // Windows sends them: Space pauses, Right steps, z zooms, Home resets, o
