@@ -235,7 +235,7 @@ TEST_F(AnimationRoads, TheSampleAsAGifIsTheViewersFramesWithinThePalette) {
     EXPECT_LT(error, 1.0);
 }
 
-// Lossless WebP frames come through exactly.
+// Lossless WebP frames come through exactly, stored as PNG, TGA or BMP.
 TEST_F(AnimationRoads, LosslessWebPFramesComeThroughExactly) {
     WebPAnimEncoderOptions options;
     WebPAnimEncoderOptionsInit(&options);
@@ -269,12 +269,31 @@ TEST_F(AnimationRoads, LosslessWebPFramesComeThroughExactly) {
     WebPDataClear(&data);
     WebPAnimEncoderDelete(encoder);
 
-    pack(file("in.webp"), file("in.tgl"));
-    const tglformat::Animation animation = read(file("in.tgl"));
-    ASSERT_EQ(animation.frames.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(viewed(animation, i, 385, 290, 30, 20), onWhite(pictures[i])) << i;
-        EXPECT_EQ(animation.frames[i].duration, 80);
+    // The same pixels whatever the frames are stored as.
+    for (const char* format : {"png", "tga", "bmp"}) {
+        tgltool::PackOptions options;
+        options.inputs = {file("in.webp")};
+        options.output = file(std::string("in-") + format + ".tgl");
+        options.format = format;
+        ASSERT_EQ(tgltool::pack(options), 0);
+        const tglformat::Animation animation = read(options.output);
+        ASSERT_EQ(animation.frames.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(viewed(animation, i, 385, 290, 30, 20), onWhite(pictures[i])) << format << i;
+            EXPECT_EQ(animation.frames[i].duration, 80);
+        }
+    }
+    // Whole canvases: every frame 30 x 20 at the canvas's corner.
+    tgltool::PackOptions whole;
+    whole.inputs = {file("in.webp")};
+    whole.output = file("whole.tgl");
+    whole.trim = false;
+    ASSERT_EQ(tgltool::pack(whole), 0);
+    const tglformat::Animation canvases = read(whole.output);
+    for (std::size_t i = 0; i < canvases.frames.size(); ++i) {
+        EXPECT_EQ(canvases.frames[i].record.x, 385);
+        EXPECT_EQ(canvases.images[i].pixels.width, 30);
+        EXPECT_EQ(viewed(canvases, i, 385, 290, 30, 20), onWhite(pictures[i])) << i;
     }
 }
 
