@@ -32,6 +32,31 @@ std::vector<Span> spans(int from, int to) {
 
 } // namespace
 
+Box opaqueBox(const std::uint32_t* argb, int width, int height) {
+    Box box{width, height, 0, 0};
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = argb + std::size_t(y) * std::size_t(width);
+        for (int x = 0; x < width; ++x)
+            if (row[x] >> 24) {
+                box.left = std::min(box.left, x);
+                box.right = std::max(box.right, x + 1);
+                box.top = std::min(box.top, y);
+                box.bottom = y + 1;
+            }
+    }
+    return box.empty() ? Box{} : box;
+}
+
+std::vector<std::uint32_t> cropped(const std::uint32_t* argb, int width, const Box& box) {
+    std::vector<std::uint32_t> out;
+    out.reserve(std::size_t(box.width()) * std::size_t(box.height()));
+    for (int y = box.top; y < box.bottom; ++y) {
+        const std::uint32_t* row = argb + std::size_t(y) * std::size_t(width);
+        out.insert(out.end(), row + box.left, row + box.right);
+    }
+    return out;
+}
+
 Box shownBox(const Animation& animation) {
     Box box{kViewWidth, kViewHeight, 0, 0};
     for (std::size_t i = 0; i < animation.frames.size(); ++i) {

@@ -15,6 +15,13 @@ struct Box {
     bool empty() const { return right <= left || bottom <= top; }
 };
 
+// The smallest box holding every pixel of the width x height picture that
+// is not fully transparent; empty when there is none.
+Box opaqueBox(const std::uint32_t* argb, int width, int height);
+
+// The pixels of `box`, which lies within the width-wide picture, rows top to bottom.
+std::vector<std::uint32_t> cropped(const std::uint32_t* argb, int width, const Box& box);
+
 // The union of the boxes of the frames that show (those with an image),
 // within the viewer's window; empty when none shows there.
 Box shownBox(const Animation& animation);

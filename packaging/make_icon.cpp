@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -126,14 +125,12 @@ int main(int argc, char** argv) {
             }
         const std::string path =
             std::string(argv[1]) + "/" + std::to_string(size) + "x" + std::to_string(size) + ".png";
-        if (!imaging::writePngFile(path.c_str(), pixels.data(), size, size)) return 1;
-        if (size <= 48) {
-            iconEntries.push_back(iconBitmap(pixels, size));
-            iconSizes.push_back(size);
-        } else if (size == 256) {
-            std::ifstream png(path, std::ios::binary);
-            iconEntries.emplace_back(std::istreambuf_iterator<char>(png),
-                                     std::istreambuf_iterator<char>());
+        const std::vector<std::uint8_t> png = imaging::encodePng(pixels.data(), size, size);
+        std::ofstream file(path, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+        if (png.empty() || !file) return 1;
+        if (size <= 48 || size == 256) {
+            iconEntries.push_back(size <= 48 ? iconBitmap(pixels, size) : png);
             iconSizes.push_back(size);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "platform/windows_api.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +19,13 @@ void destroyWindow(HWND window);
 
 // Calls the window's current procedure, as SendMessage does; 0 for an unknown window.
 LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// x and y as a mouse message's lParam carries them, signed 16 bits each.
+inline LPARAM pointLParam(int x, int y) {
+    return LPARAM(std::uint32_t(std::uint16_t(x)) | std::uint32_t(std::uint16_t(y)) << 16);
+}
+// A WM_MOUSEWHEEL's wParam: the signed turn in its high 16 bits, no keys held.
+inline WPARAM wheelWParam(int turn) { return WPARAM(std::uint32_t(std::uint16_t(turn)) << 16); }
 
 // Where the window's client area lies on the screen, as the window system
 // last said; ScreenToClient counts from it.

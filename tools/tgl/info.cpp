@@ -1,5 +1,6 @@
 #include "tools/tgl/animation_report.h"
 #include "tools/tgl/commands.h"
+#include "tools/tgl/frames_json.h"
 #include "tools/tgl/output.h"
 
 #include <nlohmann/json.hpp>
@@ -39,23 +40,6 @@ nlohmann::json frameJson(std::size_t index, const FrameInfo& f) {
     return frame;
 }
 
-// The document with an empty "frames", split where the frames go.
-std::pair<std::string, std::string> documentAround(const AnimationReport& in) {
-    const nlohmann::json document = {{"file", in.path},
-                                     {"magicFourthByte", in.magicFourth},
-                                     {"perFrameDurations", in.durationFlag},
-                                     {"headerRest", hex(in.headerRest)},
-                                     {"declaredFrameCount", in.declaredFrameCount},
-                                     {"defaultDuration", in.defaultDuration},
-                                     {"frames", nlohmann::json::array()},
-                                     {"loopMilliseconds", in.loopMilliseconds},
-                                     {"anomalies", in.anomalies}};
-    const std::string text = document.dump(2);
-    const std::string mark = "\"frames\": [";
-    const std::size_t at = text.find(mark) + mark.size();
-    return {text.substr(0, at), text.substr(at + 1)}; // without the empty array's "]"
-}
-
 // The JSON document, as one nlohmann::json would print it, made a frame at a
 // time: the frames wait in a temporary file because "anomalies", known only
 // at the end, comes first.
@@ -63,24 +47,25 @@ void printJson(ReportReader& reader) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> frames(std::tmpfile(), std::fclose);
     if (!frames) throw CommandError("cannot make a temporary file");
     reader.readFrames([&](std::size_t index, const FrameInfo& f) {
-        std::string text = frameJson(index, f).dump(2);
-        std::string indented = index == 0 ? "\n    " : ",\n    ";
-        for (char c : text) {
-            indented += c;
-            if (c == '\n') indented += "    ";
-        }
-        std::fwrite(indented.data(), 1, indented.size(), frames.get());
+        const std::string text = FramesJson::element(frameJson(index, f), index == 0);
+        std::fwrite(text.data(), 1, text.size(), frames.get());
     });
-    const auto [head, tail] = documentAround(reader.report());
-    std::fwrite(head.data(), 1, head.size(), stdout);
+    const AnimationReport& in = reader.report();
+    const FramesJson document({{"file", in.path},
+                               {"magicFourthByte", in.magicFourth},
+                               {"perFrameDurations", in.durationFlag},
+                               {"headerRest", hex(in.headerRest)},
+                               {"declaredFrameCount", in.declaredFrameCount},
+                               {"defaultDuration", in.defaultDuration},
+                               {"frames", nlohmann::json::array()},
+                               {"loopMilliseconds", in.loopMilliseconds},
+                               {"anomalies", in.anomalies}});
+    std::fputs(document.head().c_str(), stdout);
     std::rewind(frames.get());
     char buffer[1 << 16];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, frames.get())) > 0;)
         std::fwrite(buffer, 1, n, stdout);
-    if (reader.report().frameCount > 0) std::fputs("\n  ", stdout);
-    std::fputs("]", stdout);
-    std::fwrite(tail.data(), 1, tail.size(), stdout);
-    std::fputs("\n", stdout);
+    std::fputs(document.tail(in.frameCount > 0).c_str(), stdout);
 }
 
 void printText(ReportReader& reader) {

@@ -29,15 +29,11 @@ void refuseExisting(const std::vector<std::string>& paths, bool overwrite) {
 
 void writePngWhole(const std::string& path, const std::uint32_t* argb, int width, int height,
                    bool overwrite) {
-    refuseExisting(path, overwrite);
-    const std::string temporary = path + ".part-" + std::to_string(getpid());
-    const bool saved = imaging::writePngFile(temporary.c_str(), argb, width, height);
-    std::error_code error;
-    if (saved) std::filesystem::rename(temporary, path, error);
-    if (!saved || error) {
-        std::remove(temporary.c_str());
-        throw CommandError(path + ": cannot write");
-    }
+    WholeFile file(path, overwrite);
+    const std::vector<std::uint8_t> png = imaging::encodePng(argb, width, height);
+    if (png.empty()) throw CommandError(path + ": cannot write");
+    file.write(png.data(), png.size());
+    file.commit();
 }
 
 WholeFile::WholeFile(std::string path, bool overwrite)

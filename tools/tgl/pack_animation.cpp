@@ -25,22 +25,6 @@ struct PackedFrame {
     std::int32_t duration = 0;
 };
 
-// The smallest box holding every pixel that is not fully transparent; empty when none.
-tglformat::Box opaqueBox(const tglformat::Picture& p) {
-    tglformat::Box box{p.width, p.height, 0, 0};
-    for (int y = 0; y < p.height; ++y) {
-        const std::uint32_t* row = p.pixels.data() + std::size_t(y) * std::size_t(p.width);
-        for (int x = 0; x < p.width; ++x)
-            if (row[x] >> 24) {
-                box.left = std::min(box.left, x);
-                box.right = std::max(box.right, x + 1);
-                box.top = std::min(box.top, y);
-                box.bottom = y + 1;
-            }
-    }
-    return box.empty() ? tglformat::Box{} : box;
-}
-
 std::vector<std::uint8_t> encode(const std::vector<std::uint32_t>& pixels, int width, int height,
                                  const std::string& format) {
     if (format == "tga") return tgltools::encodeTga(width, height, pixels, true);
@@ -77,7 +61,8 @@ int packAnimation(const PackOptions& options) {
         width = std::max(width, canvas.width);
         height = std::max(height, canvas.height);
         const tglformat::Box box =
-            options.trim ? opaqueBox(canvas) : tglformat::Box{0, 0, canvas.width, canvas.height};
+            options.trim ? tglformat::opaqueBox(canvas.pixels.data(), canvas.width, canvas.height)
+                         : tglformat::Box{0, 0, canvas.width, canvas.height};
         PackedFrame packed{{}, box.left, box.top, frame.duration};
         if (!box.empty()) {
             decoded += std::uint64_t(box.width()) * std::uint64_t(box.height()) * 4;
@@ -85,13 +70,8 @@ int packAnimation(const PackOptions& options) {
                 throw CommandError(input + ": the frames would decode to more than " +
                                    std::to_string(InputLimits::kMaxDecodedBytesPerFile >> 20) +
                                    " MiB, past what the viewer holds of one file");
-            std::vector<std::uint32_t> pixels;
-            pixels.reserve(std::size_t(box.width()) * std::size_t(box.height()));
-            for (int y = box.top; y < box.bottom; ++y) {
-                const auto row = canvas.pixels.begin() + std::ptrdiff_t(y) * canvas.width;
-                pixels.insert(pixels.end(), row + box.left, row + box.right);
-            }
-            packed.image = encode(pixels, box.width(), box.height(), options.format);
+            packed.image = encode(tglformat::cropped(canvas.pixels.data(), canvas.width, box),
+                                  box.width(), box.height(), options.format);
         }
         frames.push_back(std::move(packed));
         progress.step(frames.size());

@@ -60,16 +60,6 @@ bool samePicture(const tglformat::Animation& animation, int a, int b) {
            one.pixels.pixels == other.pixels.pixels;
 }
 
-Picture cropped(const Picture& window, const tglformat::Box& box) {
-    Picture out;
-    out.reserve(std::size_t(box.width()) * std::size_t(box.height()));
-    for (int y = box.top; y < box.bottom; ++y) {
-        const auto row = window.begin() + std::ptrdiff_t(y) * kWidth;
-        out.insert(out.end(), row + box.left, row + box.right);
-    }
-    return out;
-}
-
 // Frames at a quarter of their size, four to a row, on grey.
 Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height) {
     constexpr int kScale = 4, kColumns = 4, kGap = 2;
@@ -157,15 +147,15 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
 
     if (mode == RenderMode::Gif) {
         // A picture at a time: the writer keeps only the one before.
-        tglformat::Box box{0, 0, kWidth, kHeight};
-        if (look.crop && !tglformat::shownBox(animation).empty())
-            box = tglformat::shownBox(animation);
+        const tglformat::Box shown = tglformat::shownBox(animation);
+        const tglformat::Box box =
+            look.crop && !shown.empty() ? shown : tglformat::Box{0, 0, kWidth, kHeight};
         GifWriter gif(box.width(), box.height(), look.transparent);
         Progress progress("rendering", std::size_t(range.last - range.first + 1));
         for (int i = range.first; i <= range.last; ++i) {
             gif.add(look.transparent
                         ? tglformat::croppedFrame(animation, std::size_t(i), box).pixels
-                        : cropped(renderFrame(animation, i), box),
+                        : tglformat::cropped(renderFrame(animation, i).data(), kWidth, box),
                     animation.frames[std::size_t(i)].duration);
             progress.step(std::size_t(i - range.first + 1));
         }

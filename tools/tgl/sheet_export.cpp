@@ -2,6 +2,7 @@
 // list that sprite editors write and 2-D engines read.
 
 #include "format/animation.h"
+#include "format/thumbnail.h"
 #include "image/limits.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
@@ -31,20 +32,11 @@ struct Sprite {
 };
 
 Sprite trimmed(const imaging::DecodedImage& image) {
-    int left = image.width, top = image.height, right = 0, bottom = 0;
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x)
-            if (image.pixels[std::size_t(y) * std::size_t(image.width) + std::size_t(x)] >> 24) {
-                left = std::min(left, x), right = std::max(right, x + 1);
-                top = std::min(top, y), bottom = y + 1;
-            }
+    const tglformat::Box box = tglformat::opaqueBox(image.pixels.data(), image.width, image.height);
     Sprite s;
-    if (right <= left) return s;
-    s.left = left, s.top = top, s.width = right - left, s.height = bottom - top;
-    for (int y = top; y < bottom; ++y) {
-        const auto row = image.pixels.begin() + std::ptrdiff_t(y) * image.width;
-        s.pixels.insert(s.pixels.end(), row + left, row + right);
-    }
+    if (box.empty()) return s;
+    s.left = box.left, s.top = box.top, s.width = box.width(), s.height = box.height();
+    s.pixels = tglformat::cropped(image.pixels.data(), image.width, box);
     return s;
 }
 

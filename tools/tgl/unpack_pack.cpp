@@ -2,6 +2,7 @@
 #include "tools/common/tgl_writer.h"
 #include "tools/tgl/animation_report.h"
 #include "tools/tgl/commands.h"
+#include "tools/tgl/frames_json.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/packing.h"
 
@@ -196,18 +197,14 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
     ReportReader second(file);
     const AnimationReport& in = second.report();
     if (!in.error.empty()) throw CommandError(file + ": " + in.error);
-    // The description as one nlohmann::json would print it, its frames spliced in.
-    const std::string around = nlohmann::json{
-        {"magicFourthByte", in.magicFourth},
-        {"perFrameDurations", in.durationFlag},
-        {"headerRest", hex(in.headerRest)},
-        {"defaultDuration", in.defaultDuration},
-        {"frames",
-         nlohmann::json::array()}}.dump(2);
-    const std::string mark = "\"frames\": [";
-    const std::size_t at = around.find(mark) + mark.size();
+    // The description as one nlohmann::json would print it, a frame at a time.
+    const FramesJson document({{"magicFourthByte", in.magicFourth},
+                               {"perFrameDurations", in.durationFlag},
+                               {"headerRest", hex(in.headerRest)},
+                               {"defaultDuration", in.defaultDuration},
+                               {"frames", nlohmann::json::array()}});
     WholeFile json(description.string(), overwrite);
-    json.write(around.substr(0, at));
+    json.write(document.head());
     Progress progress("writing frames", in.frameCount);
     std::size_t written = SIZE_MAX; // the last frame whose image was written
     second.readFrames(
@@ -218,12 +215,7 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
                                     {"aux2", f.aux2},
                                     {"duration", f.duration}};
             frame["image"] = written == i ? nlohmann::json(nameOf(i)) : nlohmann::json(nullptr);
-            std::string text = i == 0 ? "\n    " : ",\n    ";
-            for (char c : frame.dump(2)) {
-                text += c;
-                if (c == '\n') text += "    ";
-            }
-            json.write(text);
+            json.write(FramesJson::element(frame, i == 0));
         },
         [&](std::size_t i, const std::uint8_t* bytes, std::size_t size) {
             // The file may have changed since the first reading.
@@ -233,8 +225,7 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
             written = i;
             progress.step(i + 1);
         });
-    json.write(in.frameCount > 0 ? "\n  ]" : "]");
-    json.write(around.substr(at + 1) + "\n");
+    json.write(document.tail(in.frameCount > 0));
     json.commit();
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace qub {
@@ -139,6 +140,15 @@ void CanvasArea::add(const CanvasArea& other) {
     top = std::min(top, other.top);
     right = std::max(right, other.right);
     bottom = std::max(bottom, other.bottom);
+}
+
+bool Canvas::copyTopLeft(std::uint32_t* argb, int width, int height) const {
+    if (!argb || width <= 0 || height <= 0 || width > width_ || height > height_) return false;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(argb + std::size_t(y) * std::size_t(width),
+                    pixels_.data() + std::size_t(y) * std::size_t(width_),
+                    std::size_t(width) * sizeof(std::uint32_t));
+    return true;
 }
 
 void Canvas::resize(int width, int height) {

@@ -69,6 +69,9 @@ class Canvas {
     int width() const { return width_; }
     int height() const { return height_; }
     const std::uint32_t* pixels() const { return pixels_.data(); }
+    // The top-left width x height pixels, rows top to bottom; false for a
+    // size that is empty or larger than the canvas.
+    bool copyTopLeft(std::uint32_t* argb, int width, int height) const;
 
     // Clearing again to the same colour refills only what was drawn since, so
     // a frame costs what its quads cover, not the whole canvas.

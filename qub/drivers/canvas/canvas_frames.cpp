@@ -73,13 +73,8 @@ CanvasArea CanvasFrames::present() {
 }
 
 bool CanvasFrames::readBack(std::uint32_t* argb, int width, int height) {
-    if (width > canvas_.width() || height > canvas_.height()) return false;
     render();
-    for (int y = 0; y < height; ++y)
-        std::memcpy(argb + std::size_t(y) * std::size_t(width),
-                    canvas_.pixels() + std::size_t(y) * std::size_t(canvas_.width()),
-                    std::size_t(width) * sizeof(std::uint32_t));
-    return true;
+    return canvas_.copyTopLeft(argb, width, height);
 }
 
 } // namespace qub

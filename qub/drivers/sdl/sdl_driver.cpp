@@ -129,9 +129,6 @@ void SdlDriver::handleEvent(const SDL_Event& event, DriverEvents& events) {
 // The left button, its drags and the wheel reach the window procedure as
 // Windows sends them (the wheel at the screen point).
 void SdlDriver::sendPointer(const SDL_Event& event) {
-    const auto pointOf = [](int x, int y) {
-        return LPARAM(std::uint32_t(std::uint16_t(x)) | std::uint32_t(std::uint16_t(y)) << 16);
-    };
     int originX = 0, originY = 0, x = 0, y = 0;
     SDL_GetWindowPosition(window_, &originX, &originY);
     platform::setClientOrigin(windowHandle_, originX, originY);
@@ -139,7 +136,7 @@ void SdlDriver::sendPointer(const SDL_Event& event) {
     case SDL_MOUSEMOTION:
         if (event.motion.state & SDL_BUTTON_LMASK)
             platform::sendMessage(windowHandle_, WM_MOUSEMOVE, MK_LBUTTON,
-                                  pointOf(event.motion.x, event.motion.y));
+                                  platform::pointLParam(event.motion.x, event.motion.y));
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
@@ -147,15 +144,14 @@ void SdlDriver::sendPointer(const SDL_Event& event) {
         platform::sendMessage(windowHandle_,
                               event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP,
                               event.type == SDL_MOUSEBUTTONDOWN ? MK_LBUTTON : 0,
-                              pointOf(event.button.x, event.button.y));
+                              platform::pointLParam(event.button.x, event.button.y));
         break;
     case SDL_MOUSEWHEEL:
         if (event.wheel.y == 0) break;
         SDL_GetMouseState(&x, &y);
-        platform::sendMessage(
-            windowHandle_, WM_MOUSEWHEEL,
-            WPARAM(std::uint32_t(std::uint16_t(event.wheel.y * WHEEL_DELTA)) << 16),
-            pointOf(originX + x, originY + y));
+        platform::sendMessage(windowHandle_, WM_MOUSEWHEEL,
+                              platform::wheelWParam(event.wheel.y * WHEEL_DELTA),
+                              platform::pointLParam(originX + x, originY + y));
         break;
     default: break;
     }

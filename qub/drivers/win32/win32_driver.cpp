@@ -273,14 +273,7 @@ bool Win32Driver::backBufferSize(int& width, int& height) {
 }
 
 bool Win32Driver::readBack(std::uint32_t* argb, int width, int height) {
-    if (!window_ || !argb || width <= 0 || height <= 0 || width > canvas_.width() ||
-        height > canvas_.height())
-        return false;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(argb + std::size_t(y) * std::size_t(width),
-                    canvas_.pixels() + std::size_t(y) * std::size_t(canvas_.width()),
-                    std::size_t(width) * sizeof(std::uint32_t));
-    return true;
+    return window_ && canvas_.copyTopLeft(argb, width, height);
 }
 
 } // namespace qub

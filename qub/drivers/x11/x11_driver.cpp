@@ -28,11 +28,6 @@ LRESULT CALLBACK engineWindowProcedure(HWND, UINT, WPARAM, LPARAM) { return 0; }
 constexpr long kEventMask = ExposureMask | KeyPressMask | FocusChangeMask | StructureNotifyMask |
                             ButtonPressMask | ButtonReleaseMask | Button1MotionMask;
 
-// x and y as a mouse message's lParam carries them: signed 16 bits each.
-LPARAM pointOf(int x, int y) {
-    return LPARAM(std::uint32_t(std::uint16_t(x)) | std::uint32_t(std::uint16_t(y)) << 16);
-}
-
 // The virtual-key code of a key, as Windows sends it with WM_KEYDOWN; 0 for
 // keys the programs do not use.
 UINT virtualKeyOf(KeySym key) {
@@ -254,19 +249,18 @@ void X11Driver::sendPointer(const XEvent& event) {
     const int rootY = motion ? event.xmotion.y_root : event.xbutton.y_root;
     platform::setClientOrigin(windowHandle_, rootX - x, rootY - y);
     if (motion) {
-        platform::sendMessage(windowHandle_, WM_MOUSEMOVE, MK_LBUTTON, pointOf(x, y));
+        platform::sendMessage(windowHandle_, WM_MOUSEMOVE, MK_LBUTTON, platform::pointLParam(x, y));
         return;
     }
     const unsigned button = event.xbutton.button;
     const bool pressed = event.type == ButtonPress;
     if (button == Button1)
         platform::sendMessage(windowHandle_, pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP,
-                              pressed ? MK_LBUTTON : 0, pointOf(x, y));
+                              pressed ? MK_LBUTTON : 0, platform::pointLParam(x, y));
     if ((button == Button4 || button == Button5) && pressed) {
         const int turn = button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA;
-        platform::sendMessage(windowHandle_, WM_MOUSEWHEEL,
-                              WPARAM(std::uint32_t(std::uint16_t(turn)) << 16),
-                              pointOf(rootX, rootY));
+        platform::sendMessage(windowHandle_, WM_MOUSEWHEEL, platform::wheelWParam(turn),
+                              platform::pointLParam(rootX, rootY));
     }
 }
 

@@ -1,0 +1,27 @@
+#include "tools/tgl/frames_json.h"
+
+namespace tgltool {
+
+FramesJson::FramesJson(const nlohmann::json& document) {
+    const std::string text = document.dump(2);
+    const std::string mark = "\"frames\": [";
+    const std::size_t at = text.find(mark) + mark.size();
+    head_ = text.substr(0, at);
+    rest_ = text.substr(at + 1); // after the empty array's "]"
+}
+
+// Inside the top-level object's array, two levels in: four spaces a line.
+std::string FramesJson::element(const nlohmann::json& frame, bool first) {
+    std::string text = first ? "\n    " : ",\n    ";
+    for (char c : frame.dump(2)) {
+        text += c;
+        if (c == '\n') text += "    ";
+    }
+    return text;
+}
+
+std::string FramesJson::tail(bool anyFrames) const {
+    return (anyFrames ? "\n  ]" : "]") + rest_ + "\n";
+}
+
+} // namespace tgltool
