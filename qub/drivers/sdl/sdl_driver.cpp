@@ -188,30 +188,6 @@ void SdlDriver::deliverDrop(const std::vector<std::string>& paths) {
     platform::deliverDrop(windowHandle_, paths);
 }
 
-DriverTexture SdlDriver::createTexture(int width, int height, const std::uint32_t* argb) {
-    return window_ ? frames_.createTexture(width, height, argb) : 0;
-}
-
-DriverTexture SdlDriver::adoptTexture(int width, int height, std::uint32_t* argb,
-                                      void (*release)(void* context), void* context) {
-    if (window_) return frames_.adoptTexture(width, height, argb, release, context);
-    if (release) release(context);
-    return 0;
-}
-
-void SdlDriver::freeTexture(DriverTexture texture) { frames_.freeTexture(texture); }
-
-bool SdlDriver::beginFrame() {
-    frames_.beginFrame();
-    return window_ != nullptr;
-}
-
-void SdlDriver::clear(std::uint32_t argb) { frames_.clear(argb); }
-
-void SdlDriver::drawQuad(const Quad& quad, DriverTexture texture) {
-    frames_.drawQuad(quad, texture);
-}
-
 void SdlDriver::present() {
     if (!window_) return;
     if (exposed_) frames_.windowLost();
@@ -240,17 +216,6 @@ void SdlDriver::present() {
                       canvas.width() * 4, surface->format->format, to, surface->pitch);
     const SDL_Rect area{changed.left, changed.top, right - changed.left, bottom - changed.top};
     exposed_ = SDL_UpdateWindowSurfaceRects(window_, &area, 1) != 0;
-}
-
-bool SdlDriver::backBufferSize(int& width, int& height) {
-    if (!window_) return false;
-    width = frames_.canvas().width();
-    height = frames_.canvas().height();
-    return true;
-}
-
-bool SdlDriver::readBack(std::uint32_t* argb, int width, int height) {
-    return window_ && frames_.readBack(argb, width, height);
 }
 
 } // namespace qub

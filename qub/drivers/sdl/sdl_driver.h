@@ -2,7 +2,7 @@
 
 #include "platform/windows_api.h"
 #include "qub/driver.h"
-#include "qub/drivers/canvas/canvas_frames.h"
+#include "qub/drivers/canvas/canvas_driver.h"
 
 struct SDL_Window;
 union SDL_Event;
@@ -17,7 +17,7 @@ namespace qub {
 // are pixels in memory, so a decoded image becomes one without a copy. The
 // window's record in the Windows API layer is what handle state 15 gives the
 // application.
-class SdlDriver final : public Driver {
+class SdlDriver final : public CanvasDriver {
   public:
     SdlDriver() = default;
     SdlDriver(const SdlDriver&) = delete;
@@ -34,19 +34,10 @@ class SdlDriver final : public Driver {
     void waitForEvents(int milliseconds) override;
     void deliverDrop(const std::vector<std::string>& paths) override;
 
-    DriverTexture createTexture(int width, int height, const std::uint32_t* argb) override;
-    DriverTexture adoptTexture(int width, int height, std::uint32_t* argb,
-                               void (*release)(void* context), void* context) override;
-    void freeTexture(DriverTexture texture) override;
-
-    bool beginFrame() override;
-    void clear(std::uint32_t argb) override;
-    void drawQuad(const Quad& quad, DriverTexture texture) override;
     void present() override;
-    bool backBufferSize(int& width, int& height) override;
-    bool readBack(std::uint32_t* argb, int width, int height) override;
 
   private:
+    bool ready() const override { return window_ != nullptr; }
     bool startVideo();
     bool createWindow(const WindowSettings& settings);
     void handleEvent(const SDL_Event& event, DriverEvents& events);
@@ -56,7 +47,6 @@ class SdlDriver final : public Driver {
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;
     HWND windowHandle_ = nullptr;
-    CanvasFrames frames_;
     bool exposed_ = true; // the last picture did not reach the window
 };
 

@@ -275,30 +275,6 @@ void X11Driver::deliverDrop(const std::vector<std::string>& paths) {
     platform::deliverDrop(windowHandle_, paths);
 }
 
-DriverTexture X11Driver::createTexture(int width, int height, const std::uint32_t* argb) {
-    return open_ ? frames_.createTexture(width, height, argb) : 0;
-}
-
-DriverTexture X11Driver::adoptTexture(int width, int height, std::uint32_t* argb,
-                                      void (*release)(void* context), void* context) {
-    if (open_) return frames_.adoptTexture(width, height, argb, release, context);
-    if (release) release(context);
-    return 0;
-}
-
-void X11Driver::freeTexture(DriverTexture texture) { frames_.freeTexture(texture); }
-
-bool X11Driver::beginFrame() {
-    frames_.beginFrame();
-    return open_;
-}
-
-void X11Driver::clear(std::uint32_t argb) { frames_.clear(argb); }
-
-void X11Driver::drawQuad(const Quad& quad, DriverTexture texture) {
-    frames_.drawQuad(quad, texture);
-}
-
 void X11Driver::present() {
     if (!open_) return;
     const CanvasArea changed = frames_.present();
@@ -338,17 +314,6 @@ void X11Driver::show(const CanvasArea& area) {
               static_cast<unsigned>(area.bottom - area.top));
     image_->data = nullptr; // never Xlib's to free
     XFlush(display_);
-}
-
-bool X11Driver::backBufferSize(int& width, int& height) {
-    if (!open_) return false;
-    width = frames_.canvas().width();
-    height = frames_.canvas().height();
-    return true;
-}
-
-bool X11Driver::readBack(std::uint32_t* argb, int width, int height) {
-    return open_ && frames_.readBack(argb, width, height);
 }
 
 } // namespace qub

@@ -2,7 +2,7 @@
 
 #include "platform/windows_api.h"
 #include "qub/driver.h"
-#include "qub/drivers/canvas/canvas_frames.h"
+#include "qub/drivers/canvas/canvas_driver.h"
 
 #include <memory>
 #include <vector>
@@ -24,7 +24,7 @@ class XdndTarget;
 // copy. It loads nothing but Xlib, so that the window is up within
 // milliseconds of the start. The window's record in the Windows API layer is
 // what handle state 15 gives the application.
-class X11Driver final : public Driver {
+class X11Driver final : public CanvasDriver {
   public:
     X11Driver();
     X11Driver(const X11Driver&) = delete;
@@ -41,19 +41,10 @@ class X11Driver final : public Driver {
     void waitForEvents(int milliseconds) override;
     void deliverDrop(const std::vector<std::string>& paths) override;
 
-    DriverTexture createTexture(int width, int height, const std::uint32_t* argb) override;
-    DriverTexture adoptTexture(int width, int height, std::uint32_t* argb,
-                               void (*release)(void* context), void* context) override;
-    void freeTexture(DriverTexture texture) override;
-
-    bool beginFrame() override;
-    void clear(std::uint32_t argb) override;
-    void drawQuad(const Quad& quad, DriverTexture texture) override;
     void present() override;
-    bool backBufferSize(int& width, int& height) override;
-    bool readBack(std::uint32_t* argb, int width, int height) override;
 
   private:
+    bool ready() const override { return open_; }
     bool createWindow(const WindowSettings& settings);
     void show(const CanvasArea& area);
     void handleEvent(const XEvent& event, DriverEvents& events);
@@ -71,7 +62,6 @@ class X11Driver final : public Driver {
     std::unique_ptr<XdndTarget> drops_;
     bool focused_ = false;
     HWND windowHandle_ = nullptr;
-    CanvasFrames frames_;
 };
 
 } // namespace qub
