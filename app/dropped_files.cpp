@@ -7,12 +7,14 @@ WNDPROC previousWndProc = nullptr;
 
 namespace {
 
-constexpr UINT kDropPathBytes = 1024;
+// The path as the viewer has always read a drop: at most 1023 bytes. A longer
+// one is skipped, since cut short it would name some other file.
+constexpr std::size_t kDropPathBytes = 1024;
 
 void takeDrop(HDROP drop) {
-    char path[kDropPathBytes];
-    if (!firstDroppedPath(drop, path, kDropPathBytes)) return;
-    currentFileName.assign(path); // stored whatever the file's type
+    const std::string path = firstDroppedPath(drop);
+    if (path.empty() || path.size() >= kDropPathBytes) return;
+    currentFileName.assign(path.c_str()); // stored whatever the file's type
     if (currentFileName.extension().compareNoCase(".tgl") == 0) reloadPending = true;
 }
 

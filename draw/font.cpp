@@ -80,25 +80,21 @@ void Font::parse(const char* fileName, const char* text, bool mipmap) {
 
 bool Font::readBitmapLine(const char* fileName, const char* line, bool mipmap) {
     // The image lies in the font file's folder: the name replaces whatever
-    // follows the last backslash, or failing that the last slash.
-    const std::size_t fileNameLength = std::strlen(fileName);
-    if (fileNameLength >= kPathBytes) return true;
-    char path[kPathBytes];
-    std::memcpy(path, fileName, fileNameLength + 1);
-    const char* separator = std::strrchr(path, '\\');
-    if (!separator) separator = std::strrchr(path, '/');
-    const std::size_t directoryLength = separator ? std::size_t(separator - path) + 1 : 0;
+    // follows the last backslash, or failing that the last slash. The path
+    // has any length (a folder deep in a user profile), not a fixed buffer's.
+    std::string path = fileName;
+    std::size_t separator = path.rfind('\\');
+    if (separator == std::string::npos) separator = path.rfind('/');
+    const std::size_t directoryLength = separator == std::string::npos ? 0 : separator + 1;
 
     char name[kLineBytes];
     const int scanned = std::sscanf(line, "Bitmap = %255s", name);
     if (scanned == 0) return true;
     if (scanned == 1) {
         // A line that ends before the name leaves the font file's own path.
-        const std::size_t nameLength = std::strlen(name);
-        if (directoryLength + nameLength >= kPathBytes) return true;
-        std::memcpy(path + directoryLength, name, nameLength + 1);
+        path.replace(directoryLength, std::string::npos, name);
     }
-    texture_ = engine->loadTexture(path, 0, mipmap);
+    texture_ = engine->loadTexture(path.c_str(), 0, mipmap);
     if (texture_ == 0) return false;
     loadedTextures_.push_back(texture_);
     return true;

@@ -78,7 +78,6 @@ class Font {
 
   private:
     static constexpr int kLineBytes = 256;
-    static constexpr int kPathBytes = 260;
     static constexpr int kFormatBytes = 1024;
 
     static const char* readLine(const char* cursor, char line[kLineBytes]);

@@ -1,5 +1,7 @@
 #include "image/input_file.h"
 
+#include "platform/file_names.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +21,11 @@ constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK; // a FIFO with no writer opens
 InputFile openInputFile(const char* path, std::uint64_t maxBytes) {
     InputFile result;
     if (!path) return result;
+#if defined(_WIN32)
+    const int descriptor = _wopen(filenames::wide(path).c_str(), kOpenFlags);
+#else
     const int descriptor = ::open(path, kOpenFlags);
+#endif
     if (descriptor < 0) return result;
     struct stat info {};
     if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {

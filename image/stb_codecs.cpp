@@ -1,5 +1,6 @@
 #include "image/stb_codecs.h"
 #include "image/limits.h"
+#include "platform/file_names.h"
 
 #include <zlib.h>
 
@@ -111,7 +112,7 @@ bool writePngFile(const char* path, const std::uint32_t* argb, int width, int he
     if (!path) return false;
     const std::vector<std::uint8_t> png = encodePng(argb, width, height);
     if (png.empty()) return false;
-    std::FILE* file = std::fopen(path, "wb");
+    std::FILE* file = filenames::openFile(path, "wb");
     if (!file) return false;
     const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
     return std::fclose(file) == 0 && written;

@@ -1,5 +1,7 @@
 #include "qub/engine_log.h"
 
+#include "platform/file_names.h"
+
 #include <vector>
 
 namespace qub {
@@ -9,7 +11,7 @@ EngineLog::~EngineLog() { close(); }
 void EngineLog::open(const std::string& fileName) {
     close();
     if (fileName.empty()) return;
-    file_ = std::fopen(fileName.c_str(), "w");
+    file_ = filenames::openFile(fileName, "w");
 }
 
 void EngineLog::close() {

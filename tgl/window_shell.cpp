@@ -1,5 +1,9 @@
 #include "tgl/window_shell.h"
 
+#if defined(_WIN32)
+#include "platform/file_names.h"
+#endif
+
 void configureEngine(Engine& engine, const WindowSetup& setup) {
     if (setup.logFile) engine.setStringState(QubState::kLogFile, setup.logFile);
     engine.setCallbackState(QubState::kFrameCallback, setup.frameCallback);
@@ -20,7 +24,19 @@ WNDPROC subclassForDrops(HWND window, WNDPROC procedure) {
     return previous;
 }
 
-bool firstDroppedPath(HDROP drop, char* path, UINT capacity) {
-    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-    return length != 0 && length < capacity && DragQueryFileA(drop, 0, path, capacity) == length;
+std::string firstDroppedPath(HDROP drop) {
+#if defined(_WIN32)
+    std::wstring path(DragQueryFileW(drop, 0, nullptr, 0), L'\0');
+    const auto query = DragQueryFileW;
+#else // a name is bytes here, which the A form gives as they are
+    std::string path(DragQueryFileA(drop, 0, nullptr, 0), '\0');
+    const auto query = DragQueryFileA;
+#endif
+    if (path.empty() || query(drop, 0, path.data(), UINT(path.size() + 1)) != path.size())
+        return {};
+#if defined(_WIN32)
+    return filenames::utf8(path);
+#else
+    return path;
+#endif
 }

@@ -5,6 +5,8 @@
 #include "platform/windows_api.h"
 #include "tgl/tgl_player.h"
 
+#include <string>
+
 // What a program that shows animations in the engine's window sets up around
 // it: the window's states, and a window procedure that takes dropped files.
 // The viewer and `tgl play` share it.
@@ -27,7 +29,6 @@ void configureEngine(Engine& engine, const WindowSetup& setup);
 // every message on to. Pointer-sized, as 64-bit hosts need.
 WNDPROC subclassForDrops(HWND window, WNDPROC procedure);
 
-// The first dropped file's path in `path` (`capacity` bytes); false when the
-// drop names none, or a path that does not fit: cut short, it would name
-// some other file.
-bool firstDroppedPath(HDROP drop, char* path, UINT capacity);
+// The first dropped file's path, whole, as UTF-8 (on Windows read in UTF-16,
+// so that no name is lost to the code page); empty when the drop names none.
+std::string firstDroppedPath(HDROP drop);

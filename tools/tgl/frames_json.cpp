@@ -2,8 +2,12 @@
 
 namespace tgltool {
 
+std::string jsonText(const nlohmann::json& value, int indent) {
+    return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 FramesJson::FramesJson(const nlohmann::json& document) {
-    const std::string text = document.dump(2);
+    const std::string text = jsonText(document, 2);
     const std::string mark = "\"frames\": [";
     const std::size_t at = text.find(mark) + mark.size();
     head_ = text.substr(0, at);
@@ -13,7 +17,7 @@ FramesJson::FramesJson(const nlohmann::json& document) {
 // Inside the top-level object's array, two levels in: four spaces a line.
 std::string FramesJson::element(const nlohmann::json& frame, bool first) {
     std::string text = first ? "\n    " : ",\n    ";
-    for (char c : frame.dump(2)) {
+    for (char c : jsonText(frame, 2)) {
         text += c;
         if (c == '\n') text += "    ";
     }

@@ -6,6 +6,10 @@
 
 namespace tgltool {
 
+// dump(indent), with each byte that is not UTF-8 (a Linux file name may hold
+// any) written as U+FFFD instead of thrown on.
+std::string jsonText(const nlohmann::json& value, int indent);
+
 // A JSON document whose "frames" array is written a frame at a time, in the
 // bytes that dump(2) of the whole document would give: head(), then each
 // frame's element(), then tail().

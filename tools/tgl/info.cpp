@@ -101,7 +101,7 @@ int info(const std::string& file, bool json) {
     if (in.ioError) throw CommandError(file + ": " + in.error);
     if (!in.error.empty()) {
         if (json)
-            std::cout << nlohmann::json{{"file", file}, {"error", in.error}}.dump(2) << "\n";
+            std::cout << jsonText({{"file", file}, {"error", in.error}}, 2) << "\n";
         else
             std::printf("%s: %s\n", file.c_str(), in.error.c_str());
         return 1;

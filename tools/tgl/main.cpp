@@ -2,6 +2,7 @@
 // Exit codes: 0 success, 1 problems found, 2 usage or input/output error.
 
 #include "image/limits.h"
+#include "platform/file_names.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
 
@@ -44,9 +45,24 @@ bool endsWith(const std::string& s, const std::string& end) {
     return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
 }
 
+// The arguments as UTF-8: on Windows from the wide command line, not through
+// the code page.
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+#if defined(_WIN32)
+    (void)argc, (void)argv;
+    return filenames::commandLineArguments();
+#else
+    return std::vector<std::string>(argv, argv + argc);
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    const filenames::Utf8Console console;
+#endif
+    std::vector<std::string> arguments = utf8Arguments(argc, argv);
     CLI::App app{
         "Describe, unpack, pack, render, export, verify, thumbnail and play .tgl animations.",
         "tgl"};
@@ -159,7 +175,10 @@ int main(int argc, char** argv) {
                             "write the first picture to this PNG and quit");
 
     try {
-        app.parse(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments)
+            pointers.push_back(argument.data());
+        app.parse(int(pointers.size()), pointers.data());
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
@@ -218,7 +237,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tgl: %s\n", e.what());
         return 2;
     } catch (const std::filesystem::filesystem_error& e) {
-        std::fprintf(stderr, "tgl: %s: %s\n", e.path1().string().c_str(),
+        std::fprintf(stderr, "tgl: %s: %s\n", filenames::utf8FromPath(e.path1()).c_str(),
                      e.code().message().c_str());
         return 2;
     } catch (const std::bad_alloc&) {

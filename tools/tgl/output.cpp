@@ -3,6 +3,7 @@
 #include "image/image.h"
 #include "image/input_file.h"
 #include "image/limits.h"
+#include "platform/file_names.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -15,7 +16,8 @@ namespace tgltool {
 // replaces a regular file and nothing else (not a link, a FIFO or a folder).
 void refuseExisting(const std::string& path, bool overwrite) {
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    const std::filesystem::file_status status =
+        std::filesystem::symlink_status(filenames::pathFromUtf8(path), error);
     if (!std::filesystem::exists(status)) return;
     if (!overwrite) throw CommandError(path + ": already exists (use --force to replace it)");
     if (!std::filesystem::is_regular_file(status))
@@ -39,14 +41,14 @@ void writePngWhole(const std::string& path, const std::uint32_t* argb, int width
 WholeFile::WholeFile(std::string path, bool overwrite)
     : path_(std::move(path)), temporary_(path_ + ".part-" + std::to_string(getpid())) {
     refuseExisting(path_, overwrite);
-    file_ = std::fopen(temporary_.c_str(), "wb");
+    file_ = filenames::openFile(temporary_, "wb");
     if (!file_) throw CommandError(path_ + ": cannot write");
 }
 
 WholeFile::~WholeFile() {
     if (!file_) return;
     std::fclose(file_);
-    std::remove(temporary_.c_str());
+    filenames::removeFile(temporary_);
 }
 
 void WholeFile::write(const void* bytes, std::size_t size) {
@@ -56,10 +58,10 @@ void WholeFile::write(const void* bytes, std::size_t size) {
 void WholeFile::commit() {
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
-    std::error_code error;
-    if (closed && !failed_) std::filesystem::rename(temporary_, path_, error);
+    const std::error_code error =
+        closed && !failed_ ? filenames::replaceFile(temporary_, path_) : std::error_code();
     if (!closed || failed_ || error) {
-        std::remove(temporary_.c_str());
+        filenames::removeFile(temporary_);
         throw CommandError(path_ + ": cannot write" +
                            (error ? " (" + error.message() + ")" : std::string()));
     }
@@ -81,6 +83,10 @@ std::vector<std::uint8_t> readWhole(const std::string& path) {
     std::fclose(input.file);
     if (!whole) throw CommandError(path + ": cannot be read");
     return bytes;
+}
+
+std::string inFolder(const std::string& folder, const std::string& name) {
+    return filenames::utf8FromPath(filenames::pathFromUtf8(folder) / filenames::pathFromUtf8(name));
 }
 
 std::string hex(const std::vector<std::uint8_t>& bytes) {

@@ -42,6 +42,8 @@ class WholeFile {
 // Every output checked before the first is written: all or nothing.
 void refuseExisting(const std::vector<std::string>& paths, bool overwrite);
 std::vector<std::uint8_t> readWhole(const std::string& path);
+// `name` inside `folder`, both UTF-8 (bytes on Linux).
+std::string inFolder(const std::string& folder, const std::string& name);
 
 // Lower-case hexadecimal digits, two per byte.
 std::string hex(const std::vector<std::uint8_t>& bytes);

@@ -4,6 +4,7 @@
 #include "format/thumbnail.h"
 #include "image/image.h"
 #include "image/limits.h"
+#include "platform/file_names.h"
 #include "tools/common/bmp_writer.h"
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
@@ -33,7 +34,7 @@ std::vector<std::uint8_t> encode(const std::vector<std::uint32_t>& pixels, int w
 }
 
 std::string lowerExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
+    std::string extension = filenames::utf8FromPath(filenames::pathFromUtf8(path).extension());
     for (char& c : extension)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return extension;

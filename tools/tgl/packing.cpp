@@ -1,6 +1,7 @@
 #include "tools/tgl/packing.h"
 
 #include "image/limits.h"
+#include "platform/file_names.h"
 #include "tools/tgl/animation_import.h"
 #include "tools/tgl/output.h"
 
@@ -12,7 +13,7 @@ namespace fs = std::filesystem;
 
 fs::path fileInside(const fs::path& folder, const std::string& name, bool allowOutside,
                     const std::string& what) {
-    const fs::path relative = name;
+    const fs::path relative = filenames::pathFromUtf8(name);
     if (allowOutside) return folder / relative;
     const bool climbs = std::any_of(relative.begin(), relative.end(),
                                     [](const fs::path& part) { return part == ".."; });

@@ -2,6 +2,7 @@
 #include "format/compose.h"
 #include "format/thumbnail.h"
 #include "image/image.h"
+#include "platform/file_names.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/gif_export.h"
 #include "tools/tgl/output.h"
@@ -125,10 +126,10 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         for (int i = range.first; i <= range.last; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "frame_%03d.png", i);
-            names.push_back((fs::path(output) / name).string());
+            names.push_back(inFolder(output, name));
         }
         refuseExisting(names, overwrite);
-        fs::create_directories(output);
+        fs::create_directories(filenames::pathFromUtf8(output));
         std::fprintf(stderr, "tgl: writing %zu picture(s) into %s\n", names.size(), output.c_str());
         std::map<std::uint64_t, int> written; // a picture's digest, the first frame with it
         Progress progress("rendering", names.size());

@@ -4,7 +4,9 @@
 #include "format/animation.h"
 #include "format/thumbnail.h"
 #include "image/limits.h"
+#include "platform/file_names.h"
 #include "tools/tgl/commands.h"
+#include "tools/tgl/frames_json.h"
 #include "tools/tgl/output.h"
 
 #include <nlohmann/json.hpp>
@@ -72,9 +74,10 @@ json rect(int x, int y, int w, int h) { return {{"x", x}, {"y", y}, {"w", w}, {"
 
 int exportSheet(const std::string& file, const std::string& output, bool powerOfTwoSides,
                 bool jsonArray, bool overwrite) {
-    const fs::path png = output;
-    const fs::path description = fs::path(output).replace_extension(".json");
-    refuseExisting({png.string(), description.string()}, overwrite);
+    const fs::path png = filenames::pathFromUtf8(output);
+    const std::string description =
+        filenames::utf8FromPath(fs::path(png).replace_extension(".json"));
+    refuseExisting({output, description}, overwrite);
     const std::unique_ptr<tglformat::ByteSource> source = tglformat::openFile(file.c_str());
     tglformat::Animation animation;
     if (!source || !tglformat::readAnimation(*source, animation))
@@ -140,7 +143,7 @@ int exportSheet(const std::string& file, const std::string& output, bool powerOf
             std::copy_n(s.pixels.begin() + std::ptrdiff_t(y) * s.width, s.width,
                         sheet.begin() + std::ptrdiff_t(s.sheetY + y) * width + s.sheetX);
 
-    const std::string stem = fs::path(file).stem().string();
+    const std::string stem = filenames::utf8FromPath(filenames::pathFromUtf8(file).stem());
     const std::size_t digits = std::to_string(animation.frames.size() - 1).size();
     json frames = jsonArray ? json::array() : json::object();
     for (std::size_t i = 0; i < animation.frames.size(); ++i) {
@@ -176,16 +179,15 @@ int exportSheet(const std::string& file, const std::string& output, bool powerOf
         {"meta",
          {{"app", "tgl"},
           {"version", "0.1"},
-          {"image", png.filename().string()},
+          {"image", filenames::utf8FromPath(png.filename())},
           {"format", "RGBA8888"},
           {"size", {{"w", width}, {"h", height}}},
           {"scale", "1"},
           // Where the frames' box sat in the viewer's window: tgl pack puts it back there.
           {"tglOrigin", {{"x", left}, {"y", top}}}}}};
-    const std::string text = sheetJson.dump(1) + "\n";
-    writePngWhole(png.string(), sheet.data(), width, height, overwrite);
-    writeWhole(description.string(), std::vector<std::uint8_t>(text.begin(), text.end()),
-               overwrite);
+    const std::string text = jsonText(sheetJson, 1) + "\n";
+    writePngWhole(output, sheet.data(), width, height, overwrite);
+    writeWhole(description, std::vector<std::uint8_t>(text.begin(), text.end()), overwrite);
     return 0;
 }
 

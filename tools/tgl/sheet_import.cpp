@@ -1,5 +1,6 @@
 #include "image/image.h"
 #include "image/limits.h"
+#include "platform/file_names.h"
 #include "tools/tgl/animation_import.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/packing.h"
@@ -83,16 +84,17 @@ SourceInfo importSheet(const std::string& path, const SheetOptions& options,
             !sheet["meta"].contains("image") || !sheet["meta"]["image"].is_string())
             throw CommandError("a sprite sheet's JSON has \"frames\" and \"meta\" with \"image\"");
         const json& meta = sheet["meta"];
-        const fs::path image = fileInside(fs::path(path).parent_path(), meta["image"],
-                                          options.allowOutside, "meta.image");
-        const std::vector<std::uint8_t> bytes = readWhole(image.string());
+        const std::string image =
+            filenames::utf8FromPath(fileInside(filenames::pathFromUtf8(path).parent_path(),
+                                               meta["image"], options.allowOutside, "meta.image"));
+        const std::vector<std::uint8_t> bytes = readWhole(image);
         imaging::DecodedImage pixels;
         const imaging::ImageStatus status =
             imaging::decodeImage(bytes.data(), bytes.size(), pixels);
         if (status != imaging::ImageStatus::Ok)
-            throw CommandError(image.string() + (status == imaging::ImageStatus::OverLimit
-                                                     ? ": the sheet is past the image limits"
-                                                     : ": not an image the viewer can show"));
+            throw CommandError(image + (status == imaging::ImageStatus::OverLimit
+                                            ? ": the sheet is past the image limits"
+                                            : ": not an image the viewer can show"));
         if (meta.contains("size")) {
             const int w = whole(meta["size"], "w", "meta.size."),
                       h = whole(meta["size"], "h", "meta.size.");

@@ -1,4 +1,5 @@
 #include "image/image.h"
+#include "platform/file_names.h"
 #include "tools/common/tgl_writer.h"
 #include "tools/tgl/animation_report.h"
 #include "tools/tgl/commands.h"
@@ -81,8 +82,8 @@ bool imageSize(const std::vector<std::uint8_t>& bytes, int& width, int& height) 
 }
 
 int packFromDescription(const PackOptions& options) {
-    const fs::path folder = options.inputs.front();
-    const std::string descriptionPath = (folder / kDescription).string();
+    const fs::path folder = filenames::pathFromUtf8(options.inputs.front());
+    const std::string descriptionPath = inFolder(options.inputs.front(), kDescription);
     json description;
     try {
         const std::vector<std::uint8_t> text = readWhole(descriptionPath);
@@ -113,10 +114,9 @@ int packFromDescription(const PackOptions& options) {
                           int32(f, "aux2", 0, where)});
             const bool present = f.contains("image") && !f["image"].is_null();
             hasImage.push_back(present);
-            images.push_back(
-                present ? readWhole(
-                              imageInside(folder, f["image"], options.allowOutside, where).string())
-                        : std::vector<std::uint8_t>{});
+            images.push_back(present ? readWhole(filenames::utf8FromPath(imageInside(
+                                           folder, f["image"], options.allowOutside, where)))
+                                     : std::vector<std::uint8_t>{});
         }
         addBlocks(writer, images, hasImage);
         writeWhole(options.output, writer.build(), options.overwrite);
@@ -179,8 +179,8 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
         number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
         return "frame_" + number + "." + formats[formatOf[i]];
     };
-    const fs::path description = fs::path(folder) / kDescription;
-    refuseExisting(description.string(), overwrite);
+    const std::string description = inFolder(folder, kDescription);
+    refuseExisting(description, overwrite);
     std::size_t outputs = 1;
     first.readFrames([&](std::size_t i, const FrameInfo& f) {
         if (f.status != FrameStatus::Ok) return;
@@ -188,10 +188,10 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
         const auto known = std::find(formats.begin(), formats.end(), extension);
         formatOf[i] = std::uint8_t(known - formats.begin());
         if (known == formats.end()) formats.push_back(extension);
-        refuseExisting((fs::path(folder) / nameOf(i)).string(), overwrite);
+        refuseExisting(inFolder(folder, nameOf(i)), overwrite);
         ++outputs;
     });
-    fs::create_directories(folder);
+    fs::create_directories(filenames::pathFromUtf8(folder));
     std::fprintf(stderr, "tgl: writing %zu file(s) into %s\n", outputs, folder.c_str());
 
     ReportReader second(file);
@@ -203,7 +203,7 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
                                {"headerRest", hex(in.headerRest)},
                                {"defaultDuration", in.defaultDuration},
                                {"frames", nlohmann::json::array()}});
-    WholeFile json(description.string(), overwrite);
+    WholeFile json(description, overwrite);
     json.write(document.head());
     Progress progress("writing frames", in.frameCount);
     std::size_t written = SIZE_MAX; // the last frame whose image was written
@@ -220,8 +220,8 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
         [&](std::size_t i, const std::uint8_t* bytes, std::size_t size) {
             // The file may have changed since the first reading.
             if (i >= formatOf.size() || formatOf[i] == 0) return;
-            writeWhole((fs::path(folder) / nameOf(i)).string(),
-                       std::vector<std::uint8_t>(bytes, bytes + size), overwrite);
+            writeWhole(inFolder(folder, nameOf(i)), std::vector<std::uint8_t>(bytes, bytes + size),
+                       overwrite);
             written = i;
             progress.step(i + 1);
         });
@@ -232,7 +232,8 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
 
 int pack(const PackOptions& options) {
     if (options.inputs.empty()) throw CommandError("pack: nothing to pack");
-    if (options.inputs.size() == 1 && fs::is_directory(options.inputs.front()))
+    if (options.inputs.size() == 1 &&
+        fs::is_directory(filenames::pathFromUtf8(options.inputs.front())))
         return packFromDescription(options);
     if (options.inputs.size() == 1 && isAnimationInput(options.inputs.front()))
         return packAnimation(options);

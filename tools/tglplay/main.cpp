@@ -2,6 +2,7 @@
 // so no console opens beside the player; what would go to a console goes to a
 // message box. With no file, the window waits for one to be dropped.
 
+#include "platform/file_names.h"
 #include "platform/windows_api.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
@@ -13,16 +14,17 @@
 namespace {
 
 int complain(const std::string& text) {
-    MessageBoxA(nullptr, text.c_str(), "tglplay", MB_OK | MB_ICONERROR);
+    MessageBoxW(nullptr, filenames::wide(text).c_str(), L"tglplay", MB_OK | MB_ICONERROR);
     return 2;
 }
 
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    if (__argc > 2) return complain("tglplay plays one .tgl file: tglplay FILE");
+    const std::vector<std::string> arguments = filenames::commandLineArguments();
+    if (arguments.size() > 2) return complain("tglplay plays one .tgl file: tglplay FILE");
     tgltool::PlayOptions options;
-    if (__argc == 2) options.file = __argv[1];
+    if (arguments.size() == 2) options.file = arguments[1];
     try {
         return tgltool::play(options);
     } catch (const tgltool::CommandError& e) {

@@ -1,5 +1,7 @@
 #include "qub/drivers/win32/win32_driver.h"
 
+#include "platform/file_names.h"
+
 #include <shlobj.h>
 
 #include <algorithm>
@@ -10,18 +12,19 @@ namespace qub {
 
 namespace {
 
-const char* const kWindowClass = "QubEngineWindow";
+// A Unicode window: its title and what it is told keep every character.
+const wchar_t* const kWindowClass = L"QubEngineWindow";
 
 bool registerWindowClass(WNDPROC procedure) {
-    WNDCLASSEXA windowClass{};
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     // The program's own icon when it has one (resource 1), else the system's.
-    windowClass.hIcon = LoadIconA(windowClass.hInstance, MAKEINTRESOURCEA(1));
+    windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(1));
     windowClass.lpszClassName = kWindowClass;
-    return RegisterClassExA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 BITMAPINFO topDownDib(int width, int height) {
@@ -36,21 +39,18 @@ BITMAPINFO topDownDib(int width, int height) {
 }
 
 // A dropped-files handle as the shell makes one: a DROPFILES header followed
-// by the zero-terminated paths and one more zero. DragFinish frees it.
+// by the zero-terminated UTF-16 paths and one more zero. DragFinish frees it.
 HDROP makeDropHandle(const std::vector<std::string>& paths) {
-    std::size_t bytes = sizeof(DROPFILES) + 1;
+    std::wstring list;
     for (const std::string& path : paths)
-        bytes += path.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+        list += filenames::wide(path) + L'\0';
+    list += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
     if (!memory) return nullptr;
     auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
     header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    char* next = reinterpret_cast<char*>(header + 1);
-    for (const std::string& path : paths) {
-        std::memcpy(next, path.c_str(), path.size() + 1);
-        next += path.size() + 1;
-    }
+    header->fWide = TRUE;
+    std::memcpy(header + 1, list.data(), list.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
     return static_cast<HDROP>(memory);
 }
@@ -69,10 +69,11 @@ bool Win32Driver::open(const WindowSettings& settings) {
         std::fprintf(stderr, "qub: cannot register the window class (error %lu)\n", GetLastError());
         return false;
     }
-    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    const std::wstring title = filenames::wide(settings.title);
     if (offscreen_) {
-        window_ = CreateWindowExA(0, kWindowClass, settings.title.c_str(), 0, 0, 0, 0, 0,
-                                  HWND_MESSAGE, nullptr, instance, nullptr);
+        window_ = CreateWindowExW(0, kWindowClass, title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, instance, nullptr);
     } else {
         DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
         RECT frame{0, 0, settings.width, settings.height};
@@ -83,9 +84,9 @@ bool Win32Driver::open(const WindowSettings& settings) {
             x = y = 0;
         }
         AdjustWindowRectEx(&frame, style, FALSE, 0);
-        window_ = CreateWindowExA(0, kWindowClass, settings.title.c_str(), style, x, y,
-                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                                  nullptr, instance, nullptr);
+        window_ =
+            CreateWindowExW(0, kWindowClass, title.c_str(), style, x, y, frame.right - frame.left,
+                            frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     }
     if (!window_) {
         std::fprintf(stderr, "qub: no display could be opened: no window (error %lu)\n",
@@ -116,14 +117,18 @@ void Win32Driver::close() {
     shown_.clear();
 }
 
+// Straight to the default procedure: an ANSI procedure put in front of ours
+// (the drops' subclass) would turn the text into the code page on its way.
 void Win32Driver::setTitle(const char* title) {
-    if (window_) SetWindowTextA(window_, title);
+    if (window_)
+        DefWindowProcW(window_, WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(filenames::wide(title).c_str()));
 }
 
 LRESULT CALLBACK Win32Driver::windowProcedure(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
     auto* driver = reinterpret_cast<Win32Driver*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!driver) return DefWindowProcA(window, message, wParam, lParam);
+    if (!driver) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_CLOSE: driver->closeRequested_ = true; return 0; // the engine closes it at shutdown
     case WM_ERASEBKGND: return 1;                            // the canvas covers every pixel
@@ -137,19 +142,19 @@ LRESULT CALLBACK Win32Driver::windowProcedure(HWND window, UINT message, WPARAM 
     }
     // Whoever took the drop finished it before passing the message on.
     case WM_DROPFILES: return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+    default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
 void Win32Driver::pumpEvents(DriverEvents& events) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             closeRequested_ = true;
             continue;
         }
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     if (closeRequested_) {
         closeRequested_ = false;
@@ -172,7 +177,7 @@ void Win32Driver::deliverDrop(const std::vector<std::string>& paths) {
     // Only a window that accepts files gets them, as from the shell.
     if ((GetWindowLongPtrA(window_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) == 0) return;
     if (HDROP drop = makeDropHandle(paths))
-        SendMessageA(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
 
 DriverTexture Win32Driver::createTexture(int width, int height, const std::uint32_t* argb) {

@@ -1,5 +1,7 @@
 #include "tools/tgl/play/file_watch.h"
 
+#include "platform/file_names.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -18,8 +20,8 @@ constexpr auto kLookEvery = std::chrono::milliseconds(250);
 } // namespace
 
 FileWatch::FileWatch(const std::string& path) : path_(path) {
-    const std::filesystem::path file(path);
-    name_ = file.filename().string();
+    const std::filesystem::path file = filenames::pathFromUtf8(path);
+    name_ = filenames::utf8FromPath(file.filename());
 #if defined(__linux__)
     inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     const std::string folder = file.has_parent_path() ? file.parent_path().string() : ".";
@@ -67,9 +69,10 @@ bool FileWatch::sawChange(Clock::time_point now) {
     if (now - lastLook_ < kLookEvery) return false;
     lastLook_ = now;
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path_, error);
+    const std::filesystem::path file = filenames::pathFromUtf8(path_);
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
     const std::int64_t modified =
-        error ? 0 : std::filesystem::last_write_time(path_, error).time_since_epoch().count();
+        error ? 0 : std::filesystem::last_write_time(file, error).time_since_epoch().count();
     seen = size != size_ || modified != modified_;
     size_ = size;
     modified_ = modified;

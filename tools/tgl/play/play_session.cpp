@@ -5,6 +5,7 @@
 #include "engine/engine_ref.h"
 #include "image/input_file.h"
 #include "image/limits.h"
+#include "platform/file_names.h"
 #include "platform/windows_api.h"
 #include "tgl/frame_schedule.h"
 #include "tgl/tgl_animation.h"
@@ -88,15 +89,7 @@ std::optional<std::uint32_t> colourOf(const std::string& text) {
 
 // Where this program lies: the Windows package keeps the font beside tgl.exe.
 std::filesystem::path programFolder() {
-#if defined(_WIN32)
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    return std::filesystem::path(path).parent_path();
-#else
-    std::error_code error;
-    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-#endif
+    return filenames::pathFromUtf8(filenames::programPath()).parent_path();
 }
 
 std::string findFont(const PlayOptions& options) {
@@ -104,9 +97,10 @@ std::string findFont(const PlayOptions& options) {
     namespace fs = std::filesystem;
     std::error_code error;
     for (const fs::path& folder :
-         {fs::current_path(error), fs::path(options.file).parent_path(), programFolder()})
+         {fs::current_path(error), filenames::pathFromUtf8(options.file).parent_path(),
+          programFolder()})
         if (fs::is_regular_file(folder / "font1.fnt", error))
-            return (folder / "font1.fnt").string();
+            return filenames::utf8FromPath(folder / "font1.fnt");
     return "font1.fnt";
 }
 
@@ -122,8 +116,9 @@ std::string readProblem(const std::string& path) {
 void startLoad(const std::string& path) { session->loader.start(path.c_str()); }
 
 std::string titleFor(const std::string& path) {
-    return path.empty() ? "tgl play"
-                        : "tgl play - " + std::filesystem::path(path).filename().string();
+    return path.empty()
+               ? "tgl play"
+               : "tgl play - " + filenames::utf8FromPath(filenames::pathFromUtf8(path).filename());
 }
 
 void zoomTo(int zoom);
@@ -260,10 +255,9 @@ void onKey(UINT key) {
 }
 
 void onDrop(HDROP drop) {
-    char path[4096];
-    if (!firstDroppedPath(drop, path, sizeof path)) return;
-    const std::filesystem::path dropped(path);
-    std::string extension = dropped.extension().string();
+    const std::string path = firstDroppedPath(drop);
+    if (path.empty()) return;
+    std::string extension = filenames::utf8FromPath(filenames::pathFromUtf8(path).extension());
     for (char& c : extension)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (extension != ".tgl") return;
@@ -351,7 +345,7 @@ void refreshFacts() {
     Session& s = *session;
     OverlayFacts& facts = s.facts;
     const auto before = movingFacts(facts);
-    facts.fileName = std::filesystem::path(s.path).filename().string();
+    facts.fileName = filenames::utf8FromPath(filenames::pathFromUtf8(s.path).filename());
     facts.frameCount = s.schedule.frameCount();
     facts.frame = s.schedule.current();
     if (s.animation && facts.frame < s.animation->frames.size()) {
