@@ -39,6 +39,7 @@ class ViewerUnderWine : public ::testing::Test {
         setenv("WINEPREFIX", WINE_PREFIX, 1);
         setenv("WINEDEBUG", "-all", 1);
         setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+        setenv("LANG", "C.UTF-8", 1); // Wine reads names and arguments as UTF-8
         stopWineServer();
         server.emplace();
         ASSERT_TRUE(server->started()) << "Xvfb did not start";
@@ -98,8 +99,8 @@ std::vector<Picture> sampleFrames(const TempDir& dir) {
 TEST_F(ViewerUnderWine, PlaysTheSampleTakesDropsAndExitsZeroWhenClosed) {
     const std::vector<Picture> expected = sampleFrames(dir);
     ASSERT_EQ(expected.size(), 12u) << "the Linux tool did not render the sample";
-    fs::create_directory(dir.path() / "a folder");
-    const std::string other = dir.file("a folder/Other.TGL");
+    fs::create_directory(dir.path() / "a folder Анимация");
+    const std::string other = dir.file("a folder Анимация/スプライト Other.TGL");
     tgltools::writeFile(other,
                         tgltools::TglWriter()
                             .frame({50, 60, 1000})
@@ -140,7 +141,8 @@ TEST_F(ViewerUnderWine, PlaysTheSampleTakesDropsAndExitsZeroWhenClosed) {
                                               [](unsigned long p) { return p == 0xFFFFFF; });
     };
 
-    // A name with a space comes through Wine as Z:\...\a folder\Other.TGL.
+    // A name with spaces and outside the code page comes through Wine as
+    // Z:\...\a folder Анимация\スプライト Other.TGL, read in UTF-16.
     ASSERT_TRUE(e2e::dragAndDrop(server->display(), *window, {other, dir.file("notes.txt")}, 10s));
     EXPECT_TRUE(waitFor(onlyYellowSquare, 5s)) << "the dropped animation is not shown";
 
@@ -168,8 +170,10 @@ using e2e::squares;
 // Windows sends them: Space pauses, Right steps, z zooms, Home resets, o
 // hides the overlay, q quits.
 TEST_F(ViewerUnderWine, TglplayTakesItsKeys) {
-    tgltools::writeFile(dir.file("three.tgl"), squares({{kRed, 100}, {kGreen, 200}, {kBlue, 300}}));
-    start({"wine", TGLPLAY_EXE, "three.tgl"}, "tgl play - three.tgl");
+    // As the association starts it: one argument, a name outside the code page.
+    const std::string name = "Ελληνικά \xF0\x9F\x8E\x9E.tgl";
+    tgltools::writeFile(dir.file(name), squares({{kRed, 100}, {kGreen, 200}, {kBlue, 300}}));
+    start({"wine", TGLPLAY_EXE, name}, "tgl play - " + name);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 400; }, 10s));
 
@@ -220,12 +224,12 @@ TEST_F(ViewerUnderWine, TglplayWaitsForADropThenShowsSaves) {
     };
     EXPECT_TRUE(waitFor(inked, 10s)) << "the empty window says nothing";
 
-    const std::string file = dir.file("edit.tgl");
+    const std::string file = dir.file("スプライト edit.tgl");
     tgltools::writeFile(file, squares({{kRed, 100}}));
     ASSERT_TRUE(e2e::dragAndDrop(server->display(), *window, {file}, 10s));
     ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 400; }, 5s))
         << "the dropped file did not play";
-    EXPECT_TRUE(e2e::findWindow(server->display(), "tgl play - edit.tgl", 5s))
+    EXPECT_TRUE(e2e::findWindow(server->display(), "tgl play - スプライト edit.tgl", 5s))
         << "the title does not name the file";
 
     tgltools::writeFile(dir.file("edit.tmp"), squares({{kGreen, 200}}));

@@ -41,17 +41,32 @@ bool viewable(Display* display, Window window) {
     return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
 }
 
+// The title in UTF-8 as desktops show it (_NET_WM_NAME), else WM_NAME.
+std::optional<std::string> titleOf(Display* display, Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    std::optional<std::string> title;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024,
+                           False, XInternAtom(display, "UTF8_STRING", False), &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data && format == 8)
+        title = std::string(reinterpret_cast<char*>(data), count);
+    if (data) XFree(data);
+    char* name = nullptr;
+    if (!title && XFetchName(display, window, &name) && name) title = name;
+    if (name) XFree(name);
+    return title;
+}
+
 // Only a window on screen: a program may make and drop windows of the same
 // title while it starts (SDL makes a new one for an OpenGL renderer).
 std::optional<Window> search(Display* display, Window parent, const std::string& title,
                              int processId) {
-    char* name = nullptr;
-    if (XFetchName(display, parent, &name) && name) {
-        bool match = title == name && (processId == 0 || processOf(display, parent) == processId) &&
-                     viewable(display, parent);
-        XFree(name);
-        if (match) return parent;
-    }
+    if (titleOf(display, parent) == title &&
+        (processId == 0 || processOf(display, parent) == processId) && viewable(display, parent))
+        return parent;
     Window root = 0;
     Window ignored = 0;
     Window* children = nullptr;
