@@ -1,8 +1,9 @@
 // The Windows installer under Wine and Xvfb: a silent install per user and per
-// machine, the file type and the thumbnail handler in the registry, a .tgl
-// file opened as Explorer opens it, and a silent uninstall that leaves
-// nothing of ours.
+// machine (into a folder outside the code page), the file type and the
+// thumbnail handler in the registry, a .tgl file opened as Explorer opens it,
+// and a silent uninstall that leaves nothing of ours.
 
+#include "platform/text_encoding.h"
 #include "tests/e2e/x11_session.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -52,14 +54,43 @@ fs::path userFolder() {
     return {};
 }
 
+std::u16string utf16Of(const std::string& bytes) {
+    std::u16string text(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = char16_t(std::uint8_t(bytes[2 * i]) | std::uint8_t(bytes[2 * i + 1]) << 8);
+    return text;
+}
+
+// The "Path" value of a `reg export` file, which gives an expandable string
+// as the hexadecimal bytes of its UTF-16.
+std::string pathOfExport(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string text =
+        textencoding::utf8FromUtf16(utf16Of(std::string(std::istreambuf_iterator<char>(in), {})));
+    std::string lower = text;
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    std::size_t at = lower.find("\"path\"=");
+    if (at == std::string::npos) return {};
+    at += 7;
+    if (text[at] == '"') return text.substr(at + 1, text.find('"', at + 1) - at - 1);
+    std::string bytes;
+    for (at = text.find(':', at) + 1; at + 1 < text.size() && text[at] != '"' && text[at] != '[';
+         ++at)
+        if (std::isxdigit(static_cast<unsigned char>(text[at])))
+            bytes += char(std::stoi(text.substr(at++, 2), nullptr, 16));
+    return textencoding::utf8FromUtf16(utf16Of(bytes));
+}
+
 // Waits for every program of the prefix to end, as `wine` itself does not.
 void waitForWine() { std::system("timeout 120 wineserver -w"); }
 
 struct Mode {
     const char* option;
     const char* root; // of the registry keys
-    bool allUsers;
+    bool allUsers;    // and then into Program Files\Анимация
 };
+
+const char* const kMachineFolder = "Анимация";
 
 class Installer : public ::testing::TestWithParam<Mode> {
   protected:
@@ -69,6 +100,7 @@ class Installer : public ::testing::TestWithParam<Mode> {
         setenv("WINEPREFIX", WINE_PREFIX, 1);
         setenv("WINEDEBUG", "-all", 1);
         setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+        setenv("LANG", "C.UTF-8", 1); // Wine reads names and arguments as UTF-8
         std::system(kStopWine);
         server.emplace();
         ASSERT_TRUE(server->started());
@@ -92,16 +124,21 @@ class Installer : public ::testing::TestWithParam<Mode> {
         if (!out.ok) return std::nullopt;
         return out.text;
     }
+    // The PATH as UTF-8. `reg query` would print it in the code page; `reg
+    // export` writes UTF-16.
     std::string path() const {
-        return wine(GetParam().allUsers ? "reg query 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\"
-                                          "Session Manager\\Environment' /v Path"
-                                        : "reg query 'HKCU\\Environment' /v Path")
-            .text;
+        const std::string file = dir.file("environment.reg");
+        wine(std::string("reg export '") +
+             (GetParam().allUsers
+                  ? "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment"
+                  : "HKCU\\Environment") +
+             "' '" + file + "' /y");
+        return pathOfExport(file);
     }
     // The Unix folders under the prefix that the installer writes.
     fs::path programs() const {
         const fs::path c = fs::path(WINE_PREFIX) / "drive_c";
-        if (GetParam().allUsers) return c / "Program Files" / "tglview";
+        if (GetParam().allUsers) return c / "Program Files" / kMachineFolder;
         return userFolder() / "AppData/Local/Programs/tglview";
     }
     fs::path startMenu() const {
@@ -111,19 +148,21 @@ class Installer : public ::testing::TestWithParam<Mode> {
         return userFolder() / "AppData/Roaming" / programs;
     }
 
+    // A name outside the code page, with the player's font beside the program
+    // in a folder outside it too: the overlay has text.
     void opensThroughTheAssociation() {
+        const std::string name = "スプライト.tgl";
         tgltools::writeFile(
-            dir.file("sprite.tgl"),
+            dir.file(name),
             tgltools::TglWriter()
                 .frame({300, 200, 1000})
                 .image(tgltools::encodeTga(
                     24, 24, std::vector<std::uint32_t>(576, 0xFF000000u | kYellow), false))
                 .build());
         // Not through a pipe: the player would hold it open.
-        ASSERT_EQ(std::system(
-                      ("wine start /unix " + dir.file("sprite.tgl") + " >/dev/null 2>&1").c_str()),
-                  0);
-        const auto window = e2e::findWindow(server->display(), "tgl play - sprite.tgl", 60s);
+        ASSERT_EQ(
+            std::system(("wine start /unix '" + dir.file(name) + "' >/dev/null 2>&1").c_str()), 0);
+        const auto window = e2e::findWindow(server->display(), "tgl play - " + name, 60s);
         ASSERT_TRUE(window) << "the player did not open the file";
         const auto size = e2e::geometry(server->display(), *window);
         ASSERT_TRUE(size);
@@ -133,9 +172,11 @@ class Installer : public ::testing::TestWithParam<Mode> {
              !shown && std::chrono::steady_clock::now() < end;) {
             const auto pixels = e2e::grabWindow(server->display(), *window, 800, 600, border, top);
             shown = std::count(pixels.begin(), pixels.end(), kYellow) == 576 &&
-                    pixels[std::size_t(200 * 800 + 300)] == kYellow;
+                    pixels[std::size_t(200 * 800 + 300)] == kYellow &&
+                    std::any_of(pixels.begin(), pixels.begin() + 50 * 800,
+                                [](unsigned long p) { return (p & 0xFF) < 0x40; });
         }
-        EXPECT_TRUE(shown) << "the sprite is not at (300, 200)";
+        EXPECT_TRUE(shown) << "the sprite is not at (300, 200), or the overlay has no text";
         e2e::requestClose(server->display(), *window);
         waitForWine();
     }
@@ -147,7 +188,10 @@ class Installer : public ::testing::TestWithParam<Mode> {
 
 TEST_P(Installer, InstallsOpensAFileAndUninstallsEverythingItMade) {
     ASSERT_FALSE(fs::exists(programs())) << "a previous run left an installation";
-    ASSERT_TRUE(wine(std::string(SETUP) + " /S /PATH " + GetParam().option).ok);
+    // /D= takes the rest of the command line, spaces and all.
+    const std::string folder =
+        GetParam().allUsers ? std::string(" '/D=C:\\Program' 'Files\\") + kMachineFolder + "'" : "";
+    ASSERT_TRUE(wine(std::string(SETUP) + " /S /PATH " + GetParam().option + folder).ok);
     waitForWine();
 
     for (const char* name :
@@ -164,7 +208,8 @@ TEST_P(Installer, InstallsOpensAFileAndUninstallsEverythingItMade) {
     EXPECT_NE(defaultOf(kHandler).value_or("").find(kClass), std::string::npos);
     EXPECT_NE(defaultOf("CLSID\\" + kClass + "\\InprocServer32").value_or("").find("tglthumb.dll"),
               std::string::npos);
-    EXPECT_NE(path().find("tglview"), std::string::npos) << "/PATH did not add the folder";
+    const std::string folderName = programs().filename().string();
+    EXPECT_NE(path().find(folderName), std::string::npos) << "/PATH did not add the folder";
 
     // Opened as Explorer opens a file, through the association. Wine reads
     // associations from HKLM only; Windows merges the user's own over them.
@@ -183,7 +228,7 @@ TEST_P(Installer, InstallsOpensAFileAndUninstallsEverythingItMade) {
     EXPECT_FALSE(wine(std::string("reg query '") + GetParam().root +
                       "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tglview'")
                      .ok);
-    EXPECT_EQ(path().find("tglview"), std::string::npos) << "the PATH still names the folder";
+    EXPECT_EQ(path().find(folderName), std::string::npos) << "the PATH still names the folder";
     if (GetParam().allUsers) {
         EXPECT_FALSE(defaultOf(".tgl")) << "the .tgl key is left";
     } else {
