@@ -91,4 +91,6 @@ std::string utf8FromUtf16(std::u16string_view utf16) {
     return out;
 }
 
+std::string validUtf8(std::string_view text) { return utf8FromUtf16(utf16FromUtf8(text)); }
+
 } // namespace textencoding

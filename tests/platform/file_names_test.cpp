@@ -13,8 +13,8 @@ using textencoding::utf16FromUtf8;
 using textencoding::utf8FromUtf16;
 
 TEST(TextEncoding, NamesOfEveryScriptGoThereAndBack) {
-    for (const char* name : {"スプライト.tgl", "Анимация", "Ελληνικά", "a b.tgl", "café",
-                             "\xF0\x9F\x8E\x9E film.tgl"})
+    for (const char* name :
+         {"スプライト.tgl", "Анимация", "Ελληνικά", "a b.tgl", "café", "\xF0\x9F\x8E\x9E film.tgl"})
         EXPECT_EQ(utf8FromUtf16(utf16FromUtf8(name)), name);
     // U+1F39E is one surrogate pair.
     EXPECT_EQ(utf16FromUtf8("\xF0\x9F\x8E\x9E"), (std::u16string{0xD83C, 0xDF9E}));
@@ -29,7 +29,9 @@ TEST(TextEncoding, EachByteThatIsNotUtf8BecomesOneReplacement) {
             s += bad;
         return s;
     };
-    EXPECT_EQ(utf16FromUtf8("a\xFF\xFE" "b"), u"a" + replaced(2) + u"b"); // a Linux name's bytes
+    EXPECT_EQ(utf16FromUtf8("a\xFF\xFE"
+                            "b"),
+              u"a" + replaced(2) + u"b");                      // a Linux name's bytes
     EXPECT_EQ(utf16FromUtf8("\x80"), replaced(1));             // a lone continuation
     EXPECT_EQ(utf16FromUtf8("\xE3\x82"), replaced(2));         // cut short at the end
     EXPECT_EQ(utf16FromUtf8("\xE3\x82z"), replaced(2) + u"z"); // cut short by another
@@ -37,13 +39,14 @@ TEST(TextEncoding, EachByteThatIsNotUtf8BecomesOneReplacement) {
     EXPECT_EQ(utf16FromUtf8("\xED\xA0\x80"), replaced(3));     // a surrogate, encoded
     EXPECT_EQ(utf16FromUtf8("\xF4\x90\x80\x80"), replaced(4)); // past U+10FFFF
     EXPECT_EQ(utf16FromUtf8("\xF4\x8F\xBF\xBF"), (std::u16string{0xDBFF, 0xDFFF}));
+    EXPECT_EQ(textencoding::validUtf8("caf\xC3\xA9 \xFF.tgl"), "caf\xC3\xA9 \xEF\xBF\xBD.tgl");
 }
 
 TEST(TextEncoding, EachUnpairedSurrogateBecomesOneReplacement) {
     const std::string bad = "\xEF\xBF\xBD";
-    EXPECT_EQ(utf8FromUtf16(std::u16string{0xD83C}), bad);              // high at the end
-    EXPECT_EQ(utf8FromUtf16(std::u16string{0xDF9E, 'a'}), bad + "a");   // low alone
-    EXPECT_EQ(utf8FromUtf16(std::u16string{0xD83C, 'a'}), bad + "a");   // high, then no low
+    EXPECT_EQ(utf8FromUtf16(std::u16string{0xD83C}), bad);            // high at the end
+    EXPECT_EQ(utf8FromUtf16(std::u16string{0xDF9E, 'a'}), bad + "a"); // low alone
+    EXPECT_EQ(utf8FromUtf16(std::u16string{0xD83C, 'a'}), bad + "a"); // high, then no low
     EXPECT_EQ(utf8FromUtf16(std::u16string{0xD83C, 0xD83C, 0xDF9E}), bad + "\xF0\x9F\x8E\x9E");
 }
 

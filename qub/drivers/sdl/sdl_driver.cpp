@@ -1,5 +1,6 @@
 #include "qub/drivers/sdl/sdl_driver.h"
 
+#include "platform/text_encoding.h"
 #include "platform/window_host.h"
 #include "qub/drivers/x11/x11_errors.h"
 
@@ -84,7 +85,7 @@ void SdlDriver::close() {
 }
 
 void SdlDriver::setTitle(const char* title) {
-    if (window_) SDL_SetWindowTitle(window_, title);
+    if (window_) SDL_SetWindowTitle(window_, textencoding::validUtf8(title).c_str());
 }
 
 void SdlDriver::pumpEvents(DriverEvents& events) {

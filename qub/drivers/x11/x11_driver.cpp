@@ -1,5 +1,6 @@
 #include "qub/drivers/x11/x11_driver.h"
 
+#include "platform/text_encoding.h"
 #include "platform/window_host.h"
 #include "qub/drivers/x11/x11_errors.h"
 #include "qub/drivers/x11/xdnd_target.h"
@@ -176,10 +177,10 @@ void X11Driver::close() {
 void X11Driver::setTitle(const char* title) {
     if (!display_ || !window_) return;
     XStoreName(display_, window_, title);
+    const std::string text = textencoding::validUtf8(title);
     XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_NAME", False),
                     XInternAtom(display_, "UTF8_STRING", False), 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(title),
-                    static_cast<int>(std::strlen(title)));
+                    reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
     XFlush(display_);
 }
 
