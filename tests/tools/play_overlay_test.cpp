@@ -10,7 +10,7 @@ namespace {
 TEST(PlayOverlay, SaysWhereTheFrameIsAndWhyFramesHaveNoImage) {
     using S = tglformat::FrameStatus;
     tgltool::OverlayFacts facts;
-    facts.fileName = "walk.tgl";
+    facts.fileName = "walk \xF0\x9F\x8E\x9E \xE3\x82\xA6\xC3\xA9.tgl"; // one '?' a character
     facts.frame = 2;
     facts.frameCount = 9;
     facts.duration = 80;
@@ -25,7 +25,7 @@ TEST(PlayOverlay, SaysWhereTheFrameIsAndWhyFramesHaveNoImage) {
     facts.reloadError = "it does not begin with \"DFX\"";
     EXPECT_EQ(tgltool::overlayLines(facts),
               (std::vector<std::string>{
-                  "walk.tgl", "frame 2 / 9  80 ms  x -3  y 40  aux 1 7",
+                  "walk ? ??.tgl", "frame 2 / 9  80 ms  x -3  y 40  aux 1 7",
                   "loop 160 / 720 ms  speed 1/4x  paused", "frame 1: no image (not zlib)",
                   "frame 3: no image (over the decoded budget)", "frame 4: no image (no block)",
                   "frame 5: no image (not an image)", "and 2 more without an image",

@@ -1,5 +1,6 @@
 #include "tools/tgl/play/play_overlay.h"
 
+#include "platform/text_encoding.h"
 #include "tools/tgl/animation_report.h"
 
 #include <cmath>
@@ -17,9 +18,22 @@ std::string speedText(double speed) {
     return text;
 }
 
+namespace {
+
+// The bitmap font has ASCII only: each other character of a name shows as
+// one '?', not as nothing.
+std::string forTheFont(const std::string& utf8) {
+    std::string out;
+    for (char16_t unit : textencoding::utf16FromUtf8(utf8))
+        if (unit < 0xDC00 || unit > 0xDFFF) out += unit < 0x80 ? char(unit) : '?';
+    return out;
+}
+
+} // namespace
+
 // Frames count from 0, as in `tgl info` and `--frame`.
 std::vector<std::string> overlayLines(const OverlayFacts& facts) {
-    std::vector<std::string> lines{facts.fileName};
+    std::vector<std::string> lines{forTheFont(facts.fileName)};
     if (facts.frameCount == 0) {
         lines.push_back("no frames");
     } else {
