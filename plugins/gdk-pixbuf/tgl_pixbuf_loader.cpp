@@ -233,9 +233,8 @@ GdkPixbuf* loadStill(FILE* file, GError** error) {
     return still;
 }
 
-GdkPixbufAnimation* loadAnimation(FILE* file, GError** error) {
-    auto loaded = std::make_unique<Loaded>();
-    if (!read(sourceOf(file).get(), *loaded, error)) return nullptr;
+// The animation over what was read; its still image is the first frame that shows.
+GdkPixbufAnimation* animationOf(std::unique_ptr<Loaded> loaded, GError** error) {
     GdkPixbuf* still = stillOf(*loaded);
     if (!still) {
         fail(error, "No frame of the animation shows in the window.");
@@ -245,6 +244,12 @@ GdkPixbufAnimation* loadAnimation(FILE* file, GError** error) {
     animation->loaded = loaded.release();
     animation->still = still;
     return &animation->parent;
+}
+
+GdkPixbufAnimation* loadAnimation(FILE* file, GError** error) {
+    auto loaded = std::make_unique<Loaded>();
+    if (!read(sourceOf(file).get(), *loaded, error)) return nullptr;
+    return animationOf(std::move(loaded), error);
 }
 
 // Data given a piece at a time is gathered, then read as a whole.
@@ -269,20 +274,25 @@ gboolean loadIncrement(gpointer context, const guchar* buffer, guint size, GErro
     return TRUE;
 }
 
+// The whole animation goes to the loader, as load_animation gives it, with its
+// still image for programs that ask for a picture; the loader scales both to
+// what the size callback asked.
 gboolean stopLoad(gpointer context, GError** error) {
     std::unique_ptr<Incremental> self(static_cast<Incremental*>(context));
     tglformat::MemorySource source(self->bytes.data(), self->bytes.size());
-    Loaded loaded;
-    if (!read(&source, loaded, error)) return FALSE;
-    int width = loaded.box.width(), height = loaded.box.height();
+    auto loaded = std::make_unique<Loaded>();
+    if (!read(&source, *loaded, error)) return FALSE;
+    int width = loaded->box.width(), height = loaded->box.height();
     if (self->size) self->size(&width, &height, self->data);
-    GdkPixbuf* still = stillOf(loaded);
-    if (!still) return fail(error, "No frame of the animation shows in the window.");
-    if (self->prepared) self->prepared(still, nullptr, self->data);
+    if (width == 0 || height == 0) return TRUE; // the size was all the caller wanted
+    GdkPixbufAnimation* animation = animationOf(std::move(loaded), error);
+    if (!animation) return FALSE;
+    GdkPixbuf* still = gdk_pixbuf_animation_get_static_image(animation);
+    if (self->prepared) self->prepared(still, animation, self->data);
     if (self->updated)
         self->updated(still, 0, 0, gdk_pixbuf_get_width(still), gdk_pixbuf_get_height(still),
                       self->data);
-    g_object_unref(still);
+    g_object_unref(animation);
     return TRUE;
 }
 

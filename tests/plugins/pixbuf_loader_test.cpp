@@ -52,6 +52,8 @@ class PixbufLoader : public ::testing::Test {
                p[2];
     }
 
+    static void expectThePlayOfTheSample(GdkPixbufAnimation* animation);
+
     static TempDir* dir;
 };
 
@@ -84,13 +86,11 @@ TEST_F(PixbufLoader, TheStillImageIsWhatTglThumbnailDraws) {
     EXPECT_EQ(std::max(thumbnail.width, thumbnail.height), 128);
 }
 
-TEST_F(PixbufLoader, TheAnimationPlaysEachFrameForItsOwnTime) {
+// Each frame in turn, for its own time, as `tgl render` shows it in the box.
+void PixbufLoader::expectThePlayOfTheSample(GdkPixbufAnimation* animation) {
     tglformat::Animation sample;
     std::unique_ptr<tglformat::ByteSource> source = tglformat::openFile(SAMPLE);
     ASSERT_TRUE(source && tglformat::readAnimation(*source, sample));
-    GError* error = nullptr;
-    GdkPixbufAnimation* animation = gdk_pixbuf_animation_new_from_file(SAMPLE, &error);
-    ASSERT_NE(animation, nullptr) << (error ? error->message : "");
     EXPECT_FALSE(gdk_pixbuf_animation_is_static_image(animation));
     // Each frame's picture over white is what `tgl render` shows in the box.
     const std::string rendered = dir->file("rendered");
@@ -122,7 +122,51 @@ TEST_F(PixbufLoader, TheAnimationPlaysEachFrameForItsOwnTime) {
     }
     G_GNUC_END_IGNORE_DEPRECATIONS
     g_object_unref(iter);
+}
+
+TEST_F(PixbufLoader, TheAnimationPlaysEachFrameForItsOwnTime) {
+    GError* error = nullptr;
+    GdkPixbufAnimation* animation = gdk_pixbuf_animation_new_from_file(SAMPLE, &error);
+    ASSERT_NE(animation, nullptr) << (error ? error->message : "");
+    expectThePlayOfTheSample(animation);
     g_object_unref(animation);
+}
+
+// The road eog and most GTK programs take: the file written to a
+// GdkPixbufLoader a few bytes at a time.
+TEST_F(PixbufLoader, AnIncrementalLoadGivesTheAnimationAndItsStillImage) {
+    std::ifstream in(SAMPLE, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    const auto load = [&](int width, int height) {
+        GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+        if (width) gdk_pixbuf_loader_set_size(loader, width, height);
+        for (std::size_t at = 0; at < bytes.size(); at += 7)
+            EXPECT_TRUE(
+                gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data() + at),
+                                        std::min<std::size_t>(7, bytes.size() - at), nullptr));
+        EXPECT_TRUE(gdk_pixbuf_loader_close(loader, nullptr));
+        return loader;
+    };
+    GdkPixbufLoader* loader = load(0, 0);
+    ASSERT_NE(gdk_pixbuf_loader_get_animation(loader), nullptr);
+    expectThePlayOfTheSample(gdk_pixbuf_loader_get_animation(loader));
+    GdkPixbuf* still = gdk_pixbuf_new_from_file(SAMPLE, nullptr);
+    ASSERT_NE(still, nullptr);
+    GdkPixbuf* given = gdk_pixbuf_loader_get_pixbuf(loader);
+    ASSERT_NE(given, nullptr);
+    EXPECT_EQ(gdk_pixbuf_get_width(given), gdk_pixbuf_get_width(still));
+    EXPECT_EQ(argbAt(given, 50, 60), argbAt(still, 50, 60));
+    const int width = gdk_pixbuf_get_width(still), height = gdk_pixbuf_get_height(still);
+    g_object_unref(loader);
+
+    loader = load(width / 2, height / 2); // the size a program asks for
+    GdkPixbufAnimation* scaled = gdk_pixbuf_loader_get_animation(loader);
+    ASSERT_NE(scaled, nullptr);
+    EXPECT_EQ(gdk_pixbuf_animation_get_width(scaled), width / 2);
+    EXPECT_EQ(gdk_pixbuf_get_height(gdk_pixbuf_loader_get_pixbuf(loader)), height / 2);
+    EXPECT_FALSE(gdk_pixbuf_animation_is_static_image(scaled));
+    g_object_unref(loader);
+    g_object_unref(still);
 }
 
 TEST_F(PixbufLoader, HostileFilesGiveAnErrorOfOneSentence) {
