@@ -1,24 +1,27 @@
-// A real GTK program opens a .tgl file through our gdk-pixbuf loader under
-// Xvfb: its window shows the sprite, pixel for pixel.
+// Real GTK programs open a .tgl file through our gdk-pixbuf loader under Xvfb:
+// a GtkImage of ours shows the sprite pixel for pixel, and eog, GNOME's image
+// viewer, plays the animation.
 
 #include "tests/e2e/x11_session.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
+#include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-TEST(PixbufLoaderInGtk, AGtkImageShowsTheSprite) {
-    if (!e2e::XvfbServer::available() || std::system("/usr/bin/python3 -c 'import gi' 2>/dev/null"))
-        GTEST_SKIP() << "Xvfb or GTK's Python bindings are not installed";
-    TempDir dir;
+// Our loader in a private loaders cache, our type in a private MIME database,
+// as the package installs them.
+void useOurLoader(const TempDir& dir) {
     const std::string mime = dir.file("data/mime");
     const std::string setup = "mkdir -p '" + mime + "/packages' && cp '" MIME_XML "' '" + mime +
                               "/packages/' && update-mime-database '" + mime +
@@ -27,6 +30,13 @@ TEST(PixbufLoaderInGtk, AGtkImageShowsTheSprite) {
     ASSERT_EQ(std::system(setup.c_str()), 0);
     setenv("GDK_PIXBUF_MODULE_FILE", dir.file("loaders.cache").c_str(), 1);
     setenv("XDG_DATA_DIRS", (dir.file("data") + ":/usr/share").c_str(), 1);
+}
+
+TEST(PixbufLoaderInGtk, AGtkImageShowsTheSprite) {
+    if (!e2e::XvfbServer::available() || std::system("/usr/bin/python3 -c 'import gi' 2>/dev/null"))
+        GTEST_SKIP() << "Xvfb or GTK's Python bindings are not installed";
+    TempDir dir;
+    useOurLoader(dir);
 
     // One opaque frame, so that what shows does not depend on GTK's background.
     const testimg::Image sprite = testimg::pattern(40, 30, false);
@@ -54,6 +64,48 @@ TEST(PixbufLoaderInGtk, AGtkImageShowsTheSprite) {
             shown = pixels[i] == (sprite.pixels[i] & 0xFFFFFF);
     }
     EXPECT_TRUE(shown) << "the window does not show the sprite";
+}
+
+// eog opens files through GdkPixbufLoader: the window must show each of the
+// file's frames in turn, in their own colours.
+TEST(PixbufLoaderInGtk, EogPlaysTheAnimation) {
+    if (!e2e::XvfbServer::available() || access("/usr/bin/eog", X_OK) != 0)
+        GTEST_SKIP() << "Xvfb or eog is not installed";
+    TempDir dir;
+    useOurLoader(dir);
+    setenv("HOME", dir.path().c_str(), 1); // eog keeps its settings there
+    const std::uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF};
+    tgltools::TglWriter animation;
+    for (std::uint32_t colour : colours)
+        animation.frame({200, 100, 400})
+            .image(tgltools::encodeTga(
+                40, 40, std::vector<std::uint32_t>(1600, 0xFF000000u | colour), false));
+    testimg::writeFile(dir.file("walk.tgl"), animation.build());
+
+    e2e::XvfbServer server;
+    ASSERT_TRUE(server.started());
+    e2e::Watchdog watchdog(60s, "true", server.processId());
+    e2e::Process eog({"dbus-run-session", "--", "/usr/bin/eog", dir.file("walk.tgl")},
+                     dir.path().string(), server.name(), dir.file("eog.out"));
+    const auto window = e2e::findWindow(server.display(), "walk.tgl", 30s);
+    ASSERT_TRUE(window) << "no eog window titled with the file's name";
+    const auto geometry = e2e::geometry(server.display(), *window);
+    ASSERT_TRUE(geometry);
+    std::vector<unsigned long> order; // the colour shown, each time it changes
+    for (auto end = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(20ms)) {
+        const auto pixels =
+            e2e::grabWindow(server.display(), *window, geometry->width, geometry->height);
+        for (std::uint32_t colour : colours)
+            if (std::count(pixels.begin(), pixels.end(), colour) >= 1600 &&
+                (order.empty() || order.back() != colour))
+                order.push_back(colour);
+    }
+    EXPECT_GE(order.size(), 3u) << "eog does not play the animation";
+    for (std::size_t i = 1; i < order.size(); ++i)
+        EXPECT_EQ(order[i],
+                  colours[(std::find(colours, colours + 3, order[i - 1]) - colours + 1) % 3])
+            << "frames out of the file's order";
 }
 
 } // namespace
