@@ -1,6 +1,7 @@
 // Draws the icon of tglview.svg as PNGs of the hicolor sizes, each pixel the
 // coverage of 16 samples: make_icon FOLDER writes FOLDER/NxN.png, and
-// FOLDER/tglview.ico for Windows (small sizes as bitmaps, 256 as its PNG).
+// FOLDER/tglview.ico for Windows (small sizes as bitmaps, 256 as its PNG),
+// and FOLDER/window_icon.inc, the X window's _NET_WM_ICON at 16, 32 and 48.
 
 #include "image/image.h"
 
@@ -89,40 +90,61 @@ bool writeIcon(const std::string& path, const std::vector<std::vector<std::uint8
     return bool(out);
 }
 
+// The icon at size x size, 0xAARRGGBB.
+std::vector<std::uint32_t> draw(int size) {
+    std::vector<std::uint32_t> pixels(std::size_t(size) * std::size_t(size));
+    for (int py = 0; py < size; ++py)
+        for (int px = 0; px < size; ++px) {
+            double sum[4] = {};
+            for (int sy = 0; sy < 4; ++sy)
+                for (int sx = 0; sx < 4; ++sx) {
+                    const double x = (px + (sx + 0.5) / 4) * 64 / size;
+                    const double y = (py + (sy + 0.5) / 4) * 64 / size;
+                    double colour[4] = {};
+                    for (const Shape& s : kShapes)
+                        if (inside(s, x, y))
+                            over(colour,
+                                 {((s.rgb >> 16) & 0xFF) / 255.0, ((s.rgb >> 8) & 0xFF) / 255.0,
+                                  (s.rgb & 0xFF) / 255.0, s.opacity});
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += colour[c] * colour[3];
+                    sum[3] += colour[3];
+                }
+            const auto byte = [](double v) {
+                return std::uint32_t(std::lround(std::fmin(1.0, std::fmax(0.0, v)) * 255));
+            };
+            const double a = sum[3] / 16;
+            pixels[std::size_t(py) * std::size_t(size) + std::size_t(px)] =
+                byte(a) << 24 | (a > 0 ? byte(sum[0] / sum[3]) << 16 | byte(sum[1] / sum[3]) << 8 |
+                                             byte(sum[2] / sum[3])
+                                       : 0u);
+        }
+    return pixels;
+}
+
+// _NET_WM_ICON's CARDINALs, for an array's initialiser: width, height, pixels.
+bool writeWindowIcon(const std::string& path,
+                     const std::vector<std::pair<int, std::vector<std::uint32_t>>>& sizes) {
+    std::ofstream out(path);
+    out << "// Drawn by make_icon: _NET_WM_ICON, each size as width, height, 0xAARRGGBB pixels.\n";
+    for (const auto& [size, pixels] : sizes) {
+        out << size << ", " << size << ",\n";
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            out << "0x" << std::hex << pixels[i] << std::dec << (i % 8 == 7 ? ",\n" : ", ");
+    }
+    return bool(out);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     std::vector<std::vector<std::uint8_t>> iconEntries;
     std::vector<int> iconSizes;
+    std::vector<std::pair<int, std::vector<std::uint32_t>>> windowSizes;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        std::vector<std::uint32_t> pixels(std::size_t(size) * std::size_t(size));
-        for (int py = 0; py < size; ++py)
-            for (int px = 0; px < size; ++px) {
-                double sum[4] = {};
-                for (int sy = 0; sy < 4; ++sy)
-                    for (int sx = 0; sx < 4; ++sx) {
-                        const double x = (px + (sx + 0.5) / 4) * 64 / size;
-                        const double y = (py + (sy + 0.5) / 4) * 64 / size;
-                        double colour[4] = {};
-                        for (const Shape& s : kShapes)
-                            if (inside(s, x, y))
-                                over(colour,
-                                     {((s.rgb >> 16) & 0xFF) / 255.0, ((s.rgb >> 8) & 0xFF) / 255.0,
-                                      (s.rgb & 0xFF) / 255.0, s.opacity});
-                        for (int c = 0; c < 3; ++c)
-                            sum[c] += colour[c] * colour[3];
-                        sum[3] += colour[3];
-                    }
-                const auto byte = [](double v) {
-                    return std::uint32_t(std::lround(std::fmin(1.0, std::fmax(0.0, v)) * 255));
-                };
-                const double a = sum[3] / 16;
-                pixels[std::size_t(py) * std::size_t(size) + std::size_t(px)] =
-                    byte(a) << 24 | (a > 0 ? byte(sum[0] / sum[3]) << 16 |
-                                                 byte(sum[1] / sum[3]) << 8 | byte(sum[2] / sum[3])
-                                           : 0u);
-            }
+        const std::vector<std::uint32_t> pixels = draw(size);
+        if (size == 16 || size == 32 || size == 48) windowSizes.emplace_back(size, pixels);
         const std::string path =
             std::string(argv[1]) + "/" + std::to_string(size) + "x" + std::to_string(size) + ".png";
         const std::vector<std::uint8_t> png = imaging::encodePng(pixels.data(), size, size);
@@ -134,5 +156,8 @@ int main(int argc, char** argv) {
             iconSizes.push_back(size);
         }
     }
-    return writeIcon(std::string(argv[1]) + "/tglview.ico", iconEntries, iconSizes) ? 0 : 1;
+    return writeIcon(std::string(argv[1]) + "/tglview.ico", iconEntries, iconSizes) &&
+                   writeWindowIcon(std::string(argv[1]) + "/window_icon.inc", windowSizes)
+               ? 0
+               : 1;
 }

@@ -10,7 +10,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev
   libcli11-dev nlohmann-json3-dev libwebp-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev libxtst-dev xvfb xauth clang-format libstb-dev
+  libx11-dev libxtst-dev xvfb xauth x11-utils clang-format libstb-dev
   dpkg-dev lintian shared-mime-info libglib2.0-bin libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
   python3-gi gir1.2-gtk-3.0 eog dbus
 )

@@ -36,6 +36,17 @@ bool allWhite(const std::vector<unsigned long>& pixels) {
            std::all_of(pixels.begin(), pixels.end(), [](unsigned long p) { return p == 0xFFFFFF; });
 }
 
+std::string commandOutput(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
 std::string textOf(const std::string& fileName) {
     std::string text;
     for (const std::string& line : readLines(fileName))
@@ -70,6 +81,15 @@ TEST_F(ViewerUnderXvfb, OpensTheTitledWhiteWindowLogsAndExitsZeroWhenClosed) {
     EXPECT_EQ(size->width, 800);
     EXPECT_EQ(size->height, 600);
     EXPECT_TRUE(size->viewable);
+    // What a desktop reads of it: class, protocols, icon, a size that does not change.
+    const std::string facts =
+        commandOutput("DISPLAY=" + server->name() + " xprop -id " + std::to_string(*window) +
+                      " WM_CLASS WM_PROTOCOLS WM_NORMAL_HINTS _NET_WM_ICON");
+    for (const char* fact :
+         {"WM_CLASS(STRING) = \"tglview\", \"tglview\"", "WM_DELETE_WINDOW, _NET_WM_PING",
+          "minimum size: 800 by 600", "maximum size: 800 by 600", "Icon (16 x 16)",
+          "Icon (32 x 32)", "Icon (48 x 48)"})
+        EXPECT_NE(facts.find(fact), std::string::npos) << fact << " not in:\n" << facts;
 
     // The first frames may take a moment to reach the screen.
     EXPECT_TRUE(waitForPicture(display, *window, allWhite, 5s)) << "the window is not white";
@@ -341,6 +361,26 @@ TEST_F(ViewerUnderXvfb, AnAnimationPlaysOnWhileALargeDropLoads) {
     auto exitCode = viewer.waitForExit(10s);
     ASSERT_TRUE(exitCode);
     EXPECT_EQ(*exitCode, 0);
+}
+
+// A desktop's ping is answered from the event loop, while a large file loads too.
+TEST_F(ViewerUnderXvfb, PingsAreAnsweredWhileALargeDropLoads) {
+    writeFlicker(dir.file("stand_1.tgl"));
+    writeSlowAnimation(dir.file("slow.tgl"));
+    e2e::Process viewer(TGLVIEW_PATH, dir.path().string(), server->name(), dir.file("viewer.out"));
+    e2e::Display* display = server->display();
+    auto window = e2e::findWindow(display, kTitle, 30s);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(e2e::pingRoundTrip(display, *window, 10s)) << "the window does not answer pings";
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("slow.tgl")}, 10s));
+    std::vector<long long> trips;
+    while (!allBlue(e2e::grabWindow(display, *window, 64, 64)) && trips.size() < 1000)
+        trips.push_back(e2e::pingRoundTrip(display, *window, 2s).value_or(2s).count());
+    ASSERT_FALSE(trips.empty());
+    std::sort(trips.begin(), trips.end());
+    std::printf("%zu pings while loading: median %lld ms, longest %lld ms\n", trips.size(),
+                trips[trips.size() / 2], trips.back());
+    EXPECT_LT(trips.back(), 250) << "a ping waited for the load";
 }
 
 // The newest drop wins over a load in progress, and closing the window does

@@ -239,6 +239,42 @@ void requestClose(Display* display, Window window) {
     XFlush(display);
 }
 
+std::optional<std::chrono::milliseconds> pingRoundTrip(Display* display, Window window,
+                                                       std::chrono::milliseconds timeout) {
+    static long stamp = 0;
+    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
+    const Window root = DefaultRootWindow(display);
+    XSelectInput(display, root, SubstructureNotifyMask);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(ping);
+    event.xclient.data.l[1] = ++stamp;
+    event.xclient.data.l[2] = static_cast<long>(window);
+    const auto start = std::chrono::steady_clock::now();
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+    std::optional<std::chrono::milliseconds> answered;
+    while (!answered && std::chrono::steady_clock::now() - start < timeout) {
+        if (!XPending(display)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            continue;
+        }
+        XEvent reply;
+        XNextEvent(display, &reply);
+        if (reply.type == ClientMessage && reply.xclient.window == root &&
+            reply.xclient.message_type == protocols &&
+            static_cast<Atom>(reply.xclient.data.l[0]) == ping && reply.xclient.data.l[1] == stamp)
+            answered = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - start);
+    }
+    XSelectInput(display, root, NoEventMask);
+    return answered;
+}
+
 namespace {
 
 std::string fileUri(const std::string& path) {

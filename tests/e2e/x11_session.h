@@ -101,6 +101,11 @@ std::vector<unsigned long> grabWindow(Display* display, Window window, int width
 // Asks the window to close as a window manager would (WM_DELETE_WINDOW).
 void requestClose(Display* display, Window window);
 
+// Pings the window as a window manager does (_NET_WM_PING); the time until it
+// sent the ping back to the root window, or nothing within the timeout.
+std::optional<std::chrono::milliseconds> pingRoundTrip(Display* display, Window window,
+                                                       std::chrono::milliseconds timeout);
+
 // Drags these files onto the middle of the window and drops them, as a file
 // manager does over XDND (XdndEnter, XdndPosition, XdndDrop, serving the paths
 // as text/uri-list). True once the target has finished with the drop.

@@ -2,6 +2,7 @@
 
 #include "platform/text_encoding.h"
 #include "platform/window_host.h"
+#include "qub/drivers/x11/desktop_window.h"
 #include "qub/drivers/x11/x11_errors.h"
 #include "qub/drivers/x11/xdnd_target.h"
 
@@ -99,24 +100,8 @@ bool X11Driver::createWindow(const WindowSettings& settings) {
         std::fprintf(stderr, "qub: cannot create the window\n");
         return false;
     }
-    // A fixed size, where it was placed; closing asks the program first.
-    XSizeHints* hints = XAllocSizeHints();
-    if (hints) {
-        hints->flags = PPosition | PMinSize | PMaxSize;
-        hints->x = x;
-        hints->y = y;
-        hints->min_width = hints->max_width = settings.width;
-        hints->min_height = hints->max_height = settings.height;
-        XSetWMNormalHints(display_, window_, hints);
-        XFree(hints);
-    }
-    protocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
-    deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
-    Atom deleteWindow = deleteWindow_;
-    XSetWMProtocols(display_, window_, &deleteWindow, 1);
-    const long pid = static_cast<long>(getpid());
-    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    desktop_ =
+        std::make_unique<DesktopWindow>(display_, window_, x, y, settings.width, settings.height);
     setTitle(settings.title.c_str());
     drops_ = std::make_unique<XdndTarget>(display_, window_);
     gc_ = XCreateGC(display_, window_, 0, nullptr);
@@ -206,9 +191,8 @@ void X11Driver::handleEvent(const XEvent& event, DriverEvents& events) {
     }
     switch (event.type) {
     case ClientMessage:
-        if (event.xclient.message_type == protocols_ &&
-            static_cast<unsigned long>(event.xclient.data.l[0]) == deleteWindow_)
-            events.windowClosed();
+        if (desktop_ && desktop_->isCloseRequest(event.xclient)) events.windowClosed();
+        if (desktop_) desktop_->answerPing(event.xclient);
         break;
     case Expose:
     case MapNotify:

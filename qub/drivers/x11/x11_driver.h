@@ -15,6 +15,7 @@ typedef struct _XImage XImage;
 
 namespace qub {
 
+class DesktopWindow;
 class XdndTarget;
 
 // The driver over Xlib: a window whose picture is drawn on the CPU by the
@@ -58,7 +59,7 @@ class X11Driver final : public CanvasDriver {
     bool directPixels_ = false; // the visual takes the canvas's pixels as they are
     XImage* image_ = nullptr;
     std::vector<std::uint32_t> converted_; // the picture in other visuals' pixels
-    unsigned long deleteWindow_ = 0, protocols_ = 0;
+    std::unique_ptr<DesktopWindow> desktop_;
     std::unique_ptr<XdndTarget> drops_;
     bool focused_ = false;
     HWND windowHandle_ = nullptr;
