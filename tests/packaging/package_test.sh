@@ -9,6 +9,7 @@ trap 'rm -rf "$WORK"' EXIT
 
 (cd "$BUILD" && cpack -G DEB -B "$WORK/out" > "$WORK/cpack.log") || { cat "$WORK/cpack.log"; exit 1; }
 DEB="$(ls "$WORK"/out/tglview_*_amd64.deb)"
+SDL_DEB="$(ls "$WORK"/out/tglview-sdl_*_amd64.deb)"
 dpkg-deb -c "$DEB" > "$WORK/files"
 for f in ./usr/bin/tglview ./usr/bin/tgl ./usr/lib/tglview/libqub.so ./usr/share/tglview/stand_1.tgl \
          ./usr/share/mime/packages/tglview.xml ./usr/share/thumbnailers/tgl.thumbnailer \
@@ -18,8 +19,14 @@ for f in ./usr/bin/tglview ./usr/bin/tgl ./usr/lib/tglview/libqub.so ./usr/share
   grep -q " $f\$" "$WORK/files" || { echo "missing from the package: $f"; exit 1; }
 done
 dpkg-deb -f "$DEB" Depends | grep -q libx11-6 || { echo "dependencies not computed"; exit 1; }
+# SDL2 only for sessions without X11, in a package of its own.
+if dpkg-deb -f "$DEB" Depends | grep -q sdl || grep -q libqub_sdl "$WORK/files"; then
+  echo "the main package pulls SDL2"; exit 1
+fi
+dpkg-deb -c "$SDL_DEB" | grep -q ' ./usr/lib/tglview/libqub_sdl.so$' || { echo "no SDL2 module"; exit 1; }
+dpkg-deb -f "$SDL_DEB" Depends | grep -q 'tglview (= .*libsdl2' || { echo "tglview-sdl's dependencies"; exit 1; }
 
-lintian "$DEB" > "$WORK/lintian" 2>&1 || true
+lintian "$DEB" "$SDL_DEB" > "$WORK/lintian" 2>&1 || true
 if grep -q '^E:' "$WORK/lintian"; then cat "$WORK/lintian"; exit 1; fi
 
 dpkg-deb -x "$DEB" "$WORK/root"
