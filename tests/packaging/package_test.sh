@@ -10,6 +10,7 @@ trap 'rm -rf "$WORK"' EXIT
 (cd "$BUILD" && cpack -G DEB -B "$WORK/out" > "$WORK/cpack.log") || { cat "$WORK/cpack.log"; exit 1; }
 DEB="$(ls "$WORK"/out/tglview_*_amd64.deb)"
 SDL_DEB="$(ls "$WORK"/out/tglview-sdl_*_amd64.deb)"
+QT_DEB="$(ls "$WORK"/out/tglview-qt_*_amd64.deb)"
 dpkg-deb -c "$DEB" > "$WORK/files"
 for f in ./usr/bin/tglview ./usr/bin/tgl ./usr/lib/tglview/libqub.so ./usr/share/tglview/stand_1.tgl \
          ./usr/share/mime/packages/tglview.xml ./usr/share/thumbnailers/tgl.thumbnailer \
@@ -26,7 +27,11 @@ fi
 dpkg-deb -c "$SDL_DEB" | grep -q ' ./usr/lib/tglview/libqub_sdl.so$' || { echo "no SDL2 module"; exit 1; }
 dpkg-deb -f "$SDL_DEB" Depends | grep -q 'tglview (= .*libsdl2' || { echo "tglview-sdl's dependencies"; exit 1; }
 
-lintian "$DEB" "$SDL_DEB" > "$WORK/lintian" 2>&1 || true
+dpkg-deb -c "$QT_DEB" | grep -q ' ./usr/lib/x86_64-linux-gnu/qt5/plugins/imageformats/libtgl.so$' ||
+  { echo "no Qt plug-in"; exit 1; }
+dpkg-deb -f "$DEB" Depends | grep -qi qt && { echo "the main package pulls Qt"; exit 1; }
+
+lintian "$DEB" "$SDL_DEB" "$QT_DEB" > "$WORK/lintian" 2>&1 || true
 if grep -q '^E:' "$WORK/lintian"; then cat "$WORK/lintian"; exit 1; fi
 
 dpkg-deb -x "$DEB" "$WORK/root"
