@@ -62,10 +62,11 @@ std::optional<std::string> titleOf(Display* display, Window window) {
 
 // Only a window on screen: a program may make and drop windows of the same
 // title while it starts (SDL makes a new one for an OpenGL renderer).
-std::optional<Window> search(Display* display, Window parent, const std::string& title,
-                             int processId) {
-    if (titleOf(display, parent) == title &&
-        (processId == 0 || processOf(display, parent) == processId) && viewable(display, parent))
+std::optional<Window> search(Display* display, Window parent,
+                             const std::function<bool(const std::string&)>& title, int processId) {
+    const std::optional<std::string> name = titleOf(display, parent);
+    if (name && title(*name) && (processId == 0 || processOf(display, parent) == processId) &&
+        viewable(display, parent))
         return parent;
     Window root = 0;
     Window ignored = 0;
@@ -198,6 +199,19 @@ std::optional<int> Process::waitForExit(std::chrono::milliseconds timeout) {
 
 std::optional<Window> findWindow(Display* display, const std::string& title,
                                  std::chrono::milliseconds timeout, int processId) {
+    return findWindowTitled(
+        display, [&](const std::string& name) { return name == title; }, timeout, processId);
+}
+
+std::optional<Window> findWindowStartingWith(Display* display, const std::string& start,
+                                             std::chrono::milliseconds timeout) {
+    return findWindowTitled(
+        display, [&](const std::string& name) { return name.rfind(start, 0) == 0; }, timeout, 0);
+}
+
+std::optional<Window> findWindowTitled(Display* display,
+                                       const std::function<bool(const std::string&)>& title,
+                                       std::chrono::milliseconds timeout, int processId) {
     auto end = std::chrono::steady_clock::now() + timeout;
     do {
         if (auto found = search(display, DefaultRootWindow(display), title, processId))

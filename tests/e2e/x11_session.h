@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -90,6 +91,12 @@ class Process {
 // for it to appear.
 std::optional<Window> findWindow(Display* display, const std::string& title,
                                  std::chrono::milliseconds timeout, int processId = 0);
+// The same for a title that begins so (programs add what they show to theirs).
+std::optional<Window> findWindowStartingWith(Display* display, const std::string& start,
+                                             std::chrono::milliseconds timeout);
+std::optional<Window> findWindowTitled(Display* display,
+                                       const std::function<bool(const std::string&)>& title,
+                                       std::chrono::milliseconds timeout, int processId);
 
 std::optional<WindowGeometry> geometry(Display* display, Window window);
 
