@@ -24,10 +24,12 @@ dpkg-deb -f "$DEB" Depends | grep -q libx11-6 || { echo "dependencies not comput
 if dpkg-deb -f "$DEB" Depends | grep -q sdl || grep -q libqub_sdl "$WORK/files"; then
   echo "the main package pulls SDL2"; exit 1
 fi
-dpkg-deb -c "$SDL_DEB" | grep -q ' ./usr/lib/tglview/libqub_sdl.so$' || { echo "no SDL2 module"; exit 1; }
+dpkg-deb -c "$SDL_DEB" > "$WORK/sdl-files"
+grep -q ' ./usr/lib/tglview/libqub_sdl.so$' "$WORK/sdl-files" || { echo "no SDL2 module"; exit 1; }
 dpkg-deb -f "$SDL_DEB" Depends | grep -q 'tglview (= .*libsdl2' || { echo "tglview-sdl's dependencies"; exit 1; }
 
-dpkg-deb -c "$QT_DEB" | grep -q ' ./usr/lib/x86_64-linux-gnu/qt5/plugins/imageformats/libtgl.so$' ||
+dpkg-deb -c "$QT_DEB" > "$WORK/qt-files"
+grep -q ' ./usr/lib/x86_64-linux-gnu/qt5/plugins/imageformats/libtgl.so$' "$WORK/qt-files" ||
   { echo "no Qt plug-in"; exit 1; }
 dpkg-deb -f "$DEB" Depends | grep -qi qt && { echo "the main package pulls Qt"; exit 1; }
 
