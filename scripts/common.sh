@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libxtst-dev xvfb xauth x11-utils clang-format libstb-dev
   dpkg-dev lintian shared-mime-info libglib2.0-bin libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
-  python3-gi gir1.2-gtk-3.0 eog dbus qtbase5-dev gwenview
+  python3-gi gir1.2-gtk-3.0 eog dbus qtbase5-dev gwenview chromium nodejs
 )
 # The Windows build and Wine, for ./test and scripts/build-windows only.
 WINDOWS_PACKAGES=(
@@ -46,6 +46,17 @@ check_formatting() {
   fi
   echo "Checking formatting"
   (cd "$ROOT" && git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run -Werror)
+}
+
+# The browser tests' npm packages (tests/browser/package.json), into the build
+# tree, never into git; again only when the list changes.
+install_npm_packages() {
+  local folder="$BUILD/npm"
+  cmp -s "$ROOT/tests/browser/package.json" "$folder/package.json" &&
+    [ -d "$folder/node_modules" ] && return 0
+  mkdir -p "$folder"
+  cp "$ROOT/tests/browser/package.json" "$folder/"
+  (cd "$folder" && npm install --no-audit --no-fund --silent)
 }
 
 build_project() {

@@ -1,0 +1,156 @@
+// The roads out, judged by Chromium: its own decoders read the GIF and WebP
+// that `tgl render` writes, and Phaser 3 draws the sheets of `tgl export`.
+// Usage: TGL_NPM=... node --test roads_test.mjs   (TGL_TOOL, SAMPLE: the tool and a .tgl)
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { copyFileSync, existsSync, mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+
+if (!existsSync(join(process.env.TGL_NPM, 'node_modules/puppeteer-core')) || !existsSync('/usr/bin/chromium')) {
+  console.log('Chromium or the npm packages are not installed (./test installs them); skipped');
+  process.exit(0);
+}
+const { inPage, launch, serve } = await import('./browser.mjs');
+
+const tgl = (...args) => execFileSync(process.env.TGL_TOOL, args, { stdio: ['ignore', 'pipe', 'ignore'] });
+const folder = mkdtempSync(join(tmpdir(), 'tgl-browser-'));
+const durations = JSON.parse(tgl('info', process.env.SAMPLE, '--json')).frames.map((f) => f.duration);
+let browser, server;
+
+before(async () => {
+  tgl('render', process.env.SAMPLE, '--all', '-o', join(folder, 'frames'));
+  for (const out of ['anim.gif', 'anim.webp']) tgl('render', process.env.SAMPLE, '-o', join(folder, out));
+  tgl('export', process.env.SAMPLE, '--sheet', join(folder, 'hash.png'));
+  tgl('export', process.env.SAMPLE, '--sheet', join(folder, 'array.png'), '--json-array');
+  copyFileSync(join(process.env.TGL_NPM, 'node_modules/phaser/dist/phaser.min.js'), join(folder, 'phaser.js'));
+  server = await serve(folder);
+  browser = await launch();
+});
+after(async () => {
+  await browser?.close();
+  server?.close();
+  rmSync(folder, { recursive: true, force: true });
+});
+
+// In the page: the pixels of `tgl render --all`, each frame's 800 x 600 RGBA,
+// and the box where any frame differs from white.
+const pageHelpers = `
+  window.pixelsOf = (source, width, height) => {
+    const canvas = new OffscreenCanvas(width, height);
+    const context = canvas.getContext('2d', { willReadFrequently: true });
+    context.drawImage(source, 0, 0);
+    return context.getImageData(0, 0, width, height).data;
+  };
+  window.expectedFrames = async (count) => {
+    const frames = [];
+    for (let i = 0; i < count; ++i) {
+      const name = 'frames/frame_' + String(i).padStart(3, '0') + '.png';
+      const bitmap = await createImageBitmap(await (await fetch(name)).blob());
+      frames.push(pixelsOf(bitmap, 800, 600));
+    }
+    let left = 800, top = 600, right = 0, bottom = 0;
+    for (const f of frames)
+      for (let y = 0; y < 600; ++y)
+        for (let x = 0; x < 800; ++x)
+          if (f[(y * 800 + x) * 4] !== 255 || f[(y * 800 + x) * 4 + 1] !== 255 || f[(y * 800 + x) * 4 + 2] !== 255) {
+            left = Math.min(left, x); right = Math.max(right, x + 1);
+            top = Math.min(top, y); bottom = Math.max(bottom, y + 1);
+          }
+    return { frames, box: { left, top, right, bottom } };
+  };
+  // The largest difference of a channel, and each channel's mean, inside the box.
+  window.compare = (got, want, box) => {
+    let largest = 0; const sums = [0, 0, 0];
+    for (let y = box.top; y < box.bottom; ++y)
+      for (let x = box.left; x < box.right; ++x)
+        for (let c = 0; c < 3; ++c) {
+          const d = Math.abs(got[(y * 800 + x) * 4 + c] - want[(y * 800 + x) * 4 + c]);
+          largest = Math.max(largest, d); sums[c] += d;
+        }
+    const pixels = (box.right - box.left) * (box.bottom - box.top);
+    return { largest, mean: sums.map((s) => s / pixels) };
+  };`;
+
+async function decodeInChromium(file, type) {
+  return inPage(browser, server.url, async (helpers, file, type, count) => {
+    eval(helpers);
+    const { frames, box } = await expectedFrames(count);
+    const decoder = new ImageDecoder({ data: await (await fetch(file)).arrayBuffer(), type });
+    await decoder.tracks.ready;
+    await decoder.completed;
+    const track = decoder.tracks.selectedTrack;
+    const decoded = [];
+    for (let i = 0; i < track.frameCount; ++i) {
+      const { image } = await decoder.decode({ frameIndex: i });
+      const pixels = pixelsOf(image, image.displayWidth, image.displayHeight);
+      decoded.push({ duration: image.duration / 1000, ...compare(pixels, frames[i] ?? frames[0], box) });
+      image.close();
+    }
+    return { frameCount: track.frameCount, repetitions: String(track.repetitionCount), decoded };
+  }, pageHelpers, file, type, durations.length);
+}
+
+test('Chromium decodes the animated WebP: every frame exact, each for its own time', async () => {
+  const webp = await decodeInChromium('anim.webp', 'image/webp');
+  assert.equal(webp.frameCount, durations.length);
+  webp.decoded.forEach((frame, i) => {
+    assert.equal(frame.largest, 0, `frame ${i} differs`);
+    assert.equal(frame.duration, durations[i], `frame ${i}'s duration`);
+  });
+});
+
+test('Chromium decodes the animated GIF: every frame within its palette, times in hundredths', async () => {
+  const gif = await decodeInChromium('anim.gif', 'image/gif');
+  assert.equal(gif.frameCount, durations.length);
+  assert.equal(gif.repetitions, 'Infinity', 'it loops forever');
+  let shown = 0, wanted = 0;
+  gif.decoded.forEach((frame, i) => {
+    frame.mean.forEach((m) => assert.ok(m <= 3, `frame ${i}: a mean error of ${m} per channel`));
+    shown += frame.duration;
+    wanted += durations[i];
+    assert.ok(Math.abs(shown - wanted) < 10, `frame ${i} ends at ${shown} ms, not ${wanted}`);
+  });
+  console.log(`GIF: largest mean error per channel ${Math.max(...gif.decoded.flatMap((f) => f.mean)).toFixed(2)}`);
+});
+
+// Phaser places each frame where the viewer shows it: at tglOrigin, with the
+// trim offsets it reads from the JSON.
+for (const sheet of ['hash', 'array']) {
+  test(`Phaser 3 draws every frame of the ${sheet} sheet as the viewer shows it`, async () => {
+    const result = await inPage(browser, server.url, async (helpers, sheet, count) => {
+      eval(helpers);
+      const { frames, box } = await expectedFrames(count);
+      const json = await (await fetch(sheet + '.json')).json();
+      await new Promise((resolve) => {
+        const script = document.createElement('script');
+        script.src = 'phaser.js';
+        script.onload = resolve;
+        document.head.append(script);
+      });
+      const scene = await new Promise((resolve) => {
+        new Phaser.Game({
+          type: Phaser.CANVAS, width: 800, height: 600, backgroundColor: '#ffffff',
+          banner: false, audio: { noAudio: true },
+          scene: {
+            preload() { this.load.atlas('sheet', sheet + '.png', sheet + '.json'); },
+            create() { resolve(this); },
+          },
+        });
+      });
+      const names = scene.textures.get('sheet').getFrameNames();
+      const sprite = scene.add.image(json.meta.tglOrigin.x, json.meta.tglOrigin.y, 'sheet', names[0]).setOrigin(0);
+      const results = [];
+      for (const name of names) {
+        sprite.setFrame(name);
+        await new Promise((resolve) => scene.game.events.once('postrender', resolve));
+        const index = Number(name.split('_').pop());
+        results.push({ name, index, ...compare(pixelsOf(scene.game.canvas, 800, 600), frames[index], box) });
+      }
+      return results;
+    }, pageHelpers, sheet, durations.length);
+    assert.equal(result.length, durations.length, 'frame names');
+    for (const frame of result) assert.ok(frame.largest <= 1, `${frame.name}: off by ${frame.largest}`);
+  });
+}
