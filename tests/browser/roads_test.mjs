@@ -4,7 +4,7 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { copyFileSync, existsSync, mkdtempSync, rmSync } from 'node:fs';
+import { copyFileSync, existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
@@ -25,6 +25,10 @@ before(async () => {
   tgl('export', process.env.SAMPLE, '--sheet', join(folder, 'hash.png'));
   tgl('export', process.env.SAMPLE, '--sheet', join(folder, 'array.png'), '--json-array');
   copyFileSync(join(process.env.TGL_NPM, 'node_modules/phaser/dist/phaser.min.js'), join(folder, 'phaser.js'));
+  writeGradient(join(folder, 'gradient.tga'));
+  tgl('pack', join(folder, 'gradient.tga'), '-o', join(folder, 'gradient.tgl'), '--at', '300,200');
+  tgl('render', join(folder, 'gradient.tgl'), '-o', join(folder, 'gradient.gif'));
+  tgl('render', join(folder, 'gradient.tgl'), '-o', join(folder, 'gradient.png'));
   server = await serve(folder);
   browser = await launch();
 });
@@ -33,6 +37,23 @@ after(async () => {
   server?.close();
   rmSync(folder, { recursive: true, force: true });
 });
+
+// 70 x 50 pixels, each its own colour (3,500), with partial alpha: past any
+// one palette, so the GIF's quantizer decides what shows.
+function writeGradient(path) {
+  const width = 70, height = 50;
+  const header = Buffer.from([0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, width, 0, height, 0, 32, 8]);
+  const pixels = Buffer.alloc(width * height * 4);
+  for (let y = 0; y < height; ++y)
+    for (let x = 0; x < width; ++x) {
+      const at = ((height - 1 - y) * width + x) * 4; // rows bottom first
+      pixels[at] = (x * 7 + y * 3) & 255;            // blue
+      pixels[at + 1] = Math.round((y * 255) / 49);   // green
+      pixels[at + 2] = Math.round((x * 255) / 69);   // red
+      pixels[at + 3] = 96 + ((x * 5 + y * 11) % 160); // alpha
+    }
+  writeFileSync(path, Buffer.concat([header, pixels]));
+}
 
 // In the page: the pixels of `tgl render --all`, each frame's 800 x 600 RGBA,
 // and the box where any frame differs from white.
@@ -113,6 +134,20 @@ test('Chromium decodes the animated GIF: every frame within its palette, times i
     assert.ok(Math.abs(shown - wanted) < 10, `frame ${i} ends at ${shown} ms, not ${wanted}`);
   });
   console.log(`GIF: largest mean error per channel ${Math.max(...gif.decoded.flatMap((f) => f.mean)).toFixed(2)}`);
+});
+
+// Past 256 colours the palette is the quantizer's: Chromium's picture stays
+// close to the viewer's.
+test('Chromium decodes a GIF frame of 3,500 colours close to what the viewer shows', async () => {
+  const result = await inPage(browser, server.url, async (helpers) => {
+    eval(helpers);
+    const want = pixelsOf(await createImageBitmap(await (await fetch('gradient.png')).blob()), 800, 600);
+    const decoder = new ImageDecoder({ data: await (await fetch('gradient.gif')).arrayBuffer(), type: 'image/gif' });
+    const { image } = await decoder.decode({ frameIndex: 0 });
+    return compare(pixelsOf(image, 800, 600), want, { left: 300, top: 200, right: 370, bottom: 250 });
+  }, pageHelpers);
+  console.log(`3,500 colours: mean error per channel ${result.mean.map((m) => m.toFixed(2)).join(' ')}, largest ${result.largest}`);
+  result.mean.forEach((m) => assert.ok(m <= 4.5, `a mean error of ${m} per channel`));
 });
 
 // Phaser places each frame where the viewer shows it: at tglOrigin, with the

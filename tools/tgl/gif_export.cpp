@@ -1,12 +1,13 @@
 #include "tools/tgl/gif_export.h"
 
+#include "tools/tgl/gif_palette.h"
+
 #include "tools/tgl/output.h"
 
 #include <gif_lib.h>
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
 
 namespace tgltool {
 
@@ -62,7 +63,6 @@ struct GifWriter::State {
 
     void write(const std::vector<std::uint32_t>& picture, int hundredths) {
         const Region r = changed(picture);
-        std::vector<std::uint32_t> colours; // 0xRRGGBB of the region's shown pixels
         std::vector<std::uint32_t> region;
         region.reserve(std::size_t(r.width) * std::size_t(r.height));
         for (int y = r.top; y < r.top + r.height; ++y)
@@ -70,53 +70,15 @@ struct GifWriter::State {
                 region.push_back(picture[std::size_t(y) * std::size_t(width) + std::size_t(x)]);
         const auto isShown = [this](std::uint32_t p) { return !transparent || (p >> 24) >= 128; };
 
-        // The exact colours when they fit, else the quantizer's.
-        const int room = transparent ? 255 : 256;
-        std::unordered_map<std::uint32_t, int> exact;
+        // The shown pixels' own palette; the rest take the transparent index.
+        std::vector<std::uint32_t> shownColours;
         for (std::uint32_t p : region)
-            if (isShown(p) && exact.size() <= std::size_t(room))
-                exact.emplace(p & 0xFFFFFF, int(exact.size()));
-        std::vector<GifColorType> palette;
+            if (isShown(p)) shownColours.push_back(p);
+        IndexedPixels indexed = indexPixels(shownColours, transparent ? 255 : 256);
+        std::vector<GifColorType>& palette = indexed.palette;
         std::vector<GifByteType> indexes(region.size());
-        if (exact.size() <= std::size_t(room)) {
-            palette.resize(exact.size());
-            for (const auto& [rgb, index] : exact)
-                palette[std::size_t(index)] = {GifByteType(rgb >> 16), GifByteType(rgb >> 8),
-                                               GifByteType(rgb)};
-            for (std::size_t i = 0; i < region.size(); ++i)
-                if (isShown(region[i])) indexes[i] = GifByteType(exact[region[i] & 0xFFFFFF]);
-        } else {
-            std::vector<GifByteType> red, green, blue;
-            for (std::uint32_t p : region)
-                if (isShown(p)) {
-                    red.push_back(GifByteType(p >> 16));
-                    green.push_back(GifByteType(p >> 8));
-                    blue.push_back(GifByteType(p));
-                }
-            int size = room;
-            palette.resize(256);
-            std::vector<GifByteType> quantized(red.size());
-            if (GifQuantizeBuffer(unsigned(red.size()), 1, &size, red.data(), green.data(),
-                                  blue.data(), quantized.data(), palette.data()) == GIF_ERROR)
-                throw CommandError("GIF: the quantizer failed");
-            palette.resize(std::size_t(size));
-            // Each colour the mean of what it stands for: the quantizer's own
-            // are its boxes' centres at five bits a channel.
-            std::vector<std::uint64_t> sums(palette.size() * 4, 0);
-            for (std::size_t i = 0; i < quantized.size(); ++i) {
-                std::uint64_t* sum = &sums[std::size_t(quantized[i]) * 4];
-                sum[0] += red[i], sum[1] += green[i], sum[2] += blue[i], sum[3] += 1;
-            }
-            for (std::size_t c = 0; c < palette.size(); ++c) {
-                const std::uint64_t* sum = &sums[c * 4];
-                if (sum[3] == 0) continue;
-                palette[c] = {GifByteType((sum[0] + sum[3] / 2) / sum[3]),
-                              GifByteType((sum[1] + sum[3] / 2) / sum[3]),
-                              GifByteType((sum[2] + sum[3] / 2) / sum[3])};
-            }
-            for (std::size_t i = 0, next = 0; i < region.size(); ++i)
-                if (isShown(region[i])) indexes[i] = quantized[next++];
-        }
+        for (std::size_t i = 0, next = 0; i < region.size(); ++i)
+            if (isShown(region[i])) indexes[i] = indexed.indexes[next++];
         const int transparentIndex = transparent ? int(palette.size()) : NO_TRANSPARENT_COLOR;
         if (transparent) {
             palette.push_back({0, 0, 0});
