@@ -25,6 +25,10 @@ before(async () => {
   tgl('export', process.env.SAMPLE, '--sheet', join(folder, 'hash.png'));
   tgl('export', process.env.SAMPLE, '--sheet', join(folder, 'array.png'), '--json-array');
   copyFileSync(join(process.env.TGL_NPM, 'node_modules/phaser/dist/phaser.min.js'), join(folder, 'phaser.js'));
+  // A GIF whose frames are disposed to the background, brought back in.
+  tgl('render', process.env.SAMPLE, '-o', join(folder, 'clear.gif'), '--background', 'none', '--crop');
+  tgl('pack', join(folder, 'clear.gif'), '-o', join(folder, 'imported.tgl'), '--at', '0,0');
+  tgl('render', join(folder, 'imported.tgl'), '--all', '-o', join(folder, 'imported'));
   writeGradient(join(folder, 'gradient.tga'));
   tgl('pack', join(folder, 'gradient.tga'), '-o', join(folder, 'gradient.tgl'), '--at', '300,200');
   tgl('render', join(folder, 'gradient.tgl'), '-o', join(folder, 'gradient.gif'));
@@ -64,10 +68,10 @@ const pageHelpers = `
     context.drawImage(source, 0, 0);
     return context.getImageData(0, 0, width, height).data;
   };
-  window.expectedFrames = async (count) => {
+  window.expectedFrames = async (count, folder = 'frames') => {
     const frames = [];
     for (let i = 0; i < count; ++i) {
-      const name = 'frames/frame_' + String(i).padStart(3, '0') + '.png';
+      const name = folder + '/frame_' + String(i).padStart(3, '0') + '.png';
       const bitmap = await createImageBitmap(await (await fetch(name)).blob());
       frames.push(pixelsOf(bitmap, 800, 600));
     }
@@ -134,6 +138,31 @@ test('Chromium decodes the animated GIF: every frame within its palette, times i
     assert.ok(Math.abs(shown - wanted) < 10, `frame ${i} ends at ${shown} ms, not ${wanted}`);
   });
   console.log(`GIF: largest mean error per channel ${Math.max(...gif.decoded.flatMap((f) => f.mean)).toFixed(2)}`);
+});
+
+// Disposal to the background clears to transparency, as browsers show it:
+// tgl pack's frames are Chromium's, over white.
+test('tgl pack composes a GIF disposed to the background as Chromium does', async () => {
+  const result = await inPage(browser, server.url, async (helpers, count) => {
+    eval(helpers);
+    const { frames } = await expectedFrames(count, 'imported');
+    const decoder = new ImageDecoder({ data: await (await fetch('clear.gif')).arrayBuffer(), type: 'image/gif' });
+    await decoder.tracks.ready;
+    const largest = [];
+    for (let i = 0; i < decoder.tracks.selectedTrack.frameCount; ++i) {
+      const { image } = await decoder.decode({ frameIndex: i });
+      const canvas = new OffscreenCanvas(800, 600);
+      const context = canvas.getContext('2d', { willReadFrequently: true });
+      context.fillStyle = '#ffffff';
+      context.fillRect(0, 0, 800, 600);
+      context.drawImage(image, 0, 0);
+      image.close();
+      largest.push(compare(context.getImageData(0, 0, 800, 600).data, frames[i], { left: 0, top: 0, right: 800, bottom: 600 }).largest);
+    }
+    return largest;
+  }, pageHelpers, durations.length);
+  assert.equal(result.length, durations.length);
+  result.forEach((largest, i) => assert.equal(largest, 0, `frame ${i} differs from Chromium's by ${largest}`));
 });
 
 // Past 256 colours the palette is the quantizer's: Chromium's picture stays
