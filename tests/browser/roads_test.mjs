@@ -4,7 +4,7 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { copyFileSync, existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { copyFileSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
@@ -163,6 +163,68 @@ test('tgl pack composes a GIF disposed to the background as Chromium does', asyn
   }, pageHelpers, durations.length);
   assert.equal(result.length, durations.length);
   result.forEach((largest, i) => assert.equal(largest, 0, `frame ${i} differs from Chromium's by ${largest}`));
+});
+
+// The world's animated GIF and WebP files (../shared/testdata, where present):
+// what tgl pack makes of each, rendered, is Chromium's decode over white,
+// frame by frame, each for the same time.
+const pillowImages = process.env.TGL_TESTDATA && join(process.env.TGL_TESTDATA, 'pillow-images.tar.gz');
+test('tgl pack reads the world\'s GIF and WebP files as Chromium does', { skip: !existsSync(pillowImages ?? '') && 'no test data' }, async () => {
+  execFileSync('tar', ['xzf', pillowImages, '-C', folder, 'Tests/images']);
+  mkdirSync(join(folder, 'world'));
+  const images = join(folder, 'Tests/images');
+  const files = readdirSync(images).filter((name) => /\.(gif|webp)$/.test(name));
+  const failures = [], refused = [];
+  let compared = 0;
+  for (const name of files) {
+    const out = join(folder, 'world', name);
+    try {
+      tgl('pack', join(images, name), '-o', out + '.tgl', '--at', '0,0');
+    } catch {
+      refused.push(name); // over the limits, or no picture; Chromium is not asked
+      continue;
+    }
+    tgl('render', out + '.tgl', '--all', '-o', out);
+    const times = JSON.parse(tgl('info', out + '.tgl', '--json')).frames.map((f) => f.duration);
+    const result = await inPage(browser, server.url, async (helpers, file, folder, count) => {
+      eval(helpers);
+      const { frames } = await expectedFrames(count, folder);
+      const type = file.endsWith('.gif') ? 'image/gif' : 'image/webp';
+      const decoder = new ImageDecoder({ data: await (await fetch(file)).arrayBuffer(), type });
+      await decoder.tracks.ready;
+      await decoder.completed;
+      const decoded = [];
+      for (let i = 0; i < decoder.tracks.selectedTrack.frameCount; ++i) {
+        const { image } = await decoder.decode({ frameIndex: i });
+        const canvas = new OffscreenCanvas(800, 600);
+        const context = canvas.getContext('2d', { willReadFrequently: true });
+        context.fillStyle = '#ffffff';
+        context.fillRect(0, 0, 800, 600);
+        context.drawImage(image, 0, 0);
+        const box = { left: 0, top: 0, right: Math.min(800, image.displayWidth), bottom: Math.min(600, image.displayHeight) };
+        decoded.push({ duration: image.duration / 1000, ...(frames[i] ? compare(context.getImageData(0, 0, 800, 600).data, frames[i], box) : {}) });
+        image.close();
+      }
+      return decoded;
+    }, pageHelpers, 'Tests/images/' + name, 'world/' + name, times.length).catch((e) => ({ error: String(e) }));
+    if (result.error) {
+      failures.push(`${name}: tgl reads it, Chromium does not (${result.error})`);
+      continue;
+    }
+    compared += 1;
+    const lossy = readFileSync(join(images, name)).includes('VP8 ');
+    if (result.length !== times.length) failures.push(`${name}: ${times.length} frames, Chromium ${result.length}`);
+    result.forEach((frame, i) => {
+      // Lossy WebP is YUV: Chromium turns it into RGB its own way, libwebp another.
+      const close = lossy ? frame.mean.every((m) => m <= 2.5) : frame.largest <= 1;
+      if (!close) failures.push(`${name}: frame ${i} off by ${frame.largest} (mean ${frame.mean.map((m) => m.toFixed(2))})`);
+      // WebCodecs gives the file's own time; Chromium shows a GIF's 10 ms or less as 100.
+      const shown = name.endsWith('.gif') && frame.duration <= 10 ? 100 : frame.duration;
+      if (times[i] !== undefined && shown !== times[i]) failures.push(`${name}: frame ${i} lasts ${times[i]} ms, Chromium ${shown}`);
+    });
+  }
+  console.log(`${compared} of ${files.length} GIF and WebP files compared with Chromium's decode; refused: ${refused.join(' ')}`);
+  assert.deepEqual(failures, []);
 });
 
 // Past 256 colours the palette is the quantizer's: Chromium's picture stays
