@@ -36,6 +36,7 @@ find_package(GIF 5.1 REQUIRED) # giflib: GIF in and out of the tool
 pkg_check_modules(GDK_PIXBUF REQUIRED IMPORTED_TARGET GLOBAL gdk-pixbuf-2.0) # the loader module
 find_package(X11 REQUIRED) # the SDL driver's error handler, and the end-to-end tests
 find_package(Qt5 5.15 REQUIRED COMPONENTS Core Gui) # the Qt image-format plug-in
+find_package(KF5KIO 5.100 REQUIRED) # KDE's thumbnailer plug-in
 if(TGL_BUILD_TESTS)
     find_package(GTest REQUIRED)
 endif()

@@ -13,6 +13,7 @@ PACKAGES=(
   libx11-dev libxtst-dev xvfb xauth x11-utils clang-format libstb-dev
   dpkg-dev lintian shared-mime-info libglib2.0-bin libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
   python3-gi gir1.2-gtk-3.0 eog dbus qtbase5-dev gwenview chromium nodejs python3-pil
+  libkf5kio-dev kio-extras
 )
 # The Windows build and Wine, for ./test and scripts/build-windows only.
 WINDOWS_PACKAGES=(

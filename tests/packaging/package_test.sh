@@ -29,8 +29,9 @@ grep -q ' ./usr/lib/tglview/libqub_sdl.so$' "$WORK/sdl-files" || { echo "no SDL2
 dpkg-deb -f "$SDL_DEB" Depends | grep -q 'tglview (= .*libsdl2' || { echo "tglview-sdl's dependencies"; exit 1; }
 
 dpkg-deb -c "$QT_DEB" > "$WORK/qt-files"
-grep -q ' ./usr/lib/x86_64-linux-gnu/qt5/plugins/imageformats/libtgl.so$' "$WORK/qt-files" ||
-  { echo "no Qt plug-in"; exit 1; }
+for f in imageformats/libtgl.so kf5/thumbcreator/tglthumbnail.so; do
+  grep -q " ./usr/lib/x86_64-linux-gnu/qt5/plugins/$f\$" "$WORK/qt-files" || { echo "no $f"; exit 1; }
+done
 dpkg-deb -f "$DEB" Depends | grep -qi qt && { echo "the main package pulls Qt"; exit 1; }
 
 lintian "$DEB" "$SDL_DEB" "$QT_DEB" > "$WORK/lintian" 2>&1 || true
