@@ -86,6 +86,12 @@ TEST_F(PlayUnderXvfb, KeysPauseStepZoomAndHideTheOverlay) {
         << "zoom 2 did not double the frame's sides";
     const int x = 100 * ((shown + 1) % 3 + 1);
     EXPECT_EQ(firstOf(grab(), next), 90 * 800 + (x - 100) * 2);
+    // Back at 1x the frame is at the file's place, not where the view moved it.
+    keys({"Z"});
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 1s));
+    EXPECT_EQ(firstOf(grab(), next), 100 * 800 + x) << "zooming back left the frame off its place";
+    keys({"z"});
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 1s));
     keys({"Home"});
     ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 1s))
         << "Home did not reset the zoom";

@@ -39,4 +39,26 @@ TEST(PlayView, ZoomsAboutTheFramesBoxAndKeepsItInView) {
     EXPECT_EQ(centred.maxX, 1200);
 }
 
+// Zooming in moves the view to keep the frames in the window; zooming back
+// to 1x puts them at the file's places again, or where the user dragged them.
+TEST(PlayView, ZoomingBackToOneShowsTheFramesWhereTheyRest) {
+    const Rect box(100, 100, 460, 360); // 60 x 60 at (100, 100) and at (400, 300)
+    PlayView view;
+    float x = 0, y = 0;
+    view.centreOf(box, 800, 600, x, y);
+    view.zoomAbout(2, x, y, box, 800, 600);
+    EXPECT_NE(view.offsetX, -280); // moved to keep the box in view: not a plain zoom
+    view.centreOf(box, 800, 600, x, y);
+    view.zoomAbout(1, x, y, box, 800, 600);
+    EXPECT_EQ(view.place(box).minX, 100);
+    EXPECT_EQ(view.place(box).minY, 100);
+
+    view.drag(30, -20);
+    view.zoomAbout(2, 400, 300, box, 800, 600);
+    view.drag(10, 10); // at 2x: 5 frame points
+    view.zoomAbout(1, 400, 300, box, 800, 600);
+    EXPECT_EQ(view.place(box).minX, 135);
+    EXPECT_EQ(view.place(box).minY, 85);
+}
+
 } // namespace

@@ -203,8 +203,7 @@ void onPointer([[maybe_unused]] HWND window, UINT message, WPARAM wParam, LPARAM
         ReleaseCapture();
 #endif
     } else if (s.dragging && (wParam & MK_LBUTTON)) {
-        s.view.offsetX += float(x - s.dragX);
-        s.view.offsetY += float(y - s.dragY);
+        s.view.drag(float(x - s.dragX), float(y - s.dragY));
         viewChanged();
     }
     s.dragX = x, s.dragY = y;

@@ -20,6 +20,10 @@ float keptInside(float offset, float low, float high, float size) {
 void PlayView::zoomAbout(int to, float x, float y, const Rect& box, float width, float height) {
     const float frameX = (x - offsetX) / float(zoom), frameY = (y - offsetY) / float(zoom);
     zoom = to;
+    if (zoom == 1) {
+        offsetX = restX, offsetY = restY;
+        return;
+    }
     offsetX = x - frameX * float(zoom);
     offsetY = y - frameY * float(zoom);
     if (box.empty) return;
@@ -34,6 +38,11 @@ void PlayView::centreOf(const Rect& box, float width, float height, float& x, fl
                         shown.minY < height;
     x = inside ? (shown.minX + shown.maxX) / 2 : width / 2;
     y = inside ? (shown.minY + shown.maxY) / 2 : height / 2;
+}
+
+void PlayView::drag(float dx, float dy) {
+    offsetX += dx, offsetY += dy;
+    restX += dx / float(zoom), restY += dy / float(zoom);
 }
 
 Rect PlayView::place(const Rect& frame) const {
