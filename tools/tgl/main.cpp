@@ -5,6 +5,7 @@
 #include "platform/file_names.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/output.h"
+#include "tools/tgl/version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr const char* kVersion = "tgl 0.1";
 
 std::vector<std::int32_t> numbers(const std::string& text, char separator) {
     std::vector<std::int32_t> out;
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Describe, unpack, pack, render, export, verify, thumbnail and play .tgl animations.",
         "tgl"};
-    app.set_version_flag("--version", kVersion);
+    app.set_version_flag("--version", std::string("tgl ") + tgltool::kVersion);
     app.require_subcommand(1);
     // Options begin with dashes everywhere; a path such as /tmp/a.tgl is never one.
     app.allow_windows_style_options(false);

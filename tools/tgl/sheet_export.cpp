@@ -8,6 +8,7 @@
 #include "tools/tgl/commands.h"
 #include "tools/tgl/frames_json.h"
 #include "tools/tgl/output.h"
+#include "tools/tgl/version.h"
 
 #include <nlohmann/json.hpp>
 
@@ -178,7 +179,7 @@ int exportSheet(const std::string& file, const std::string& output, bool powerOf
         {"frames", frames},
         {"meta",
          {{"app", "tgl"},
-          {"version", "0.1"},
+          {"version", kVersion},
           {"image", filenames::utf8FromPath(png.filename())},
           {"format", "RGBA8888"},
           {"size", {{"w", width}, {"h", height}}},

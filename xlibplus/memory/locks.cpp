@@ -3,12 +3,24 @@
 #include <cstdint>
 #include <new>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace xlibplus {
 
 #if defined(_WIN32)
-xCriticalSectionLock::xCriticalSectionLock() { InitializeCriticalSection(&section_); }
-void xCriticalSectionLock::lock() { EnterCriticalSection(&section_); }
-void xCriticalSectionLock::unlock() { LeaveCriticalSection(&section_); }
+namespace {
+CRITICAL_SECTION* sectionOf(unsigned char* storage) {
+    static_assert(sizeof(CRITICAL_SECTION) <= 40 && alignof(CRITICAL_SECTION) <= alignof(void*),
+                  "the lock's storage holds a CRITICAL_SECTION");
+    return reinterpret_cast<CRITICAL_SECTION*>(storage);
+}
+} // namespace
+
+xCriticalSectionLock::xCriticalSectionLock() { InitializeCriticalSection(sectionOf(section_)); }
+void xCriticalSectionLock::lock() { EnterCriticalSection(sectionOf(section_)); }
+void xCriticalSectionLock::unlock() { LeaveCriticalSection(sectionOf(section_)); }
 #else
 xCriticalSectionLock::xCriticalSectionLock() = default;
 void xCriticalSectionLock::lock() { section_.lock(); }

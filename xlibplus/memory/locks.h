@@ -1,8 +1,6 @@
 #pragma once
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
+#if !defined(_WIN32)
 #include <mutex>
 #endif
 
@@ -21,7 +19,8 @@ class xCriticalSectionLock {
 
   private:
 #if defined(_WIN32)
-    CRITICAL_SECTION section_;
+    // A CRITICAL_SECTION, kept opaque so that users need not see <windows.h>.
+    alignas(void*) unsigned char section_[40];
 #else
     std::recursive_mutex section_;
 #endif
