@@ -5,7 +5,7 @@
 
 #include "engine/engine_ref.h"
 #include "engine/engine_test_hooks.h"
-#include "tools/tgl/commands.h"
+#include "tools/tgl/play/play.h"
 
 #include <benchmark/benchmark.h>
 

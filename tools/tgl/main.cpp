@@ -4,6 +4,7 @@
 #include "image/limits.h"
 #include "platform/file_names.h"
 #include "tools/tgl/commands.h"
+#include "tools/tgl/play/play.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/version.h"
 

@@ -4,7 +4,7 @@
 
 #include "platform/file_names.h"
 #include "platform/windows_api.h"
-#include "tools/tgl/commands.h"
+#include "tools/tgl/play/play.h"
 #include "tools/tgl/output.h"
 
 #include <cstdlib>
