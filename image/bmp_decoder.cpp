@@ -1,3 +1,4 @@
+#include "image/bmp_header.h"
 #include "image/byte_reader.h"
 #include "image/decoders.h"
 
@@ -9,19 +10,9 @@ namespace imaging {
 
 namespace {
 
-constexpr std::size_t kFileHeader = 14;
-constexpr std::uint32_t kOs2Core = 12; // 16-bit sides, 3-byte palette entries
-constexpr std::uint32_t kWindowsInfo = 40;
-constexpr std::uint32_t kOs2Info = 64; // its compressions 3 and 4 mean other things
+constexpr std::size_t kFileHeader = BmpHeader::kFileHeaderBytes;
+constexpr std::uint32_t kWindowsInfo = BmpHeader::kWindowsInfo;
 constexpr std::uint32_t kOpaque = 0xFF000000;
-
-enum Compression : std::uint32_t {
-    kRgb = 0,
-    kRle8 = 1,
-    kRle4 = 2,
-    kBitFields = 3,
-    kAlphaBitFields = 6
-};
 
 // One channel's mask, widened to 8 bits with rounding whatever its width.
 class Channel {
@@ -57,14 +48,14 @@ struct Layout {
     int height = 0;
     bool topDown = false;
     std::uint32_t bits = 0;
-    std::uint32_t compression = kRgb;
+    std::uint32_t compression = kBmpRgb;
     std::size_t pixelOffset = 0;
     std::array<std::uint32_t, 256> palette{}; // entries the file leaves out are opaque black
     Channel red, green, blue, alpha;
 };
 
 bool readMasks(const ByteReader& b, std::uint32_t infoSize, Layout& layout, std::size_t& after) {
-    if (layout.compression != kBitFields && layout.compression != kAlphaBitFields) {
+    if (layout.compression != kBmpBitFields && layout.compression != kBmpAlphaBitFields) {
         if (layout.bits == 16) {
             layout.red = Channel(0x7C00);
             layout.green = Channel(0x03E0);
@@ -79,8 +70,8 @@ bool readMasks(const ByteReader& b, std::uint32_t infoSize, Layout& layout, std:
     if (layout.bits != 16 && layout.bits != 32) return false;
     // The masks lie inside the larger headers, else right after the 40 bytes.
     const std::size_t at = kFileHeader + kWindowsInfo;
-    const bool alphaStored = infoSize >= 56 || layout.compression == kAlphaBitFields;
-    if (infoSize == kWindowsInfo) after += layout.compression == kAlphaBitFields ? 16 : 12;
+    const bool alphaStored = infoSize >= 56 || layout.compression == kBmpAlphaBitFields;
+    if (infoSize == kWindowsInfo) after += layout.compression == kBmpAlphaBitFields ? 16 : 12;
     layout.red = Channel(b.le32(at));
     layout.green = Channel(b.le32(at + 4));
     layout.blue = Channel(b.le32(at + 8));
@@ -89,44 +80,46 @@ bool readMasks(const ByteReader& b, std::uint32_t infoSize, Layout& layout, std:
 }
 
 bool readLayout(const ByteReader& b, const ImageHeader& header, Layout& layout) {
-    const std::uint32_t infoSize = b.le32(kFileHeader);
-    const bool core = infoSize == kOs2Core;
+    BmpHeader file;
+    if (!readBmpHeader(b, file)) return false;
+    const std::uint32_t infoSize = file.infoSize;
+    const bool core = file.core();
     layout.width = header.width;
     layout.height = header.height;
-    layout.topDown = !core && static_cast<std::int32_t>(b.le32(22)) < 0;
-    layout.bits = core ? b.le16(24) : b.le16(28);
-    layout.compression = core || infoSize < 20 ? kRgb : b.le32(30);
-    if (infoSize == kOs2Info && layout.compression > kRle4) return false;
+    layout.topDown = file.height < 0;
+    layout.bits = file.bits;
+    layout.compression = file.compression;
+    if (infoSize == BmpHeader::kOs2Info && layout.compression > kBmpRle4) return false;
 
     switch (layout.bits) {
     case 1:
     case 2:
     case 4:
-        if (layout.compression != kRgb && !(layout.bits == 4 && layout.compression == kRle4))
+        if (layout.compression != kBmpRgb && !(layout.bits == 4 && layout.compression == kBmpRle4))
             return false;
         break;
     case 8:
-        if (layout.compression != kRgb && layout.compression != kRle8) return false;
+        if (layout.compression != kBmpRgb && layout.compression != kBmpRle8) return false;
         break;
     case 16:
     case 24:
     case 32:
-        if (layout.compression != kRgb && layout.compression != kBitFields &&
-            layout.compression != kAlphaBitFields)
+        if (layout.compression != kBmpRgb && layout.compression != kBmpBitFields &&
+            layout.compression != kBmpAlphaBitFields)
             return false;
-        if (layout.bits == 24 && layout.compression != kRgb) return false;
+        if (layout.bits == 24 && layout.compression != kBmpRgb) return false;
         break;
     default: return false;
     }
 
     std::size_t after = kFileHeader + infoSize;
     if (!readMasks(b, infoSize, layout, after)) return false;
-    const std::size_t stated = b.le32(10);
+    const std::size_t stated = file.pixelOffset;
     if (layout.bits <= 8) {
         // As many entries as the header says, no more than the depth can use,
         // and only those before the pixels when the pixels start early.
         const std::size_t entryBytes = core ? 3 : 4;
-        const std::uint32_t used = core || infoSize < 36 ? 0 : b.le32(46);
+        const std::uint32_t used = file.paletteUsed;
         std::size_t entries = std::size_t{1} << layout.bits;
         if (used && used < entries) entries = used;
         if (stated > after) entries = std::min(entries, (stated - after) / entryBytes);
@@ -237,7 +230,7 @@ void decodeRows(const ByteReader& b, const Layout& layout, DecodedImage& out) {
 // stretches padded to 16 bits. Pixels it never reaches stay transparent.
 void decodeRunLength(const ByteReader& b, const Layout& layout, DecodedImage& out) {
     const Target target(layout, out);
-    const bool nibbles = layout.compression == kRle4;
+    const bool nibbles = layout.compression == kBmpRle4;
     const std::size_t width = std::size_t(layout.width);
     const std::size_t height = std::size_t(layout.height);
     const std::uint8_t* data = b.data();
@@ -289,7 +282,7 @@ bool decodeBmp(const std::uint8_t* data, std::size_t size, const ImageHeader& he
     out.width = header.width;
     out.height = header.height;
     out.pixels.resize(std::size_t(out.width) * std::size_t(out.height)); // transparent
-    if (layout.compression == kRle8 || layout.compression == kRle4)
+    if (layout.compression == kBmpRle8 || layout.compression == kBmpRle4)
         decodeRunLength(b, layout, out);
     else
         decodeRows(b, layout, out);

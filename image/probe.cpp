@@ -1,3 +1,4 @@
+#include "image/bmp_header.h"
 #include "image/byte_reader.h"
 #include "image/image.h"
 #include "image/limits.h"
@@ -48,24 +49,17 @@ ImageProbe probePng(const Bytes& b) {
     return sized(ImageFormat::Png, b.be32(16), b.be32(20), variant);
 }
 
-// The file header, then the size of an OS/2 core (12-byte) header or of any
-// later one (16 bytes or more). A negative height means rows top to bottom.
 ImageProbe probeBmp(const Bytes& b) {
-    if (b.size() < 26) return ImageProbe{};
-    const std::uint32_t infoSize = b.le32(14);
+    BmpHeader header;
+    if (!readBmpHeader(b, header)) return ImageProbe{};
     ImageVariant variant;
-    if (infoSize == 12) {
-        variant.bits = static_cast<std::uint8_t>(b.le16(24));
-        return sized(ImageFormat::Bmp, b.le16(18), b.le16(20), variant);
-    }
-    if (infoSize < 16) return ImageProbe{};
-    variant.bits = static_cast<std::uint8_t>(b.le16(28));
-    const std::uint32_t compression = infoSize >= 20 ? b.le32(30) : 0;
-    if (compression == 1 || compression == 2) variant.coding = Coding::RunLength;
-    if (compression == 3 || compression == 6) variant.coding = Coding::BitFields;
-    const std::int64_t width = static_cast<std::int32_t>(b.le32(18));
-    const std::int64_t height = static_cast<std::int32_t>(b.le32(22));
-    return sized(ImageFormat::Bmp, width, height < 0 ? -height : height, variant);
+    variant.bits = static_cast<std::uint8_t>(header.bits);
+    if (header.compression == kBmpRle8 || header.compression == kBmpRle4)
+        variant.coding = Coding::RunLength;
+    if (header.compression == kBmpBitFields || header.compression == kBmpAlphaBitFields)
+        variant.coding = Coding::BitFields;
+    return sized(ImageFormat::Bmp, header.width, header.height < 0 ? -header.height : header.height,
+                 variant);
 }
 
 bool isStartOfFrame(std::uint32_t marker) {
