@@ -11,7 +11,6 @@ namespace imaging {
 
 namespace {
 
-using Bytes = ByteReader;
 using Colour = ImageVariant::Colour;
 using Coding = ImageVariant::Coding;
 
@@ -33,7 +32,7 @@ ImageProbe sized(ImageFormat format, std::int64_t width, std::int64_t height,
 }
 
 // The signature, then IHDR as the first chunk.
-ImageProbe probePng(const Bytes& b) {
+ImageProbe probePng(const ByteReader& b) {
     if (!b.holds(12, "IHDR", 4) || b.size() < 24) return ImageProbe{};
     ImageVariant variant;
     switch (b.u8(25)) {
@@ -49,7 +48,7 @@ ImageProbe probePng(const Bytes& b) {
     return sized(ImageFormat::Png, b.be32(16), b.be32(20), variant);
 }
 
-ImageProbe probeBmp(const Bytes& b) {
+ImageProbe probeBmp(const ByteReader& b) {
     BmpHeader header;
     if (!readBmpHeader(b, header)) return ImageProbe{};
     ImageVariant variant;
@@ -79,7 +78,7 @@ Colour jpegColour(std::uint32_t components, int adobeTransform) {
 // Segments up to the first start of frame; a scan before it is no image.
 // Bytes between segments that start no marker are skipped, as the decoder
 // skips them.
-ImageProbe probeJpeg(const Bytes& b) {
+ImageProbe probeJpeg(const ByteReader& b) {
     std::size_t at = 2;
     int adobeTransform = -1;
     for (;;) {
@@ -110,7 +109,7 @@ ImageProbe probeJpeg(const Bytes& b) {
 }
 
 // The 18-byte header with a known image type and a pixel depth that fits it.
-ImageProbe probeTga(const Bytes& b) {
+ImageProbe probeTga(const ByteReader& b) {
     if (b.size() < 18) return ImageProbe{};
     const std::uint32_t colourMapType = b.u8(1);
     const std::uint32_t type = b.u8(2);
@@ -212,7 +211,7 @@ constexpr std::uint64_t kMetadataSlack = std::uint64_t{1} << 20;
 
 std::uint64_t largestEncodedSize(const std::uint8_t* data, std::size_t size,
                                  const ImageHeader& header) {
-    const Bytes b(data, data ? size : 0);
+    const ByteReader b(data, data ? size : 0);
     const std::uint64_t pixels = std::uint64_t(header.width) * std::uint64_t(header.height);
     switch (header.format) {
     case ImageFormat::Bmp: {
@@ -249,7 +248,7 @@ std::uint64_t largestEncodedSize(const std::uint8_t* data, std::size_t size,
 // A signature decides the format; without one, only TGA is left to try.
 ImageProbe probeImage(const std::uint8_t* data, std::size_t size) {
     if (!data) return ImageProbe{};
-    const Bytes b(data, size);
+    const ByteReader b(data, size);
     if (b.holds(0, kPngSignature, 8)) return probePng(b);
     if (b.holds(0, "BM", 2)) return probeBmp(b);
     if (b.holds(0, "\xFF\xD8\xFF", 3)) return probeJpeg(b);
