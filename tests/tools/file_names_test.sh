@@ -13,7 +13,7 @@ trap 'rm -rf "$dir"' EXIT
 cd "$dir"
 
 names=("スプライト" "Анимация кадры" "Ελληνικά" $'\xF0\x9F\x8E\x9E film')
-[[ "$*" == *.exe* ]] || names+=($'bad \xFF\xFE name')
+[[ "$*" == *.exe* ]] || names+=($'bad \xFF\xFE name' 'odd "frames": [ name')
 
 for name in "${names[@]}"; do
   step() { echo "FAILED: $* ($name)" >&2; exit 1; }

@@ -1,5 +1,7 @@
 #include "tools/tgl/frames_json.h"
 
+#include <stdexcept>
+
 namespace tgltool {
 
 std::string jsonText(const nlohmann::json& value, int indent) {
@@ -8,8 +10,12 @@ std::string jsonText(const nlohmann::json& value, int indent) {
 
 FramesJson::FramesJson(const nlohmann::json& document) {
     const std::string text = jsonText(document, 2);
-    const std::string mark = "\"frames\": [";
-    const std::size_t at = text.find(mark) + mark.size();
+    // The key at the top level, one line of its own two spaces in: a string's
+    // own line breaks are written as \n, so no text in a value can match it.
+    const std::string mark = "\n  \"frames\": [";
+    const std::size_t found = text.find(mark);
+    if (found == std::string::npos) throw std::logic_error("the document has no \"frames\" array");
+    const std::size_t at = found + mark.size();
     head_ = text.substr(0, at);
     rest_ = text.substr(at + 1); // after the empty array's "]"
 }
