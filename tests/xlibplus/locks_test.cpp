@@ -6,20 +6,31 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
 
 namespace {
 
 using namespace xlibplus;
 
-// Must stay the first test of this program: nothing has allocated yet.
-TEST(Locks, AllThirteenExistAfterStaticInitialisationBeforeAnyAllocation) {
-    for (unsigned k = 0; k < kPoolLockCount; ++k) {
-        EXPECT_TRUE(poolLockExists(k)) << "class " << k;
-        EXPECT_EQ(detail::sizeClassFigures(k).chunks, 0u);
+// What this program's own static initialisation finds, after the library's
+// and before any test: whatever order the tests then run in.
+struct AtStart {
+    bool locks = managerLockExists();
+    std::uint32_t chunks = 0;
+    AtStart() {
+        for (unsigned k = 0; k < kPoolLockCount; ++k) {
+            locks = locks && poolLockExists(k);
+            chunks += std::uint32_t(detail::sizeClassFigures(k).chunks);
+        }
     }
-    EXPECT_TRUE(managerLockExists());
+} const atStart;
+
+TEST(Locks, AllThirteenExistAfterStaticInitialisationBeforeAnyAllocation) {
+    EXPECT_TRUE(atStart.locks);
+    EXPECT_EQ(atStart.chunks, 0u) << "something allocated before the locks were checked";
 }
 
 TEST(Locks, GettersReturnTheSameLockEveryTime) {
@@ -31,14 +42,17 @@ TEST(Locks, GettersReturnTheSameLockEveryTime) {
     EXPECT_NE(poolLock(0), poolLock(1));
 }
 
-// Whether another thread gets the lock within a short wait.
-bool otherThreadCanTake(xCriticalSectionLock* lock, std::thread& taker, std::atomic<bool>& taken) {
+// Whether another thread gets the lock within `wait`: long when it should,
+// as it then returns at once; short when it should not.
+bool otherThreadCanTake(xCriticalSectionLock* lock, std::thread& taker, std::atomic<bool>& taken,
+                        std::chrono::milliseconds wait) {
     taker = std::thread([lock, &taken] {
         xCriticalSectionLocker locker(lock);
         taken = true;
     });
-    for (int i = 0; i < 100 && !taken; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    for (auto end = std::chrono::steady_clock::now() + wait;
+         !taken && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return taken;
 }
 
@@ -49,7 +63,8 @@ TEST(Locks, OwnerMayReenterAndTheLockIsFreeAfterAsManyReleases) {
     lock.lock();
     lock.lock(); // as xRealloc does through xAlloc and xFree
     lock.unlock();
-    EXPECT_FALSE(otherThreadCanTake(&lock, taker, taken)) << "one lock is still held";
+    EXPECT_FALSE(otherThreadCanTake(&lock, taker, taken, std::chrono::milliseconds(200)))
+        << "one lock is still held";
     lock.unlock();
     taker.join();
     EXPECT_TRUE(taken);
@@ -64,7 +79,7 @@ TEST(Locks, LockerLetsGoWhenAnExceptionLeavesItsScope) {
     }
     std::thread taker;
     std::atomic<bool> taken{false};
-    EXPECT_TRUE(otherThreadCanTake(&lock, taker, taken));
+    EXPECT_TRUE(otherThreadCanTake(&lock, taker, taken, std::chrono::seconds(10)));
     taker.join();
 }
 
@@ -76,16 +91,22 @@ TEST(Locks, ManagerLockIsReleasedWhenAPoolThrowsThroughIt) {
         throw "FATAL ERROR!";
     } catch (const char*) {
     }
-    std::thread other([] { xFree(xAlloc(300, "after")); });
+    // Another thread allocates under the same locks; were one still held, it
+    // would wait for ever: the test fails after a while instead of hanging.
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread other([done] {
+        xFree(xAlloc(300, "after"));
+        *done = true;
+    });
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         !*done && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(*done) << "a lock was left held by the throw";
     other.join();
 }
 
-TEST(Locks, EmptyPolicyCostsNothing) {
-    static_assert(std::is_empty_v<xEmptyLock<xEmptyLocker>>);
-    static_assert(std::is_empty_v<xEmptyLocker>);
-    xEmptyLock<xEmptyLocker> lock;
-    xEmptyLocker locker(&lock);
-    (void)locker;
-}
+// The empty policy costs nothing: a compile-time fact, checked where it holds.
+static_assert(std::is_empty_v<xEmptyLock<xEmptyLocker>>);
+static_assert(std::is_empty_v<xEmptyLocker>);
 
 } // namespace
