@@ -4,9 +4,9 @@
 
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace qub {
 
@@ -93,8 +93,15 @@ bool Win32Driver::open(const WindowSettings& settings) {
                      GetLastError());
         return false;
     }
+    try {
+        frames_.resize(settings.width, settings.height);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "qub: no memory for a %d x %d picture\n", settings.width,
+                     settings.height);
+        close();
+        return false;
+    }
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    canvas_.resize(settings.width, settings.height);
     // Sleeps to the frame deadline land within a millisecond, not a 15.6 ms tick.
     fineTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
     if (!offscreen_) {
@@ -105,7 +112,7 @@ bool Win32Driver::open(const WindowSettings& settings) {
 }
 
 void Win32Driver::close() {
-    textures_.clear();
+    frames_.reset();
     if (window_) {
         SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
@@ -113,8 +120,7 @@ void Win32Driver::close() {
     window_ = nullptr;
     if (fineTimer_) timeEndPeriod(1);
     fineTimer_ = false;
-    canvas_.resize(0, 0);
-    shown_.clear();
+    presented_ = false;
 }
 
 // Straight to the default procedure: an ANSI procedure put in front of ours
@@ -135,8 +141,8 @@ LRESULT CALLBACK Win32Driver::windowProcedure(HWND window, UINT message, WPARAM 
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC context = BeginPaint(window, &paint);
-        if (!driver->shown_.empty())
-            driver->paint(context, RECT{0, 0, driver->canvas_.width(), driver->canvas_.height()});
+        const Canvas& canvas = driver->frames_.canvas();
+        if (driver->presented_) driver->paint(context, {0, 0, canvas.width(), canvas.height()});
         EndPaint(window, &paint);
         return 0;
     }
@@ -180,105 +186,39 @@ void Win32Driver::deliverDrop(const std::vector<std::string>& paths) {
         SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
 
-DriverTexture Win32Driver::createTexture(int width, int height, const std::uint32_t* argb) {
-    if (!window_) return 0;
-    return textures_.add(width, height, argb);
-}
-
-DriverTexture Win32Driver::adoptTexture(int width, int height, std::uint32_t* argb,
-                                        void (*release)(void* context), void* context) {
-    if (!window_) {
-        if (release) release(context);
-        return 0;
-    }
-    return textures_.adopt(width, height, argb, release, context);
-}
-
-void Win32Driver::freeTexture(DriverTexture texture) { textures_.remove(texture); }
-
-bool Win32Driver::beginFrame() { return window_ != nullptr; }
-
-void Win32Driver::clear(std::uint32_t argb) { canvas_.clear(argb); }
-
-void Win32Driver::drawQuad(const Quad& quad, DriverTexture texture) {
-    const CanvasTexture* source = texture ? textures_.find(texture) : nullptr;
-    if (texture && !source) return;
-    canvas_.drawQuad(quad, source);
-}
-
 void Win32Driver::present() {
-    RECT area{};
-    if (!window_ || offscreen_ || !takeChanges(area)) return;
+    const CanvasArea changed = frames_.present();
+    if (!window_ || offscreen_ || changed.empty()) return;
+    presented_ = true;
     HDC context = GetDC(window_);
     if (!context) return;
-    paint(context, area);
+    paint(context, changed);
     ReleaseDC(window_, context);
     ValidateRect(window_, nullptr);
 }
 
-bool Win32Driver::takeChanges(RECT& area) {
-    const int width = canvas_.width(), height = canvas_.height();
-    const std::size_t pixels = std::size_t(width) * std::size_t(height);
-    const CanvasArea touched = canvas_.takeChanges();
-    if (pixels == 0) return false;
-    if (shown_.size() != pixels) {
-        shown_.assign(canvas_.pixels(), canvas_.pixels() + pixels);
-        area = RECT{0, 0, width, height};
-        return true;
-    }
-    // Of what the canvas touched, only what differs from the window: an
-    // animation frame drawn again over itself sends nothing.
-    area = RECT{width, height, -1, -1};
-    for (int y = touched.top; y < touched.bottom; ++y) {
-        const std::uint32_t* now = canvas_.pixels() + std::size_t(y) * std::size_t(width);
-        std::uint32_t* was = shown_.data() + std::size_t(y) * std::size_t(width);
-        int left = touched.left, right = touched.right - 1;
-        while (left <= right && now[left] == was[left])
-            ++left;
-        if (left > right) continue;
-        while (now[right] == was[right])
-            --right;
-        std::copy(now + left, now + right + 1, was + left);
-        area.left = std::min<LONG>(area.left, left);
-        area.right = std::max<LONG>(area.right, right + 1);
-        area.top = std::min<LONG>(area.top, y);
-        area.bottom = y + 1;
-    }
-    return area.bottom > 0;
-}
-
-// Shows `area` of shown_, as a DIB of its own so that no source origin is in question.
-void Win32Driver::paint(HDC context, const RECT& area) {
-    const int width = canvas_.width(), height = canvas_.height();
+// Shows `area` of the canvas, as a DIB of its own so that no source origin is in question.
+void Win32Driver::paint(HDC context, const CanvasArea& area) {
+    const Canvas& canvas = frames_.canvas();
+    const int width = canvas.width(), height = canvas.height();
     RECT client{};
     GetClientRect(window_, &client);
     if (client.right != width || client.bottom != height) {
         const BITMAPINFO info = topDownDib(width, height);
         StretchDIBits(context, 0, 0, client.right, client.bottom, 0, 0, width, height,
-                      shown_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+                      canvas.pixels(), &info, DIB_RGB_COLORS, SRCCOPY);
         return;
     }
     const int patchWidth = area.right - area.left, patchHeight = area.bottom - area.top;
     patch_.resize(std::size_t(patchWidth) * std::size_t(patchHeight));
     for (int y = 0; y < patchHeight; ++y)
         std::memcpy(patch_.data() + std::size_t(y) * std::size_t(patchWidth),
-                    shown_.data() + std::size_t(area.top + y) * std::size_t(width) +
+                    canvas.pixels() + std::size_t(area.top + y) * std::size_t(width) +
                         std::size_t(area.left),
                     std::size_t(patchWidth) * sizeof(std::uint32_t));
     const BITMAPINFO info = topDownDib(patchWidth, patchHeight);
     SetDIBitsToDevice(context, area.left, area.top, DWORD(patchWidth), DWORD(patchHeight), 0, 0, 0,
                       UINT(patchHeight), patch_.data(), &info, DIB_RGB_COLORS);
-}
-
-bool Win32Driver::backBufferSize(int& width, int& height) {
-    if (!window_) return false;
-    width = canvas_.width();
-    height = canvas_.height();
-    return true;
-}
-
-bool Win32Driver::readBack(std::uint32_t* argb, int width, int height) {
-    return window_ && canvas_.copyTopLeft(argb, width, height);
 }
 
 } // namespace qub

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "platform/windows_api.h"
-#include "qub/driver.h"
-#include "qub/drivers/canvas/canvas.h"
+#include "qub/drivers/canvas/canvas_driver.h"
 
-#include <memory>
-#include <unordered_map>
+#include <vector>
 
 namespace qub {
 
@@ -17,7 +15,8 @@ namespace qub {
 // and the application can still take over its procedure and receive dropped
 // files through it. Handle state 15 is the real HWND, so WM_DROPFILES reaches
 // the application's procedure directly once it sets WS_EX_ACCEPTFILES.
-class Win32Driver final : public Driver {
+// Textures, drawing and read-back are the Canvas drivers' own.
+class Win32Driver final : public CanvasDriver {
   public:
     Win32Driver() = default;
     Win32Driver(const Win32Driver&) = delete;
@@ -34,35 +33,22 @@ class Win32Driver final : public Driver {
     void waitForEvents(int milliseconds) override;
     void deliverDrop(const std::vector<std::string>& paths) override;
 
-    DriverTexture createTexture(int width, int height, const std::uint32_t* argb) override;
-    DriverTexture adoptTexture(int width, int height, std::uint32_t* argb,
-                               void (*release)(void* context), void* context) override;
-    void freeTexture(DriverTexture texture) override;
-
-    bool beginFrame() override;
-    void clear(std::uint32_t argb) override;
-    void drawQuad(const Quad& quad, DriverTexture texture) override;
     void present() override;
-    bool backBufferSize(int& width, int& height) override;
-    bool readBack(std::uint32_t* argb, int width, int height) override;
 
   private:
+    bool ready() const override { return window_ != nullptr; }
     // The engine's own window procedure, the end of every subclassing chain.
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
-    // The rectangle where the canvas differs from what the window shows, now
-    // copied into shown_; false when nothing changed.
-    bool takeChanges(RECT& area);
-    void paint(HDC context, const RECT& area);
+    // Shows `area` of the canvas as it was last presented.
+    void paint(HDC context, const CanvasArea& area);
 
     HWND window_ = nullptr;
     bool offscreen_ = false;
     bool fineTimer_ = false;
     bool closeRequested_ = false;
-    Canvas canvas_;
-    std::vector<std::uint32_t> shown_; // what the window holds, canvas-sized once presented
+    bool presented_ = false;           // the canvas holds a picture the window was given
     std::vector<std::uint32_t> patch_; // the changed rectangle, as its own DIB
-    CanvasTextures textures_;
 };
 
 } // namespace qub
