@@ -31,6 +31,21 @@ inline WPARAM wheelWParam(int turn) { return WPARAM(std::uint32_t(std::uint16_t(
 // last said; ScreenToClient counts from it.
 void setClientOrigin(HWND window, int x, int y);
 
+// A window record whose procedure is the engine's own, which does nothing:
+// the end of every subclassing chain.
+HWND createEngineWindow();
+
+// What the keys and the pointer do, sent to the window's procedure as Windows
+// sends it, whichever window system they came from: WM_KEYDOWN with a
+// virtual-key code (0 sends nothing); WM_CHAR for each printable ASCII
+// character typed; the left button at a client point, its drags, and wheel
+// turns (WHEEL_DELTA a notch) at a screen point.
+void sendKeyDown(HWND window, UINT virtualKey);
+void sendTypedText(HWND window, const char* text, std::size_t length);
+void sendLeftButton(HWND window, bool pressed, int x, int y);
+void sendLeftDrag(HWND window, int x, int y);
+void sendWheel(HWND window, int turn, int screenX, int screenY);
+
 // Delivers one WM_DROPFILES listing these paths, only while the window has
 // WS_EX_ACCEPTFILES. A drop handle that the procedures did not finish is
 // finished afterwards. Returns whether the message was sent.

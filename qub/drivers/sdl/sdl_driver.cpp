@@ -15,9 +15,6 @@ namespace qub {
 
 namespace {
 
-// The engine's own window procedure: the end of every subclassing chain.
-LRESULT CALLBACK engineWindowProcedure(HWND, UINT, WPARAM, LPARAM) { return 0; }
-
 // SDL's own choice ends with drivers that show nothing; a viewer without a
 // display must say so and stop, not run unseen.
 bool showsNothing(const char* driver) {
@@ -35,7 +32,7 @@ bool SdlDriver::open(const WindowSettings& settings) {
         close();
         return false;
     }
-    windowHandle_ = platform::createWindow(engineWindowProcedure);
+    windowHandle_ = platform::createEngineWindow();
     return true;
 }
 
@@ -118,10 +115,7 @@ void SdlDriver::handleEvent(const SDL_Event& event, DriverEvents& events) {
     case SDL_MOUSEMOTION:
     case SDL_MOUSEWHEEL: sendPointer(event); break;
     case SDL_TEXTINPUT:
-        // One WM_CHAR per character of the typed text; ASCII only.
-        for (const char* c = event.text.text; *c; ++c)
-            if (static_cast<unsigned char>(*c) < 0x80)
-                platform::sendMessage(windowHandle_, WM_CHAR, static_cast<WPARAM>(*c), 1);
+        platform::sendTypedText(windowHandle_, event.text.text, std::strlen(event.text.text));
         break;
     default: break;
     }
@@ -136,23 +130,17 @@ void SdlDriver::sendPointer(const SDL_Event& event) {
     switch (event.type) {
     case SDL_MOUSEMOTION:
         if (event.motion.state & SDL_BUTTON_LMASK)
-            platform::sendMessage(windowHandle_, WM_MOUSEMOVE, MK_LBUTTON,
-                                  platform::pointLParam(event.motion.x, event.motion.y));
+            platform::sendLeftDrag(windowHandle_, event.motion.x, event.motion.y);
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-        if (event.button.button != SDL_BUTTON_LEFT) break;
-        platform::sendMessage(windowHandle_,
-                              event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP,
-                              event.type == SDL_MOUSEBUTTONDOWN ? MK_LBUTTON : 0,
-                              platform::pointLParam(event.button.x, event.button.y));
+        if (event.button.button == SDL_BUTTON_LEFT)
+            platform::sendLeftButton(windowHandle_, event.type == SDL_MOUSEBUTTONDOWN,
+                                     event.button.x, event.button.y);
         break;
     case SDL_MOUSEWHEEL:
-        if (event.wheel.y == 0) break;
         SDL_GetMouseState(&x, &y);
-        platform::sendMessage(windowHandle_, WM_MOUSEWHEEL,
-                              platform::wheelWParam(event.wheel.y * WHEEL_DELTA),
-                              platform::pointLParam(originX + x, originY + y));
+        platform::sendWheel(windowHandle_, event.wheel.y * WHEEL_DELTA, originX + x, originY + y);
         break;
     default: break;
     }
@@ -176,7 +164,7 @@ void SdlDriver::sendKey(std::int32_t key) {
         if (key >= SDLK_0 && key <= SDLK_9) code = static_cast<UINT>(key);
         break;
     }
-    if (code != 0) platform::sendMessage(windowHandle_, WM_KEYDOWN, code, 1);
+    platform::sendKeyDown(windowHandle_, code);
 }
 
 bool SdlDriver::hasFocus() const {

@@ -24,9 +24,6 @@ namespace qub {
 
 namespace {
 
-// The engine's own window procedure: the end of every subclassing chain.
-LRESULT CALLBACK engineWindowProcedure(HWND, UINT, WPARAM, LPARAM) { return 0; }
-
 constexpr long kEventMask = ExposureMask | KeyPressMask | FocusChangeMask | StructureNotifyMask |
                             ButtonPressMask | ButtonReleaseMask | Button1MotionMask;
 
@@ -80,7 +77,7 @@ bool X11Driver::open(const WindowSettings& settings) {
         close();
         return false;
     }
-    windowHandle_ = platform::createWindow(engineWindowProcedure);
+    windowHandle_ = platform::createEngineWindow();
     open_ = true;
     return true;
 }
@@ -217,11 +214,8 @@ void X11Driver::sendKey(XEvent& event) {
     char text[32] = {};
     KeySym key = NoSymbol;
     const int length = XLookupString(&event.xkey, text, sizeof text - 1, &key, nullptr);
-    if (const UINT code = virtualKeyOf(key))
-        platform::sendMessage(windowHandle_, WM_KEYDOWN, code, 1);
-    for (int i = 0; i < length; ++i)
-        if (text[i] >= 0x20 && text[i] < 0x7F)
-            platform::sendMessage(windowHandle_, WM_CHAR, static_cast<WPARAM>(text[i]), 1);
+    platform::sendKeyDown(windowHandle_, virtualKeyOf(key));
+    platform::sendTypedText(windowHandle_, text, std::size_t(length > 0 ? length : 0));
 }
 
 // The left button and its drags reach the window procedure as Windows sends
@@ -234,19 +228,15 @@ void X11Driver::sendPointer(const XEvent& event) {
     const int rootY = motion ? event.xmotion.y_root : event.xbutton.y_root;
     platform::setClientOrigin(windowHandle_, rootX - x, rootY - y);
     if (motion) {
-        platform::sendMessage(windowHandle_, WM_MOUSEMOVE, MK_LBUTTON, platform::pointLParam(x, y));
+        platform::sendLeftDrag(windowHandle_, x, y);
         return;
     }
     const unsigned button = event.xbutton.button;
     const bool pressed = event.type == ButtonPress;
-    if (button == Button1)
-        platform::sendMessage(windowHandle_, pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP,
-                              pressed ? MK_LBUTTON : 0, platform::pointLParam(x, y));
-    if ((button == Button4 || button == Button5) && pressed) {
-        const int turn = button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA;
-        platform::sendMessage(windowHandle_, WM_MOUSEWHEEL, platform::wheelWParam(turn),
-                              platform::pointLParam(rootX, rootY));
-    }
+    if (button == Button1) platform::sendLeftButton(windowHandle_, pressed, x, y);
+    if ((button == Button4 || button == Button5) && pressed)
+        platform::sendWheel(windowHandle_, button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA, rootX,
+                            rootY);
 }
 
 void X11Driver::waitForEvents(int milliseconds) {
