@@ -78,4 +78,8 @@ class Driver {
 // A driver for a window, or for an off-screen target.
 std::unique_ptr<Driver> createDriver(bool offscreen);
 
+// The platform's own driver, which serves every session it can, and
+// off-screen targets: Win32 on Windows, Xlib elsewhere.
+std::unique_ptr<Driver> createPlatformDriver();
+
 } // namespace qub

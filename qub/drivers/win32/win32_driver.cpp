@@ -57,7 +57,7 @@ HDROP makeDropHandle(const std::vector<std::string>& paths) {
 
 } // namespace
 
-std::unique_ptr<Driver> createDriver(bool) { return std::make_unique<Win32Driver>(); }
+std::unique_ptr<Driver> createPlatformDriver() { return std::make_unique<Win32Driver>(); }
 
 Win32Driver::~Win32Driver() { close(); }
 

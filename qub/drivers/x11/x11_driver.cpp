@@ -49,6 +49,8 @@ UINT virtualKeyOf(KeySym key) {
 
 } // namespace
 
+std::unique_ptr<Driver> createPlatformDriver() { return std::make_unique<X11Driver>(); }
+
 X11Driver::X11Driver() = default;
 
 X11Driver::~X11Driver() { close(); }

@@ -1,5 +1,4 @@
 #include "qub/driver.h"
-#include "qub/drivers/x11/x11_driver.h"
 
 #include <dlfcn.h>
 
@@ -16,7 +15,7 @@ std::unique_ptr<Driver> loadSdlDriver() {
     Dl_info self{};
     if (!dladdr(reinterpret_cast<void*>(&loadSdlDriver), &self) || !self.dli_fname) return nullptr;
     std::string path = self.dli_fname;
-    path = path.substr(0, path.rfind('/') + 1) + "libqub_sdl.so";
+    path = path.substr(0, path.rfind('/') + 1) + QUB_SDL_MODULE;
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); // kept for the process's life
     if (!module) return nullptr;
     using Create = Driver* (*)();
@@ -36,7 +35,7 @@ std::unique_ptr<Driver> createDriver(bool offscreen) {
     const bool wantSdl = (asked && std::strcmp(asked, "sdl") == 0) || !display || !*display;
     if (!offscreen && wantSdl)
         if (std::unique_ptr<Driver> sdl = loadSdlDriver()) return sdl;
-    return std::make_unique<X11Driver>();
+    return createPlatformDriver();
 }
 
 } // namespace qub
