@@ -68,6 +68,15 @@ const pageHelpers = `
     context.drawImage(source, 0, 0);
     return context.getImageData(0, 0, width, height).data;
   };
+  // The image drawn at (0, 0) of an 800 x 600 white picture.
+  window.overWhite = (image) => {
+    const canvas = new OffscreenCanvas(800, 600);
+    const context = canvas.getContext('2d', { willReadFrequently: true });
+    context.fillStyle = '#ffffff';
+    context.fillRect(0, 0, 800, 600);
+    context.drawImage(image, 0, 0);
+    return context.getImageData(0, 0, 800, 600).data;
+  };
   window.expectedFrames = async (count, folder = 'frames') => {
     const frames = [];
     for (let i = 0; i < count; ++i) {
@@ -151,13 +160,9 @@ test('tgl pack composes a GIF disposed to the background as Chromium does', asyn
     const largest = [];
     for (let i = 0; i < decoder.tracks.selectedTrack.frameCount; ++i) {
       const { image } = await decoder.decode({ frameIndex: i });
-      const canvas = new OffscreenCanvas(800, 600);
-      const context = canvas.getContext('2d', { willReadFrequently: true });
-      context.fillStyle = '#ffffff';
-      context.fillRect(0, 0, 800, 600);
-      context.drawImage(image, 0, 0);
+      const shown = overWhite(image);
       image.close();
-      largest.push(compare(context.getImageData(0, 0, 800, 600).data, frames[i], { left: 0, top: 0, right: 800, bottom: 600 }).largest);
+      largest.push(compare(shown, frames[i], { left: 0, top: 0, right: 800, bottom: 600 }).largest);
     }
     return largest;
   }, pageHelpers, durations.length);
@@ -196,13 +201,8 @@ test('tgl pack reads the world\'s GIF and WebP files as Chromium does', { skip: 
       const decoded = [];
       for (let i = 0; i < decoder.tracks.selectedTrack.frameCount; ++i) {
         const { image } = await decoder.decode({ frameIndex: i });
-        const canvas = new OffscreenCanvas(800, 600);
-        const context = canvas.getContext('2d', { willReadFrequently: true });
-        context.fillStyle = '#ffffff';
-        context.fillRect(0, 0, 800, 600);
-        context.drawImage(image, 0, 0);
         const box = { left: 0, top: 0, right: Math.min(800, image.displayWidth), bottom: Math.min(600, image.displayHeight) };
-        decoded.push({ duration: image.duration / 1000, ...(frames[i] ? compare(context.getImageData(0, 0, 800, 600).data, frames[i], box) : {}) });
+        decoded.push({ duration: image.duration / 1000, ...(frames[i] ? compare(overWhite(image), frames[i], box) : {}) });
         image.close();
       }
       return decoded;

@@ -2,8 +2,10 @@
 // a GtkImage of ours shows the sprite pixel for pixel, and eog, GNOME's image
 // viewer, plays the animation.
 
+#include "tests/e2e/colour_frames.h"
 #include "tests/e2e/x11_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/mime_database.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
@@ -22,14 +24,11 @@ using namespace std::chrono_literals;
 // Our loader in a private loaders cache, our type in a private MIME database,
 // as the package installs them.
 void useOurLoader(const TempDir& dir) {
-    const std::string mime = dir.file("data/mime");
-    const std::string setup = "mkdir -p '" + mime + "/packages' && cp '" MIME_XML "' '" + mime +
-                              "/packages/' && update-mime-database '" + mime +
-                              "' && '" QUERY_LOADERS "' '" PIXBUF_MODULE "' > '" +
-                              dir.file("loaders.cache") + "'";
-    ASSERT_EQ(std::system(setup.c_str()), 0);
+    ASSERT_TRUE(usePrivateMimeDatabase(dir, MIME_XML));
+    const std::string query =
+        "'" QUERY_LOADERS "' '" PIXBUF_MODULE "' > '" + dir.file("loaders.cache") + "'";
+    ASSERT_EQ(std::system(query.c_str()), 0);
     setenv("GDK_PIXBUF_MODULE_FILE", dir.file("loaders.cache").c_str(), 1);
-    setenv("XDG_DATA_DIRS", (dir.file("data") + ":/usr/share").c_str(), 1);
 }
 
 TEST(PixbufLoaderInGtk, AGtkImageShowsTheSprite) {
@@ -74,13 +73,7 @@ TEST(PixbufLoaderInGtk, EogPlaysTheAnimation) {
     TempDir dir;
     useOurLoader(dir);
     setenv("HOME", dir.path().c_str(), 1); // eog keeps its settings there
-    const std::uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF};
-    tgltools::TglWriter animation;
-    for (std::uint32_t colour : colours)
-        animation.frame({200, 100, 400})
-            .image(tgltools::encodeTga(
-                40, 40, std::vector<std::uint32_t>(1600, 0xFF000000u | colour), false));
-    testimg::writeFile(dir.file("walk.tgl"), animation.build());
+    testimg::writeFile(dir.file("walk.tgl"), e2e::colourFrames());
 
     e2e::XvfbServer server;
     ASSERT_TRUE(server.started());
@@ -89,23 +82,9 @@ TEST(PixbufLoaderInGtk, EogPlaysTheAnimation) {
                      dir.path().string(), server.name(), dir.file("eog.out"));
     const auto window = e2e::findWindow(server.display(), "walk.tgl", 30s);
     ASSERT_TRUE(window) << "no eog window titled with the file's name";
-    const auto geometry = e2e::geometry(server.display(), *window);
-    ASSERT_TRUE(geometry);
-    std::vector<unsigned long> order; // the colour shown, each time it changes
-    for (auto end = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < end;
-         std::this_thread::sleep_for(20ms)) {
-        const auto pixels =
-            e2e::grabWindow(server.display(), *window, geometry->width, geometry->height);
-        for (std::uint32_t colour : colours)
-            if (std::count(pixels.begin(), pixels.end(), colour) >= 1600 &&
-                (order.empty() || order.back() != colour))
-                order.push_back(colour);
-    }
-    EXPECT_GE(order.size(), 3u) << "eog does not play the animation";
-    for (std::size_t i = 1; i < order.size(); ++i)
-        EXPECT_EQ(order[i],
-                  colours[(std::find(colours, colours + 3, order[i - 1]) - colours + 1) % 3])
-            << "frames out of the file's order";
+    const std::vector<unsigned long> shown = e2e::coloursShown(server.display(), *window, 3s);
+    EXPECT_GE(shown.size(), 3u) << "eog does not play the animation";
+    EXPECT_TRUE(e2e::inTheFilesOrder(shown)) << "frames out of the file's order";
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // thumbnail is what `tgl thumbnail` draws.
 
 #include "image/image.h"
+#include "tests/support/mime_database.h"
 #include "tests/support/temp_dir.h"
 
 #include <KFileItem>
@@ -23,12 +24,7 @@ TEST(KdeThumbnailer, APreviewJobGivesWhatTglThumbnailDraws) {
     if (access("/usr/lib/x86_64-linux-gnu/qt5/plugins/kf5/kio/thumbnail.so", R_OK) != 0)
         GTEST_SKIP() << "kio-extras' thumbnail worker is not installed";
     TempDir dir;
-    const std::string mime = dir.file("data/mime");
-    ASSERT_EQ(std::system(("mkdir -p '" + mime + "/packages' && cp '" MIME_XML "' '" + mime +
-                           "/packages/' && update-mime-database '" + mime + "'")
-                              .c_str()),
-              0);
-    setenv("XDG_DATA_DIRS", (dir.file("data") + ":/usr/share").c_str(), 1);
+    ASSERT_TRUE(usePrivateMimeDatabase(dir, MIME_XML));
     setenv("QT_PLUGIN_PATH", QT_PLUGINS, 1);
     setenv("HOME", dir.path().c_str(), 1); // the thumbnail cache goes there
     setenv("KDE_FORK_SLAVES", "1", 1);     // the worker started by the job, no launcher

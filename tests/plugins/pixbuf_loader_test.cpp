@@ -6,6 +6,7 @@
 #include "format/thumbnail.h"
 #include "image/blend.h"
 #include "image/image.h"
+#include "tests/support/mime_database.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/tga_writer.h"
 #include "tools/common/tgl_writer.h"
@@ -26,15 +27,12 @@ class PixbufLoader : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         dir = new TempDir;
-        const std::string mime = dir->file("data/mime");
-        const std::string setup = "mkdir -p '" + mime + "/packages' && cp '" MIME_XML "' '" + mime +
-                                  "/packages/' && update-mime-database '" + mime +
-                                  "' && '" QUERY_LOADERS "' '" PIXBUF_MODULE "' > '" +
-                                  dir->file("loaders.cache") + "'";
-        ASSERT_EQ(std::system(setup.c_str()), 0);
+        ASSERT_TRUE(usePrivateMimeDatabase(*dir, MIME_XML));
+        const std::string query =
+            "'" QUERY_LOADERS "' '" PIXBUF_MODULE "' > '" + dir->file("loaders.cache") + "'";
+        ASSERT_EQ(std::system(query.c_str()), 0);
         setenv("GDK_PIXBUF_MODULE_FILE", dir->file("loaders.cache").c_str(), 1);
         setenv("XDG_DATA_HOME", dir->file("data").c_str(), 1);
-        setenv("XDG_DATA_DIRS", (dir->file("data") + ":/usr/share").c_str(), 1);
     }
     static void TearDownTestSuite() { delete dir; }
 

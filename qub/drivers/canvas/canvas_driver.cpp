@@ -1,6 +1,19 @@
 #include "qub/drivers/canvas/canvas_driver.h"
 
+#include <cstdio>
+#include <new>
+
 namespace qub {
+
+bool CanvasDriver::makeCanvas(int width, int height) {
+    try {
+        frames_.resize(width, height);
+        return true;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "qub: no memory for a %d x %d picture\n", width, height);
+        return false;
+    }
+}
 
 DriverTexture CanvasDriver::createTexture(int width, int height, const std::uint32_t* argb) {
     return ready() ? frames_.createTexture(width, height, argb) : 0;

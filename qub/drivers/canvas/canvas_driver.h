@@ -24,6 +24,8 @@ class CanvasDriver : public Driver {
   protected:
     // Whether there is a window, or an off-screen target, to draw for.
     virtual bool ready() const = 0;
+    // A canvas of the window's size; false, saying why, when it does not fit in memory.
+    bool makeCanvas(int width, int height);
 
     CanvasFrames frames_;
 };

@@ -62,13 +62,7 @@ bool SdlDriver::createWindow(const WindowSettings& settings) {
     }
     int width = settings.width, height = settings.height;
     SDL_GetWindowSize(window_, &width, &height);
-    try {
-        frames_.resize(width, height);
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "qub: no memory for a %d x %d picture\n", width, height);
-        return false;
-    }
-    return true;
+    return makeCanvas(width, height);
 }
 
 void SdlDriver::close() {

@@ -67,11 +67,7 @@ bool X11Driver::open(const WindowSettings& settings) {
         }
         ignoreErrorsAboutVanishedWindows();
     }
-    try {
-        frames_.resize(settings.width, settings.height);
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "qub: no memory for a %d x %d picture\n", settings.width,
-                     settings.height);
+    if (!makeCanvas(settings.width, settings.height)) {
         close();
         return false;
     }
