@@ -4,8 +4,8 @@
 
 #include "platform/file_names.h"
 #include "platform/windows_api.h"
-#include "tools/tgl/play/play.h"
 #include "tools/tgl/output.h"
+#include "tools/tgl/play/play.h"
 
 #include <cstdlib>
 #include <new>

@@ -15,8 +15,8 @@ namespace qub {
 // picture is drawn on the CPU by the Canvas (as on Windows, to the byte) and
 // shown through the window's surface, only the part that changed. Textures
 // are pixels in memory, so a decoded image becomes one without a copy. The
-// window's record in the Windows API layer is what handle state 15 gives the
-// application.
+// window's record in the Windows API layer is what the handle state
+// QubState::kMainWindow gives the application.
 class SdlDriver final : public CanvasDriver {
   public:
     SdlDriver() = default;

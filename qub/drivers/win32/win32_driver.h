@@ -13,9 +13,9 @@ namespace qub {
 // rectangle that changed since the last one, so a still picture costs a
 // compare. Off-screen, the window is a message-only one: no display is needed,
 // and the application can still take over its procedure and receive dropped
-// files through it. Handle state 15 is the real HWND, so WM_DROPFILES reaches
-// the application's procedure directly once it sets WS_EX_ACCEPTFILES.
-// Textures, drawing and read-back are the Canvas drivers' own.
+// files through it. The handle state QubState::kMainWindow is the real HWND, so WM_DROPFILES
+// reaches the application's procedure directly once it sets WS_EX_ACCEPTFILES. Textures, drawing
+// and read-back are the Canvas drivers' own.
 class Win32Driver final : public CanvasDriver {
   public:
     Win32Driver() = default;

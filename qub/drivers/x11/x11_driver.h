@@ -24,7 +24,7 @@ class XdndTarget;
 // Textures are pixels in memory, so a decoded image becomes one without a
 // copy. It loads nothing but Xlib, so that the window is up within
 // milliseconds of the start. The window's record in the Windows API layer is
-// what handle state 15 gives the application.
+// what the handle state QubState::kMainWindow gives the application.
 class X11Driver final : public CanvasDriver {
   public:
     X11Driver();

@@ -12,9 +12,9 @@
 #include "tgl/tgl_loader.h"
 #include "tgl/tgl_player.h"
 #include "tgl/window_shell.h"
-#include "tools/tgl/play/play.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/play/file_watch.h"
+#include "tools/tgl/play/play.h"
 #include "tools/tgl/play/play_overlay.h"
 #include "tools/tgl/play/play_view.h"
 
@@ -181,7 +181,8 @@ void onWheel(HWND window, WPARAM wParam, LPARAM lParam) {
     POINT at{xOf(lParam), yOf(lParam)};
     if (turn == 0 || !ScreenToClient(window, &at)) return;
     for (int notch = 0; notch < std::max(1, std::abs(turn) / WHEEL_DELTA); ++notch) {
-        const int zoom = turn > 0 ? std::min(s.view.zoom * 2, 8) : std::max(s.view.zoom / 2, 1);
+        const int zoom =
+            turn > 0 ? PlayView::zoomedIn(s.view.zoom) : PlayView::zoomedOut(s.view.zoom);
         s.view.zoomAbout(zoom, float(at.x), float(at.y), Rect(), float(s.options.width),
                          float(s.options.height));
     }
@@ -217,8 +218,8 @@ void onCharacter(char c) {
     case '+': schedule.setSpeed(schedule.speed() * 2, now); break;
     case '-': schedule.setSpeed(schedule.speed() / 2, now); break;
     case '0': schedule.setSpeed(1, now); break;
-    case 'z': zoomTo(std::min(session->view.zoom * 2, 8)); break;
-    case 'Z': zoomTo(std::max(session->view.zoom / 2, 1)); break;
+    case 'z': zoomTo(PlayView::zoomedIn(session->view.zoom)); break;
+    case 'Z': zoomTo(PlayView::zoomedOut(session->view.zoom)); break;
     case 'b':
         session->background =
             static_cast<Background>((static_cast<int>(session->background) + 1) %
@@ -428,8 +429,7 @@ int play(const PlayOptions& options) {
         options.background != "checker")
         throw CommandError("--background is white, black, checker or #RRGGBB: " +
                            options.background);
-    if (options.zoom != 1 && options.zoom != 2 && options.zoom != 4 && options.zoom != 8)
-        throw CommandError("--zoom is 1, 2, 4 or 8");
+    if (!PlayView::isZoom(options.zoom)) throw CommandError("--zoom is 1, 2, 4 or 8");
     if (!(options.speed >= FrameSchedule::kSlowest && options.speed <= FrameSchedule::kFastest))
         throw CommandError("--speed is from 0.125 to 8");
 

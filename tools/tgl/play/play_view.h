@@ -7,6 +7,14 @@ namespace tgltool {
 // Where the frames show in the player's window: a window point is a frame
 // point times the zoom, plus the offset.
 struct PlayView {
+    static constexpr int kLargestZoom = 8;
+    // The zooms are 1, 2, 4 and 8: the next in, the next out, and whether it is one.
+    static int zoomedIn(int zoom) { return zoom * 2 > kLargestZoom ? kLargestZoom : zoom * 2; }
+    static int zoomedOut(int zoom) { return zoom / 2 < 1 ? 1 : zoom / 2; }
+    static bool isZoom(int zoom) {
+        return zoom >= 1 && zoom <= kLargestZoom && !(zoom & (zoom - 1));
+    }
+
     int zoom = 1;
     float offsetX = 0, offsetY = 0;
     // The offset at 1x: none but the user's own drags, so that zooming back
