@@ -91,6 +91,85 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
     return sheet;
 }
 
+// Frame `frame` as OUT.png.
+int renderOne(const tglformat::Animation& animation, int frame, const std::string& output,
+              bool overwrite) {
+    const int count = static_cast<int>(animation.frames.size());
+    if (frame < 0 || frame >= count)
+        throw CommandError("--frame " + std::to_string(frame) + ": the animation has frames 0 to " +
+                           std::to_string(count - 1));
+    writePngWhole(output, renderFrame(animation, frame).data(), kWidth, kHeight, overwrite);
+    return 0;
+}
+
+// One picture at a time, after every name has been checked. A picture
+// already written once (a frame with no image is the same white one every
+// time) is copied, not encoded again.
+int renderAll(const tglformat::Animation& animation, FrameRange range, const std::string& output,
+              bool overwrite) {
+    std::vector<std::string> names;
+    for (int i = range.first; i <= range.last; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame_%03d.png", i);
+        names.push_back(inFolder(output, name));
+    }
+    refuseExisting(names, overwrite);
+    fs::create_directories(filenames::pathFromUtf8(output));
+    std::fprintf(stderr, "tgl: writing %zu picture(s) into %s\n", names.size(), output.c_str());
+    std::map<std::uint64_t, int> written; // a picture's digest, the first frame with it
+    Progress progress("rendering", names.size());
+    for (int i = range.first; i <= range.last; ++i) {
+        const std::string& name = names[std::size_t(i - range.first)];
+        const auto [first, fresh] = written.emplace(digestOf(animation, i), i);
+        if (fresh || !samePicture(animation, first->second, i))
+            writePngWhole(name, renderFrame(animation, i).data(), kWidth, kHeight, overwrite);
+        else
+            writeWhole(name, readWhole(names[std::size_t(first->second - range.first)]), overwrite);
+        progress.step(std::size_t(i - range.first + 1));
+    }
+    return 0;
+}
+
+// A picture at a time: the writer keeps only the one before.
+int renderGif(const tglformat::Animation& animation, FrameRange range, GifLook look,
+              const std::string& output, bool overwrite) {
+    const tglformat::Box shown = tglformat::shownBox(animation);
+    const tglformat::Box box =
+        look.crop && !shown.empty() ? shown : tglformat::Box{0, 0, kWidth, kHeight};
+    GifWriter gif(box.width(), box.height(), look.transparent);
+    Progress progress("rendering", std::size_t(range.last - range.first + 1));
+    for (int i = range.first; i <= range.last; ++i) {
+        gif.add(look.transparent
+                    ? tglformat::croppedFrame(animation, std::size_t(i), box).pixels
+                    : tglformat::cropped(renderFrame(animation, i).data(), kWidth, box),
+                animation.frames[std::size_t(i)].duration);
+        progress.step(std::size_t(i - range.first + 1));
+    }
+    writeWhole(output, gif.finish(), overwrite);
+    return 0;
+}
+
+// Every picture at once: the contact sheet, or the animated WebP.
+int renderSheetOrWebP(const tglformat::Animation& animation, FrameRange range, RenderMode mode,
+                      const std::string& output, bool overwrite) {
+    std::vector<Picture> frames;
+    std::vector<std::int32_t> durations;
+    Progress progress("rendering", std::size_t(range.last - range.first + 1));
+    for (int i = range.first; i <= range.last; ++i) {
+        frames.push_back(renderFrame(animation, i));
+        durations.push_back(animation.frames[std::size_t(i)].duration);
+        progress.step(std::size_t(i - range.first + 1));
+    }
+    if (mode == RenderMode::Sheet) {
+        int width = 0, height = 0;
+        const Picture sheet = contactSheet(frames, width, height);
+        writePngWhole(output, sheet.data(), width, height, overwrite);
+    } else {
+        writeWhole(output, animatedWebP(frames, kWidth, kHeight, durations), overwrite);
+    }
+    return 0;
+}
+
 } // namespace
 
 int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
@@ -108,78 +187,14 @@ int render(const std::string& file, const std::string& output, RenderMode mode, 
         throw CommandError("--range " + std::to_string(range.first) + "-" +
                            std::to_string(range.last) + ": the animation has frames 0 to " +
                            std::to_string(count - 1));
-
-    if (mode == RenderMode::Frame) {
-        if (frame < 0 || frame >= count)
-            throw CommandError("--frame " + std::to_string(frame) +
-                               ": the animation has frames 0 to " + std::to_string(count - 1));
-        Picture picture = renderFrame(animation, frame);
-        writePngWhole(output, picture.data(), kWidth, kHeight, overwrite);
-        return 0;
+    switch (mode) {
+    case RenderMode::Frame: return renderOne(animation, frame, output, overwrite);
+    case RenderMode::All: return renderAll(animation, range, output, overwrite);
+    case RenderMode::Gif: return renderGif(animation, range, look, output, overwrite);
+    case RenderMode::Sheet:
+    case RenderMode::WebP: return renderSheetOrWebP(animation, range, mode, output, overwrite);
     }
-
-    if (mode == RenderMode::All) {
-        // One picture at a time, after every name has been checked. A picture
-        // already written once (a frame with no image is the same white one
-        // every time) is copied, not encoded again.
-        std::vector<std::string> names;
-        for (int i = range.first; i <= range.last; ++i) {
-            char name[32];
-            std::snprintf(name, sizeof name, "frame_%03d.png", i);
-            names.push_back(inFolder(output, name));
-        }
-        refuseExisting(names, overwrite);
-        fs::create_directories(filenames::pathFromUtf8(output));
-        std::fprintf(stderr, "tgl: writing %zu picture(s) into %s\n", names.size(), output.c_str());
-        std::map<std::uint64_t, int> written; // a picture's digest, the first frame with it
-        Progress progress("rendering", names.size());
-        for (int i = range.first; i <= range.last; ++i) {
-            const std::string& name = names[std::size_t(i - range.first)];
-            const auto [first, fresh] = written.emplace(digestOf(animation, i), i);
-            if (fresh || !samePicture(animation, first->second, i))
-                writePngWhole(name, renderFrame(animation, i).data(), kWidth, kHeight, overwrite);
-            else
-                writeWhole(name, readWhole(names[std::size_t(first->second - range.first)]),
-                           overwrite);
-            progress.step(std::size_t(i - range.first + 1));
-        }
-        return 0;
-    }
-
-    if (mode == RenderMode::Gif) {
-        // A picture at a time: the writer keeps only the one before.
-        const tglformat::Box shown = tglformat::shownBox(animation);
-        const tglformat::Box box =
-            look.crop && !shown.empty() ? shown : tglformat::Box{0, 0, kWidth, kHeight};
-        GifWriter gif(box.width(), box.height(), look.transparent);
-        Progress progress("rendering", std::size_t(range.last - range.first + 1));
-        for (int i = range.first; i <= range.last; ++i) {
-            gif.add(look.transparent
-                        ? tglformat::croppedFrame(animation, std::size_t(i), box).pixels
-                        : tglformat::cropped(renderFrame(animation, i).data(), kWidth, box),
-                    animation.frames[std::size_t(i)].duration);
-            progress.step(std::size_t(i - range.first + 1));
-        }
-        writeWhole(output, gif.finish(), overwrite);
-        return 0;
-    }
-
-    std::vector<Picture> frames;
-    std::vector<std::int32_t> durations;
-    Progress progress("rendering", std::size_t(range.last - range.first + 1));
-    for (int i = range.first; i <= range.last; ++i) {
-        frames.push_back(renderFrame(animation, i));
-        durations.push_back(animation.frames[std::size_t(i)].duration);
-        progress.step(std::size_t(i - range.first + 1));
-    }
-    if (mode == RenderMode::Sheet) {
-        int width = 0, height = 0;
-        Picture sheet = contactSheet(frames, width, height);
-        writePngWhole(output, sheet.data(), width, height, overwrite);
-    } else {
-        writeWhole(output, animatedWebP(frames, kWidth, kHeight, durations), overwrite);
-    }
-    return 0;
+    return 2;
 }
 
 } // namespace tgltool

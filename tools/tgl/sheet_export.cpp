@@ -28,15 +28,15 @@ using json = nlohmann::ordered_json;
 constexpr int kGap = 1;
 
 // A frame's image without its transparent border, and where that lies in the image.
-struct Sprite {
+struct SheetSprite {
     int left = 0, top = 0, width = 0, height = 0;
     std::vector<std::uint32_t> pixels;
     int sheetX = 0, sheetY = 0;
 };
 
-Sprite trimmed(const imaging::DecodedImage& image) {
+SheetSprite trimmed(const imaging::DecodedImage& image) {
     const tglformat::Box box = tglformat::opaqueBox(image.pixels.data(), image.width, image.height);
-    Sprite s;
+    SheetSprite s;
     if (box.empty()) return s;
     s.left = box.left, s.top = box.top, s.width = box.width(), s.height = box.height();
     s.pixels = tglformat::cropped(image.pixels.data(), image.width, box);
@@ -52,11 +52,12 @@ int powerOfTwo(int n) {
 
 // Shelves of sprites, tallest first, in rows no wider than `width`; the
 // sheet's height.
-int shelve(std::vector<Sprite*>& sprites, int width) {
-    std::stable_sort(sprites.begin(), sprites.end(),
-                     [](const Sprite* a, const Sprite* b) { return a->height > b->height; });
+int shelve(std::vector<SheetSprite*>& sprites, int width) {
+    std::stable_sort(
+        sprites.begin(), sprites.end(),
+        [](const SheetSprite* a, const SheetSprite* b) { return a->height > b->height; });
     int x = 0, y = 0, shelf = 0;
-    for (Sprite* s : sprites) {
+    for (SheetSprite* s : sprites) {
         if (x > 0 && x + s->width > width) {
             x = 0;
             y += shelf + kGap;
@@ -70,6 +71,112 @@ int shelve(std::vector<Sprite*>& sprites, int width) {
 }
 
 json rect(int x, int y, int w, int h) { return {{"x", x}, {"y", y}, {"w", w}, {"h", h}}; }
+
+// Each distinct trimmed image once, the frames that show it, and the box of
+// all that shows, in window points.
+struct Distinct {
+    std::vector<SheetSprite> sprites;
+    std::vector<int> spriteOf;                 // per frame; -1: shows nothing
+    std::vector<std::pair<int, int>> offsetOf; // per frame: where its trim began
+    std::int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+};
+
+Distinct distinctSprites(const tglformat::Animation& animation) {
+    Distinct d;
+    d.spriteOf.assign(animation.frames.size(), -1);
+    d.offsetOf.resize(animation.frames.size());
+    std::map<std::vector<std::uint32_t>, int> seen; // by width, then pixels
+    for (std::size_t i = 0; i < animation.frames.size(); ++i) {
+        if (animation.images[i].status != tglformat::FrameStatus::Ok) continue;
+        SheetSprite s = trimmed(animation.images[i].pixels);
+        if (s.pixels.empty()) continue;
+        const tglformat::FrameRecord& f = animation.frames[i].record;
+        d.left = std::min<std::int64_t>(d.left, std::int64_t(f.x) + s.left);
+        d.top = std::min<std::int64_t>(d.top, std::int64_t(f.y) + s.top);
+        d.right = std::max<std::int64_t>(d.right, std::int64_t(f.x) + s.left + s.width);
+        d.bottom = std::max<std::int64_t>(d.bottom, std::int64_t(f.y) + s.top + s.height);
+        std::vector<std::uint32_t> key{std::uint32_t(s.width)};
+        key.insert(key.end(), s.pixels.begin(), s.pixels.end());
+        const auto [at, fresh] = seen.emplace(std::move(key), int(d.sprites.size()));
+        if (fresh) d.sprites.push_back(s);
+        d.spriteOf[i] = at->second;
+        // Frames that share pixels may trim differently placed images.
+        d.offsetOf[i] = {s.left, s.top};
+    }
+    return d;
+}
+
+// Places the sprites on shelves of a width near the square that holds them
+// all, never less than the widest; the sheet's width and height.
+std::pair<int, int> layOut(std::vector<SheetSprite>& sprites, bool powerOfTwoSides) {
+    std::int64_t area = 0;
+    int widest = 0;
+    for (const SheetSprite& s : sprites) {
+        area += std::int64_t(s.width + kGap) * (s.height + kGap);
+        widest = std::max(widest, s.width);
+    }
+    int width = std::max(widest, int(std::ceil(std::sqrt(double(area)))));
+    if (powerOfTwoSides) width = powerOfTwo(width);
+    std::vector<SheetSprite*> order;
+    for (SheetSprite& s : sprites)
+        order.push_back(&s);
+    int height = shelve(order, width);
+    if (!powerOfTwoSides) {
+        width = 0;
+        for (const SheetSprite& s : sprites)
+            width = std::max(width, s.sheetX + s.width);
+    } else {
+        height = powerOfTwo(height);
+    }
+    return {width, height};
+}
+
+std::vector<std::uint32_t> drawSheet(const std::vector<SheetSprite>& sprites, int width,
+                                     int height) {
+    std::vector<std::uint32_t> sheet(std::size_t(width) * std::size_t(height), 0);
+    for (const SheetSprite& s : sprites)
+        for (int y = 0; y < s.height; ++y)
+            std::copy_n(s.pixels.begin() + std::ptrdiff_t(y) * s.width, s.width,
+                        sheet.begin() + std::ptrdiff_t(s.sheetY + y) * width + s.sheetX);
+    return sheet;
+}
+
+// The frames by name (`stem_00`...), a hash or an array, as sheet readers want them.
+json framesJson(const tglformat::Animation& animation, const Distinct& d, const std::string& stem,
+                bool jsonArray) {
+    const std::int64_t boxW = d.right - d.left, boxH = d.bottom - d.top;
+    const std::size_t digits = std::to_string(animation.frames.size() - 1).size();
+    json frames = jsonArray ? json::array() : json::object();
+    for (std::size_t i = 0; i < animation.frames.size(); ++i) {
+        std::string number = std::to_string(i);
+        number.insert(0, digits - number.size(), '0');
+        const std::string name = stem + "_" + number;
+        json entry;
+        if (jsonArray) entry["filename"] = name;
+        if (d.spriteOf[i] < 0) { // shows nothing
+            entry["frame"] = rect(0, 0, 0, 0);
+            entry["rotated"] = false;
+            entry["trimmed"] = true;
+            entry["spriteSourceSize"] = rect(0, 0, 0, 0);
+        } else {
+            const SheetSprite& s = d.sprites[std::size_t(d.spriteOf[i])];
+            const tglformat::FrameRecord& f = animation.frames[i].record;
+            entry["frame"] = rect(s.sheetX, s.sheetY, s.width, s.height);
+            entry["rotated"] = false;
+            entry["trimmed"] = s.width != boxW || s.height != boxH;
+            entry["spriteSourceSize"] =
+                rect(int(std::int64_t(f.x) + d.offsetOf[i].first - d.left),
+                     int(std::int64_t(f.y) + d.offsetOf[i].second - d.top), s.width, s.height);
+        }
+        entry["sourceSize"] = {{"w", boxW}, {"h", boxH}};
+        entry["duration"] = animation.frames[i].duration;
+        if (jsonArray)
+            frames.push_back(entry);
+        else
+            frames[name] = entry;
+    }
+    return frames;
+}
 
 } // namespace
 
@@ -85,98 +192,20 @@ int exportSheet(const std::string& file, const std::string& output, bool powerOf
         throw CommandError(file + ": cannot be loaded as an animation");
     if (animation.frames.empty()) throw CommandError(file + ": has no frames");
 
-    // Each distinct trimmed image once; frames that show the same one share it.
-    std::vector<Sprite> sprites;
-    std::vector<int> spriteOf(animation.frames.size(), -1);
-    std::vector<std::pair<int, int>> offsetOf(animation.frames.size());
-    std::map<std::vector<std::uint32_t>, int> seen; // by width, then pixels
-    std::int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
-    for (std::size_t i = 0; i < animation.frames.size(); ++i) {
-        if (animation.images[i].status != tglformat::FrameStatus::Ok) continue;
-        Sprite s = trimmed(animation.images[i].pixels);
-        if (s.pixels.empty()) continue;
-        const tglformat::FrameRecord& f = animation.frames[i].record;
-        left = std::min<std::int64_t>(left, std::int64_t(f.x) + s.left);
-        top = std::min<std::int64_t>(top, std::int64_t(f.y) + s.top);
-        right = std::max<std::int64_t>(right, std::int64_t(f.x) + s.left + s.width);
-        bottom = std::max<std::int64_t>(bottom, std::int64_t(f.y) + s.top + s.height);
-        std::vector<std::uint32_t> key{std::uint32_t(s.width)};
-        key.insert(key.end(), s.pixels.begin(), s.pixels.end());
-        const auto [at, fresh] = seen.emplace(std::move(key), int(sprites.size()));
-        if (fresh) sprites.push_back(s);
-        spriteOf[i] = at->second;
-        // Frames that share pixels may trim differently placed images.
-        offsetOf[i] = {s.left, s.top};
-    }
-    if (sprites.empty()) throw CommandError(file + ": no frame has an image to put on a sheet");
-    const std::int64_t boxW = right - left, boxH = bottom - top;
-    if (boxW > InputLimits::kMaxImageSide || boxH > InputLimits::kMaxImageSide)
+    Distinct d = distinctSprites(animation);
+    if (d.sprites.empty()) throw CommandError(file + ": no frame has an image to put on a sheet");
+    if (d.right - d.left > InputLimits::kMaxImageSide ||
+        d.bottom - d.top > InputLimits::kMaxImageSide)
         throw CommandError(file + ": the frames span more than " +
                            std::to_string(InputLimits::kMaxImageSide) + " pixels");
-
-    // A width near the square that holds them all, never less than the widest.
-    std::int64_t area = 0;
-    int widest = 0;
-    for (const Sprite& s : sprites) {
-        area += std::int64_t(s.width + kGap) * (s.height + kGap);
-        widest = std::max(widest, s.width);
-    }
-    int width = std::max(widest, int(std::ceil(std::sqrt(double(area)))));
-    if (powerOfTwoSides) width = powerOfTwo(width);
-    std::vector<Sprite*> order;
-    for (Sprite& s : sprites)
-        order.push_back(&s);
-    int height = shelve(order, width);
-    if (!powerOfTwoSides) {
-        width = 0;
-        for (const Sprite& s : sprites)
-            width = std::max(width, s.sheetX + s.width);
-    } else {
-        height = powerOfTwo(height);
-    }
+    const auto [width, height] = layOut(d.sprites, powerOfTwoSides);
     if (width > InputLimits::kMaxImageSide || height > InputLimits::kMaxImageSide ||
         std::uint64_t(width) * std::uint64_t(height) > InputLimits::kMaxImagePixels)
         throw CommandError(file + ": the frames do not fit on a sheet within the image limits");
 
-    std::vector<std::uint32_t> sheet(std::size_t(width) * std::size_t(height), 0);
-    for (const Sprite& s : sprites)
-        for (int y = 0; y < s.height; ++y)
-            std::copy_n(s.pixels.begin() + std::ptrdiff_t(y) * s.width, s.width,
-                        sheet.begin() + std::ptrdiff_t(s.sheetY + y) * width + s.sheetX);
-
     const std::string stem = filenames::utf8FromPath(filenames::pathFromUtf8(file).stem());
-    const std::size_t digits = std::to_string(animation.frames.size() - 1).size();
-    json frames = jsonArray ? json::array() : json::object();
-    for (std::size_t i = 0; i < animation.frames.size(); ++i) {
-        std::string number = std::to_string(i);
-        number.insert(0, digits - number.size(), '0');
-        const std::string name = stem + "_" + number;
-        json entry;
-        if (jsonArray) entry["filename"] = name;
-        if (spriteOf[i] < 0) { // shows nothing
-            entry["frame"] = rect(0, 0, 0, 0);
-            entry["rotated"] = false;
-            entry["trimmed"] = true;
-            entry["spriteSourceSize"] = rect(0, 0, 0, 0);
-        } else {
-            const Sprite& s = sprites[std::size_t(spriteOf[i])];
-            const tglformat::FrameRecord& f = animation.frames[i].record;
-            entry["frame"] = rect(s.sheetX, s.sheetY, s.width, s.height);
-            entry["rotated"] = false;
-            entry["trimmed"] = s.width != boxW || s.height != boxH;
-            entry["spriteSourceSize"] =
-                rect(int(std::int64_t(f.x) + offsetOf[i].first - left),
-                     int(std::int64_t(f.y) + offsetOf[i].second - top), s.width, s.height);
-        }
-        entry["sourceSize"] = {{"w", boxW}, {"h", boxH}};
-        entry["duration"] = animation.frames[i].duration;
-        if (jsonArray)
-            frames.push_back(entry);
-        else
-            frames[name] = entry;
-    }
     const json sheetJson = {
-        {"frames", frames},
+        {"frames", framesJson(animation, d, stem, jsonArray)},
         {"meta",
          {{"app", "tgl"},
           {"version", kVersion},
@@ -185,9 +214,9 @@ int exportSheet(const std::string& file, const std::string& output, bool powerOf
           {"size", {{"w", width}, {"h", height}}},
           {"scale", "1"},
           // Where the frames' box sat in the viewer's window: tgl pack puts it back there.
-          {"tglOrigin", {{"x", left}, {"y", top}}}}}};
+          {"tglOrigin", {{"x", d.left}, {"y", d.top}}}}}};
     const std::string text = jsonText(sheetJson, 1) + "\n";
-    writePngWhole(output, sheet.data(), width, height, overwrite);
+    writePngWhole(output, drawSheet(d.sprites, width, height).data(), width, height, overwrite);
     writeWhole(description, std::vector<std::uint8_t>(text.begin(), text.end()), overwrite);
     return 0;
 }
