@@ -394,8 +394,15 @@ TEST_F(AnimationRoads, BadInputGetsOneLineAndWritesNothing) {
            {"sourceSize", {{"w", 16384}, {"h", 16384}}}},
           "small.png");
     std::ofstream(file("broken.json")) << "{\"frames\": [";
+    // 65 canvases of 2^26 pixels: past the composed budget of 2^32, refused before any is made.
+    nlohmann::json many = nlohmann::json::object();
+    for (int i = 0; i < 65; ++i)
+        many["f" + std::to_string(i)] = {{"frame", {{"x", 0}, {"y", 0}, {"w", 2}, {"h", 2}}},
+                                         {"sourceSize", {{"w", 8192}, {"h", 8192}}}};
+    std::ofstream(file("many.json"))
+        << nlohmann::json{{"frames", many}, {"meta", {{"image", "small.png"}}}}.dump();
     for (const char* input : {"giant.gif", "cut.gif", "bad.webp", "outside.json", "past.json",
-                              "huge.json", "broken.json"}) {
+                              "huge.json", "broken.json", "many.json"}) {
         const std::string command = "cd '" + dir.path().string() + "' && '" TGL_TOOL "' pack " +
                                     input + " -o out.tgl 2> err.txt";
         const int status = std::system(command.c_str());
