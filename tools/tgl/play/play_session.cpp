@@ -419,12 +419,10 @@ bool renderCallback() {
     return false;
 }
 
-} // namespace
-
-int play(const PlayOptions& options) {
+// The options a window cannot show are refused before one opens.
+void checkOptions(const PlayOptions& options, const std::optional<std::uint32_t>& custom) {
     const std::string problem = options.file.empty() ? "" : readProblem(options.file);
     if (!problem.empty()) throw CommandError(options.file + ": " + problem);
-    const std::optional<std::uint32_t> custom = colourOf(options.background);
     if (!custom && options.background != "white" && options.background != "black" &&
         options.background != "checker")
         throw CommandError("--background is white, black, checker or #RRGGBB: " +
@@ -432,8 +430,57 @@ int play(const PlayOptions& options) {
     if (!PlayView::isZoom(options.zoom)) throw CommandError("--zoom is 1, 2, 4 or 8");
     if (!(options.speed >= FrameSchedule::kSlowest && options.speed <= FrameSchedule::kFastest))
         throw CommandError("--speed is from 0.125 to 8");
-
     if (!options.screenshot.empty()) refuseExisting(options.screenshot, false);
+}
+
+// The engine's states and its window; false when none could be opened.
+bool openWindow(Engine& engine, const PlayOptions& options) {
+    const std::string title = titleFor(options.file);
+    WindowSetup setup;
+    setup.frameCallback = frameCallback;
+    setup.renderCallback = renderCallback;
+    setup.title = title.c_str();
+    setup.frameRate = kPlayingRate;
+    setup.width = options.width;
+    setup.height = options.height;
+    configureEngine(engine, setup);
+    // A screenshot needs no window on screen, nor a display.
+    if (!options.screenshot.empty() && engine.extensions()) engine.extensions()->setOffscreen(true);
+    return engine.init();
+}
+
+// The first load is waited for: false when the file is no animation.
+bool firstLoad(Session& state) {
+    if (state.options.file.empty()) return true;
+    state.loader.start(state.options.file.c_str());
+    TglLoader::Progress first;
+    while ((first = state.loader.poll(Clock::now() + std::chrono::seconds(1))) ==
+           TglLoader::Progress::Loading) {
+    }
+    if (first == TglLoader::Progress::Failed) return false;
+    takeLoad(first);
+    return true;
+}
+
+// From the options' frame, speed and pause, with keys and drops, until the user quits.
+void playInWindow(Session& state, Engine& engine) {
+    const PlayOptions& options = state.options;
+    state.schedule.setSpeed(options.speed, timeGetTime());
+    if (options.frame != 0) state.schedule.show(options.frame, timeGetTime());
+    state.schedule.setPaused(options.paused, timeGetTime());
+    state.font = std::make_unique<Font>(findFont(options).c_str(), false);
+    state.font->setColour(kText);
+    if (!options.file.empty()) state.watch = std::make_unique<FileWatch>(state.path);
+    HWND window = static_cast<HWND>(engine.getWindowHandle(QubState::kMainWindow));
+    state.engineProcedure = subclassForDrops(window, playWindowProcedure);
+    engine.run();
+}
+
+} // namespace
+
+int play(const PlayOptions& options) {
+    const std::optional<std::uint32_t> custom = colourOf(options.background);
+    checkOptions(options, custom);
 
     Session state;
     session = &state;
@@ -449,50 +496,19 @@ int play(const PlayOptions& options) {
     TglLoader::keepMemoryBetweenLoads();
     state.engine.acquire();
     Engine& engine = *state.engine;
-    const std::string title = titleFor(options.file);
-    WindowSetup setup;
-    setup.frameCallback = frameCallback;
-    setup.renderCallback = renderCallback;
-    setup.title = title.c_str();
-    setup.frameRate = kPlayingRate;
-    setup.width = options.width;
-    setup.height = options.height;
-    configureEngine(engine, setup);
-    // A screenshot needs no window on screen, nor a display.
-    if (!options.screenshot.empty() && engine.extensions()) engine.extensions()->setOffscreen(true);
-    if (!engine.init()) {
+    if (!openWindow(engine, options)) {
         engine.shutdown();
         session = nullptr;
         throw CommandError("no window could be opened");
     }
-
-    // The first load is waited for: a file that is no animation ends the command.
-    TglLoader::Progress first = TglLoader::Progress::Failed;
-    if (!options.file.empty()) {
-        state.loader.start(options.file.c_str());
-        while ((first = state.loader.poll(Clock::now() + std::chrono::seconds(1))) ==
-               TglLoader::Progress::Loading) {
-        }
-    }
-    const bool failed = !options.file.empty() && first == TglLoader::Progress::Failed;
-    if (!failed) {
-        if (!options.file.empty()) takeLoad(first);
-        state.schedule.setSpeed(options.speed, timeGetTime());
-        if (options.frame != 0) state.schedule.show(options.frame, timeGetTime());
-        state.schedule.setPaused(options.paused, timeGetTime());
-        state.font = std::make_unique<Font>(findFont(options).c_str(), false);
-        state.font->setColour(kText);
-        if (!options.file.empty()) state.watch = std::make_unique<FileWatch>(state.path);
-        HWND window = static_cast<HWND>(engine.getWindowHandle(QubState::kMainWindow));
-        state.engineProcedure = subclassForDrops(window, playWindowProcedure);
-        engine.run();
-    }
+    const bool loaded = firstLoad(state);
+    if (loaded) playInWindow(state, engine);
     state.loader.cancel();
     state.animation.reset();
     state.font.reset();
     engine.shutdown();
     session = nullptr;
-    if (failed)
+    if (!loaded)
         throw CommandError(options.file +
                            ": not a .tgl animation (it does not begin with \"DFX\")");
     return 0;
