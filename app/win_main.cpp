@@ -5,14 +5,13 @@
 #include "app/dropped_files.h"
 #include "app/start_trace.h"
 #include "engine/engine_ref.h"
+#include "format/tgl_format.h"
 #include "tgl/tgl_loader.h"
 #include "tgl/window_shell.h"
 
 Engine* appEngine = nullptr;
 
 namespace {
-
-constexpr std::uint32_t kOpaqueWhite = 0xFFFFFFFF;
 
 WindowSetup viewerWindow() {
     WindowSetup setup;
@@ -32,7 +31,7 @@ bool frameCallback() {
 
 bool renderCallback() {
     appEngine->beginScene(0);
-    appEngine->clearScreen(kOpaqueWhite);
+    appEngine->clearScreen(tglformat::kViewBackground);
     drawingStep();
     appEngine->endScene();
     static bool pictured = false;

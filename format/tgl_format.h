@@ -30,6 +30,9 @@ inline constexpr int kViewWidth = 800;
 inline constexpr int kViewHeight = 600;
 inline constexpr std::uint32_t kViewBackground = 0xFFFFFFFF;
 
+// What the tools give a frame whose time nothing else says, in milliseconds.
+inline constexpr std::int32_t kDefaultDuration = 100;
+
 struct FrameRecord {
     std::int32_t x = 0;
     std::int32_t y = 0;

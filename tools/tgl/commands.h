@@ -21,7 +21,7 @@ struct PackOptions {
     std::string output;
     bool overwrite = false;
     bool allowOutside = false; // frame images of animation.json from anywhere
-    std::int32_t duration = 100;
+    std::int32_t duration = tglformat::kDefaultDuration;
     std::vector<std::int32_t> durations;
     bool hasAt = false;
     std::pair<std::int32_t, std::int32_t> at;

@@ -1,6 +1,7 @@
 // tgl pack of an animated GIF, an animated WebP or a sprite sheet's JSON:
 // each composed frame trimmed to what shows and placed where it showed.
 
+#include "format/tgl_format.h"
 #include "format/thumbnail.h"
 #include "image/image.h"
 #include "image/limits.h"
@@ -93,7 +94,7 @@ int packAnimation(const PackOptions& options) {
                       : std::make_pair((tglformat::kViewWidth - width) / 2,
                                        (tglformat::kViewHeight - height) / 2);
     tgltools::TglWriter writer;
-    writer.perFrameDurations(1).defaultDuration(100);
+    writer.perFrameDurations(1).defaultDuration(tglformat::kDefaultDuration);
     std::vector<std::vector<std::uint8_t>> images;
     std::vector<bool> hasImage;
     for (PackedFrame& f : frames) {

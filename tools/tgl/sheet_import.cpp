@@ -1,3 +1,4 @@
+#include "format/tgl_format.h"
 #include "image/image.h"
 #include "image/limits.h"
 #include "platform/file_names.h"
@@ -131,7 +132,7 @@ Placement placementOf(const json& f, const std::string& where,
         throw CommandError(where + "spriteSourceSize lies outside sourceSize");
     if (std::uint64_t(p.canvasW) * std::uint64_t(p.canvasH) > InputLimits::kMaxImagePixels)
         throw CommandError(where + "sourceSize is past the image limits");
-    const json duration = f.value("duration", json(100));
+    const json duration = f.value("duration", json(tglformat::kDefaultDuration));
     if (!duration.is_number_integer() || duration.get<std::int64_t>() < 0 ||
         duration.get<std::int64_t>() > INT32_MAX)
         throw CommandError(where + "duration must be a whole number of milliseconds");

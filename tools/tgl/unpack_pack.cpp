@@ -1,3 +1,4 @@
+#include "format/tgl_format.h"
 #include "image/image.h"
 #include "platform/file_names.h"
 #include "tools/common/tgl_writer.h"
@@ -102,7 +103,7 @@ int packFromDescription(const PackOptions& options) {
         writer.headerRest(description.contains("headerRest") ? unhex(description["headerRest"])
                                                              : std::vector<std::uint8_t>(36, 0));
         writer.perFrameDurations(int32(description, "perFrameDurations", 0))
-            .defaultDuration(int32(description, "defaultDuration", 100));
+            .defaultDuration(int32(description, "defaultDuration", tglformat::kDefaultDuration));
         std::vector<std::vector<std::uint8_t>> images;
         std::vector<bool> hasImage;
         int index = 0;
