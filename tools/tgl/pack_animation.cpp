@@ -41,6 +41,27 @@ std::string lowerExtension(const std::string& path) {
     return extension;
 }
 
+// The .tgl file of the frames, each placed at `at` plus its own offset.
+std::vector<std::uint8_t> tglOf(std::vector<PackedFrame>& frames,
+                                std::pair<std::int32_t, std::int32_t> at) {
+    tgltools::TglWriter writer;
+    writer.perFrameDurations(1).defaultDuration(tglformat::kDefaultDuration);
+    std::vector<std::vector<std::uint8_t>> images;
+    std::vector<bool> hasImage;
+    for (PackedFrame& f : frames) {
+        const std::int64_t x = std::int64_t(at.first) + f.x, y = std::int64_t(at.second) + f.y;
+        if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
+            throw CommandError("--at " + std::to_string(at.first) + "," +
+                               std::to_string(at.second) +
+                               " puts frames past the frame table's positions");
+        writer.frame({std::int32_t(x), std::int32_t(y), f.duration, 0, 0});
+        hasImage.push_back(!f.image.empty());
+        images.push_back(std::move(f.image));
+    }
+    addBlocks(writer, images, hasImage);
+    return writer.build();
+}
+
 } // namespace
 
 bool isAnimationInput(const std::string& path) {
@@ -93,22 +114,7 @@ int packAnimation(const PackOptions& options) {
         : info.origin ? *info.origin
                       : std::make_pair((tglformat::kViewWidth - width) / 2,
                                        (tglformat::kViewHeight - height) / 2);
-    tgltools::TglWriter writer;
-    writer.perFrameDurations(1).defaultDuration(tglformat::kDefaultDuration);
-    std::vector<std::vector<std::uint8_t>> images;
-    std::vector<bool> hasImage;
-    for (PackedFrame& f : frames) {
-        const std::int64_t x = std::int64_t(at.first) + f.x, y = std::int64_t(at.second) + f.y;
-        if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
-            throw CommandError("--at " + std::to_string(at.first) + "," +
-                               std::to_string(at.second) +
-                               " puts frames past the frame table's positions");
-        writer.frame({std::int32_t(x), std::int32_t(y), f.duration, 0, 0});
-        hasImage.push_back(!f.image.empty());
-        images.push_back(std::move(f.image));
-    }
-    addBlocks(writer, images, hasImage);
-    writeWhole(options.output, writer.build(), options.overwrite);
+    writeWhole(options.output, tglOf(frames, at), options.overwrite);
     return 0;
 }
 

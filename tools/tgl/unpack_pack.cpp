@@ -165,35 +165,48 @@ int packFromImages(const PackOptions& options) {
     return 0;
 }
 
+// Each frame's image file name, by the format it is stored in.
+struct ImageNames {
+    std::vector<std::string> formats{""}; // lower-case extensions; 0: no image
+    std::vector<std::uint8_t> formatOf;   // per frame
+    std::size_t images = 0;
+    std::string operator()(std::size_t i) const {
+        std::string number = std::to_string(i);
+        number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
+        return "frame_" + number + "." + formats[formatOf[i]];
+    }
+};
+
+// The first reading: every image named, and its output checked.
+ImageNames imageNames(const std::string& file, const std::string& folder, bool overwrite) {
+    ReportReader first(file);
+    if (!first.report().error.empty()) throw CommandError(file + ": " + first.report().error);
+    ImageNames names;
+    names.formatOf.assign(first.report().frameCount, 0);
+    first.readFrames([&](std::size_t i, const FrameInfo& f) {
+        if (f.status != FrameStatus::Ok) return;
+        const std::string extension = lowercase(f.image.format);
+        const auto known = std::find(names.formats.begin(), names.formats.end(), extension);
+        names.formatOf[i] = std::uint8_t(known - names.formats.begin());
+        if (known == names.formats.end()) names.formats.push_back(extension);
+        refuseExisting(inFolder(folder, names(i)), overwrite);
+        ++names.images;
+    });
+    return names;
+}
+
 } // namespace
 
 int unpack(const std::string& file, const std::string& folder, bool overwrite) {
     // Two readings: the first names and checks every output, the second
     // writes each image as it comes, one held at a time, and the description
     // a frame at a time. What is kept per frame is its image's format.
-    ReportReader first(file);
-    if (!first.report().error.empty()) throw CommandError(file + ": " + first.report().error);
-    std::vector<std::string> formats{""}; // lower-case extensions; 0: no image
-    std::vector<std::uint8_t> formatOf(first.report().frameCount, 0);
-    const auto nameOf = [&](std::size_t i) {
-        std::string number = std::to_string(i);
-        number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
-        return "frame_" + number + "." + formats[formatOf[i]];
-    };
     const std::string description = inFolder(folder, kDescription);
     refuseExisting(description, overwrite);
-    std::size_t outputs = 1;
-    first.readFrames([&](std::size_t i, const FrameInfo& f) {
-        if (f.status != FrameStatus::Ok) return;
-        const std::string extension = lowercase(f.image.format);
-        const auto known = std::find(formats.begin(), formats.end(), extension);
-        formatOf[i] = std::uint8_t(known - formats.begin());
-        if (known == formats.end()) formats.push_back(extension);
-        refuseExisting(inFolder(folder, nameOf(i)), overwrite);
-        ++outputs;
-    });
+    const ImageNames nameOf = imageNames(file, folder, overwrite);
     fs::create_directories(filenames::pathFromUtf8(folder));
-    std::fprintf(stderr, "tgl: writing %zu file(s) into %s\n", outputs, folder.c_str());
+    std::fprintf(stderr, "tgl: writing %zu file(s) into %s\n", nameOf.images + 1, folder.c_str());
+    const std::vector<std::uint8_t>& formatOf = nameOf.formatOf;
 
     ReportReader second(file);
     const AnimationReport& in = second.report();
