@@ -42,4 +42,18 @@ bool inTheFilesOrder(const std::vector<unsigned long>& shown) {
     return true;
 }
 
+std::optional<std::vector<unsigned long>>
+coloursPlayedBy(const std::string& program, const TempDir& dir, const std::string& titleStart) {
+    using namespace std::chrono_literals;
+    if (!tgltools::writeFile(dir.file("walk.tgl"), colourFrames())) return std::nullopt;
+    XvfbServer server;
+    if (!server.started()) return std::nullopt;
+    const Watchdog watchdog(60s, "true", server.processId());
+    const Process shown({"dbus-run-session", "--", program, dir.file("walk.tgl")},
+                        dir.path().string(), server.name(), dir.file("program.out"));
+    const auto window = findWindowStartingWith(server.display(), titleStart, 30s);
+    if (!window) return std::nullopt;
+    return coloursShown(server.display(), *window, 3s);
+}
+
 } // namespace e2e

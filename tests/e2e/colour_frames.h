@@ -1,9 +1,12 @@
 #pragma once
 
 #include "tests/e2e/x11_session.h"
+#include "tests/support/temp_dir.h"
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 // An animation another program plays, and how its window shows it: three
@@ -22,5 +25,12 @@ std::vector<unsigned long> coloursShown(Display* display, Window window,
 
 // Whether each colour shown follows the one before in the file's order.
 bool inTheFilesOrder(const std::vector<unsigned long>& shown);
+
+// Writes the animation as dir/walk.tgl and opens it with `program` under a
+// private Xvfb, on a session bus of its own; the frame colours its window
+// (titled from `titleStart` on) showed over three seconds, or nothing when no
+// such window came.
+std::optional<std::vector<unsigned long>>
+coloursPlayedBy(const std::string& program, const TempDir& dir, const std::string& titleStart);
 
 } // namespace e2e

@@ -73,18 +73,10 @@ TEST(PixbufLoaderInGtk, EogPlaysTheAnimation) {
     TempDir dir;
     useOurLoader(dir);
     setenv("HOME", dir.path().c_str(), 1); // eog keeps its settings there
-    testimg::writeFile(dir.file("walk.tgl"), e2e::colourFrames());
-
-    e2e::XvfbServer server;
-    ASSERT_TRUE(server.started());
-    e2e::Watchdog watchdog(60s, "true", server.processId());
-    e2e::Process eog({"dbus-run-session", "--", "/usr/bin/eog", dir.file("walk.tgl")},
-                     dir.path().string(), server.name(), dir.file("eog.out"));
-    const auto window = e2e::findWindow(server.display(), "walk.tgl", 30s);
-    ASSERT_TRUE(window) << "no eog window titled with the file's name";
-    const std::vector<unsigned long> shown = e2e::coloursShown(server.display(), *window, 3s);
-    EXPECT_GE(shown.size(), 3u) << "eog does not play the animation";
-    EXPECT_TRUE(e2e::inTheFilesOrder(shown)) << "frames out of the file's order";
+    const auto shown = e2e::coloursPlayedBy("/usr/bin/eog", dir, "walk.tgl");
+    ASSERT_TRUE(shown) << "no eog window titled with the file's name";
+    EXPECT_GE(shown->size(), 3u) << "eog does not play the animation";
+    EXPECT_TRUE(e2e::inTheFilesOrder(*shown)) << "frames out of the file's order";
 }
 
 } // namespace
