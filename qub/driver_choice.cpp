@@ -1,4 +1,5 @@
 #include "qub/driver.h"
+#include "qub/drivers/x11/x11_errors.h"
 
 #include <dlfcn.h>
 
@@ -34,7 +35,12 @@ std::unique_ptr<Driver> createDriver(bool offscreen) {
     const char* display = std::getenv("DISPLAY");
     const bool wantSdl = (asked && std::strcmp(asked, "sdl") == 0) || !display || !*display;
     if (!offscreen && wantSdl)
-        if (std::unique_ptr<Driver> sdl = loadSdlDriver()) return sdl;
+        if (std::unique_ptr<Driver> sdl = loadSdlDriver()) {
+            // SDL2 chains its own X error handler to the one it finds, so on
+            // an X11 display this one still keeps a vanished drag source harmless.
+            if (display && *display) ignoreErrorsAboutVanishedWindows();
+            return sdl;
+        }
     return createPlatformDriver();
 }
 

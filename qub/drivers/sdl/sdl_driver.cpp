@@ -2,7 +2,6 @@
 
 #include "platform/text_encoding.h"
 #include "platform/window_host.h"
-#include "qub/drivers/x11/x11_errors.h"
 
 #include <SDL.h>
 
@@ -39,11 +38,7 @@ bool SdlDriver::open(const WindowSettings& settings) {
 // Off-screen targets are the Xlib driver's, so this is always a window.
 bool SdlDriver::startVideo() {
     videoStarted_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (videoStarted_ && !showsNothing(SDL_GetCurrentVideoDriver())) {
-        if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
-            ignoreErrorsAboutVanishedWindows();
-        return true;
-    }
+    if (videoStarted_ && !showsNothing(SDL_GetCurrentVideoDriver())) return true;
     std::fprintf(stderr, "qub: no display could be opened%s%s\n", videoStarted_ ? "" : ": ",
                  videoStarted_ ? "" : SDL_GetError());
     return false;
