@@ -1,7 +1,7 @@
 #include "app/dropped_files.h"
 
 #include "app/animation_slot.h"
-#include "tgl/window_shell.h"
+#include "shell/window_shell.h"
 
 WNDPROC previousWndProc = nullptr;
 

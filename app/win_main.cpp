@@ -7,7 +7,7 @@
 #include "engine/engine_ref.h"
 #include "format/tgl_format.h"
 #include "tgl/tgl_loader.h"
-#include "tgl/window_shell.h"
+#include "shell/window_shell.h"
 
 Engine* appEngine = nullptr;
 

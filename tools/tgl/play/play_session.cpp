@@ -11,7 +11,7 @@
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
 #include "tgl/tgl_player.h"
-#include "tgl/window_shell.h"
+#include "shell/window_shell.h"
 #include "tools/tgl/output.h"
 #include "tools/tgl/play/file_watch.h"
 #include "tools/tgl/play/play.h"

@@ -1,4 +1,4 @@
-#include "tgl/window_shell.h"
+#include "shell/window_shell.h"
 
 #if defined(_WIN32)
 #include "platform/file_names.h"
