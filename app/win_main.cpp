@@ -6,8 +6,8 @@
 #include "app/start_trace.h"
 #include "engine/engine_ref.h"
 #include "format/tgl_format.h"
-#include "tgl/tgl_loader.h"
 #include "shell/window_shell.h"
+#include "tgl/tgl_loader.h"
 
 Engine* appEngine = nullptr;
 

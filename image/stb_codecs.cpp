@@ -112,10 +112,7 @@ bool writePngFile(const char* path, const std::uint32_t* argb, int width, int he
     if (!path) return false;
     const std::vector<std::uint8_t> png = encodePng(argb, width, height);
     if (png.empty()) return false;
-    std::FILE* file = filenames::openFile(path, "wb");
-    if (!file) return false;
-    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    return std::fclose(file) == 0 && written;
+    return !filenames::writeWholeFile(path, png);
 }
 
 } // namespace imaging

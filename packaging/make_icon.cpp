@@ -4,10 +4,11 @@
 // and FOLDER/window_icon.inc, the X window's _NET_WM_ICON at 16, 32 and 48.
 
 #include "image/image.h"
+#include "platform/file_names.h"
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -85,9 +86,7 @@ bool writeIcon(const std::string& path, const std::vector<std::vector<std::uint8
     }
     for (const auto& entry : entries)
         file.insert(file.end(), entry.begin(), entry.end());
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    return bool(out);
+    return !filenames::writeWholeFile(path, file);
 }
 
 // The icon at size x size, 0xAARRGGBB.
@@ -125,14 +124,15 @@ std::vector<std::uint32_t> draw(int size) {
 // _NET_WM_ICON's CARDINALs, for an array's initialiser: width, height, pixels.
 bool writeWindowIcon(const std::string& path,
                      const std::vector<std::pair<int, std::vector<std::uint32_t>>>& sizes) {
-    std::ofstream out(path);
+    std::ostringstream out;
     out << "// Drawn by make_icon: _NET_WM_ICON, each size as width, height, 0xAARRGGBB pixels.\n";
     for (const auto& [size, pixels] : sizes) {
         out << size << ", " << size << ",\n";
         for (std::size_t i = 0; i < pixels.size(); ++i)
             out << "0x" << std::hex << pixels[i] << std::dec << (i % 8 == 7 ? ",\n" : ", ");
     }
-    return bool(out);
+    const std::string text = out.str();
+    return !filenames::writeWholeFile(path, text.data(), text.size());
 }
 
 } // namespace
@@ -148,9 +148,7 @@ int main(int argc, char** argv) {
         const std::string path =
             std::string(argv[1]) + "/" + std::to_string(size) + "x" + std::to_string(size) + ".png";
         const std::vector<std::uint8_t> png = imaging::encodePng(pixels.data(), size, size);
-        std::ofstream file(path, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
-        if (png.empty() || !file) return 1;
+        if (png.empty() || filenames::writeWholeFile(path, png)) return 1;
         if (size <= 48 || size == 256) {
             iconEntries.push_back(size <= 48 ? iconBitmap(pixels, size) : png);
             iconSizes.push_back(size);

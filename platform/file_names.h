@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,6 +21,32 @@ std::string utf8FromPath(const std::filesystem::path& path);
 std::FILE* openFile(const std::string& name, const char* mode);
 bool removeFile(const std::string& name);
 std::error_code replaceFile(const std::string& from, const std::string& to);
+
+// A file written under a temporary name beside its own and renamed over it
+// by commit(), so that no half-written file is ever seen; a file never
+// committed is removed.
+class WholeFile {
+  public:
+    explicit WholeFile(std::string name); // the reason in error() when it cannot be made
+    WholeFile(const WholeFile&) = delete;
+    WholeFile& operator=(const WholeFile&) = delete;
+    ~WholeFile();
+    void write(const void* bytes, std::size_t size);
+    std::error_code commit();
+    std::error_code error() const { return error_; }
+
+  private:
+    std::string name_, temporary_;
+    std::FILE* file_ = nullptr;
+    std::error_code error_;
+};
+
+// The whole file at once, as WholeFile writes it.
+std::error_code writeWholeFile(const std::string& name, const void* bytes, std::size_t size);
+inline std::error_code writeWholeFile(const std::string& name,
+                                      const std::vector<std::uint8_t>& bytes) {
+    return writeWholeFile(name, bytes.data(), bytes.size());
+}
 
 // The running program's own path, any length; empty when it cannot be told.
 std::string programPath();

@@ -85,6 +85,31 @@ TEST(FileNames, AFileIsWrittenReplacedAndRemovedUnderItsOwnName) {
     EXPECT_FALSE(std::filesystem::exists(filenames::pathFromUtf8(file)));
 }
 
+// Only a committed file replaces what stood there; nothing else is left behind.
+TEST(FileNames, AWholeFileAppearsOnlyWhenCommitted) {
+    TempDir dir;
+    const std::string folder = filenames::utf8FromPath(dir.path());
+    const std::string file = folder + "/" + kName + ".tgl";
+    ASSERT_FALSE(filenames::writeWholeFile(file, "old", 3));
+    {
+        filenames::WholeFile abandoned(file);
+        abandoned.write("new", 3);
+    }
+    filenames::WholeFile next(file);
+    next.write("ne", 2);
+    next.write("w!", 2);
+    EXPECT_FALSE(next.commit());
+    std::FILE* in = filenames::openFile(file, "rb");
+    ASSERT_TRUE(in);
+    char text[8] = {};
+    EXPECT_EQ(std::fread(text, 1, sizeof text, in), 4u);
+    std::fclose(in);
+    EXPECT_STREQ(text, "new!");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_TRUE(filenames::writeWholeFile(folder + "/no folder/" + kName, "x", 1))
+        << "a file that cannot be made gives its reason";
+}
+
 TEST(FileNames, TheProgramKnowsItsOwnPath) {
     const std::filesystem::path self = filenames::pathFromUtf8(filenames::programPath());
     EXPECT_TRUE(std::filesystem::is_regular_file(self)) << filenames::programPath();

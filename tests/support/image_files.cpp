@@ -1,5 +1,7 @@
 #include "tests/support/image_files.h"
 
+#include "platform/file_names.h"
+#include "tools/common/bmp_writer.h"
 #include "tools/common/tga_writer.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -10,7 +12,6 @@
 #include <stb/stb_image_write.h>
 #pragma GCC diagnostic pop
 
-#include <fstream>
 #include <stdexcept>
 
 namespace testimg {
@@ -26,8 +27,6 @@ void put32(Bytes& out, std::uint32_t value) {
     put16(out, value & 0xFFFF);
     put16(out, value >> 16);
 }
-
-void putBgra(Bytes& out, std::uint32_t argb) { put32(out, argb); } // little-endian ARGB is BGRA
 
 void putBmpFileHeader(Bytes& out, std::uint32_t fileSize, std::uint32_t pixelOffset) {
     out.push_back('B');
@@ -103,31 +102,7 @@ Bytes bmp24(const Image& image) {
 }
 
 Bytes bmp32(const Image& image) {
-    const std::uint32_t headerSize = 108;
-    const std::uint32_t pixelOffset = 14 + headerSize;
-    const std::uint32_t dataSize = static_cast<std::uint32_t>(image.width * image.height * 4);
-    Bytes out;
-    putBmpFileHeader(out, pixelOffset + dataSize, pixelOffset);
-    put32(out, headerSize);
-    put32(out, static_cast<std::uint32_t>(image.width));
-    put32(out, static_cast<std::uint32_t>(image.height));
-    put16(out, 1);
-    put16(out, 32);
-    put32(out, 3); // BI_BITFIELDS
-    put32(out, dataSize);
-    for (int i = 0; i < 4; ++i)
-        put32(out, 0); // resolution, palette
-    put32(out, 0x00FF0000);
-    put32(out, 0x0000FF00);
-    put32(out, 0x000000FF);
-    put32(out, 0xFF000000);
-    put32(out, 0x73524742); // 'sRGB'
-    for (int i = 0; i < 12; ++i)
-        put32(out, 0); // endpoints and gamma
-    for (int y = image.height - 1; y >= 0; --y)
-        for (int x = 0; x < image.width; ++x)
-            putBgra(out, image.at(x, y));
-    return out;
+    return tgltools::encodeBmp(image.width, image.height, image.pixels);
 }
 
 Bytes png(const Image& image) {
@@ -147,10 +122,7 @@ Bytes jpeg(const Image& image, int quality) {
 }
 
 void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
+    if (filenames::writeWholeFile(path, bytes)) throw std::runtime_error("cannot write " + path);
 }
 
 } // namespace testimg

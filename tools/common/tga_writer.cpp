@@ -2,8 +2,6 @@
 
 #include "platform/file_names.h"
 
-#include <fstream>
-
 namespace tgltools {
 
 namespace {
@@ -75,10 +73,7 @@ Bytes encodeTga(int width, int height, const std::vector<std::uint32_t>& pixels,
 }
 
 bool writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(filenames::pathFromUtf8(path), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return !filenames::writeWholeFile(path, bytes);
 }
 
 } // namespace tgltools

@@ -31,46 +31,32 @@ void refuseExisting(const std::vector<std::string>& paths, bool overwrite) {
 
 void writePngWhole(const std::string& path, const std::uint32_t* argb, int width, int height,
                    bool overwrite) {
-    WholeFile file(path, overwrite);
     const std::vector<std::uint8_t> png = imaging::encodePng(argb, width, height);
     if (png.empty()) throw CommandError(path + ": cannot write");
-    file.write(png.data(), png.size());
-    file.commit();
+    writeWhole(path, png, overwrite);
 }
 
-WholeFile::WholeFile(std::string path, bool overwrite)
-    : path_(std::move(path)), temporary_(path_ + ".part-" + std::to_string(getpid())) {
-    refuseExisting(path_, overwrite);
-    file_ = filenames::openFile(temporary_, "wb");
-    if (!file_) throw CommandError(path_ + ": cannot write");
+namespace {
+
+std::string cannotWrite(const std::string& path, std::error_code error) {
+    return path + ": cannot write" + (error ? " (" + error.message() + ")" : std::string());
 }
 
-WholeFile::~WholeFile() {
-    if (!file_) return;
-    std::fclose(file_);
-    filenames::removeFile(temporary_);
-}
+} // namespace
 
-void WholeFile::write(const void* bytes, std::size_t size) {
-    failed_ = failed_ || std::fwrite(bytes, 1, size, file_) != size;
+WholeFile::WholeFile(const std::string& path, bool overwrite)
+    : path_((refuseExisting(path, overwrite), path)), file_(path) {
+    if (file_.error()) throw CommandError(cannotWrite(path_, file_.error()));
 }
 
 void WholeFile::commit() {
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    const std::error_code error =
-        closed && !failed_ ? filenames::replaceFile(temporary_, path_) : std::error_code();
-    if (!closed || failed_ || error) {
-        filenames::removeFile(temporary_);
-        throw CommandError(path_ + ": cannot write" +
-                           (error ? " (" + error.message() + ")" : std::string()));
-    }
+    if (const std::error_code error = file_.commit()) throw CommandError(cannotWrite(path_, error));
 }
 
 void writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite) {
-    WholeFile file(path, overwrite);
-    file.write(bytes.data(), bytes.size());
-    file.commit();
+    refuseExisting(path, overwrite);
+    if (const std::error_code error = filenames::writeWholeFile(path, bytes))
+        throw CommandError(cannotWrite(path, error));
 }
 
 std::vector<std::uint8_t> readWhole(const std::string& path) {

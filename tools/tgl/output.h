@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_names.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -22,22 +24,16 @@ void refuseExisting(const std::string& path, bool overwrite);
 // The same for a PNG of 0xAARRGGBB pixels.
 void writePngWhole(const std::string& path, const std::uint32_t* argb, int width, int height,
                    bool overwrite);
-// The same for a file written piece by piece: under a temporary name until
-// commit(); a file never committed is removed.
+// The same for a file written piece by piece; a failure is a CommandError.
 class WholeFile {
   public:
-    WholeFile(std::string path, bool overwrite);
-    WholeFile(const WholeFile&) = delete;
-    WholeFile& operator=(const WholeFile&) = delete;
-    ~WholeFile();
-    void write(const void* bytes, std::size_t size);
-    void write(const std::string& text) { write(text.data(), text.size()); }
+    WholeFile(const std::string& path, bool overwrite);
+    void write(const std::string& text) { file_.write(text.data(), text.size()); }
     void commit();
 
   private:
-    std::string path_, temporary_;
-    std::FILE* file_ = nullptr;
-    bool failed_ = false;
+    std::string path_;
+    filenames::WholeFile file_;
 };
 // Every output checked before the first is written: all or nothing.
 void refuseExisting(const std::vector<std::string>& paths, bool overwrite);
