@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tgl/frame_schedule.h"
+#include "format/frame_schedule.h"
 
 #include <cstdint>
 
@@ -29,7 +29,7 @@ class CTGLPlayer {
 
   private:
     CTGL* animation_;
-    FrameSchedule schedule_;
+    tglformat::FrameSchedule schedule_;
     std::int32_t ready_ = INT32_MAX;
     bool playing_ = false;
 };

@@ -10,10 +10,12 @@
 #undef GDK_PIXBUF_ENABLE_BACKEND
 
 #include "format/animation.h"
+#include "format/frame_schedule.h"
 #include "format/thumbnail.h"
 #include "image/limits.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -29,8 +31,7 @@ constexpr int kShortestDelay = 20;
 struct Loaded {
     tglformat::Animation animation;
     tglformat::Box box;
-    std::vector<int> delays;
-    int loop = 0; // milliseconds
+    std::vector<std::int32_t> delays; // milliseconds
 };
 
 bool fail(GError** error, const char* sentence) {
@@ -49,8 +50,6 @@ bool read(tglformat::ByteSource* source, Loaded& out, GError** error) {
     if (out.box.empty()) return fail(error, "No frame of the animation shows in the window.");
     for (const tglformat::Frame& frame : out.animation.frames) {
         out.delays.push_back(std::max(frame.duration, kShortestDelay));
-        out.loop += out.delays.back();
-        if (out.loop > 1 << 30) out.loop = 1 << 30;
     }
     return true;
 }
@@ -107,9 +106,8 @@ typedef struct {
 typedef struct {
     GdkPixbufAnimationIter parent;
     TglAnimation* animation;
-    std::size_t index;
-    gint64 frameStart;  // milliseconds
-    GdkPixbuf* picture; // of frame `index`, made when asked for
+    tglformat::FrameSchedule* schedule; // on the millisecond clock of the times given
+    GdkPixbuf* picture;                 // of the current frame, made when asked for
 } TglAnimationIter;
 typedef struct {
     GdkPixbufAnimationIterClass parent_class;
@@ -123,9 +121,10 @@ G_DEFINE_TYPE(TglAnimationIter, tgl_animation_iter, GDK_TYPE_PIXBUF_ANIMATION_IT
 
 namespace {
 
-gint64 milliseconds(const GTimeVal* time) {
-    if (time) return gint64(time->tv_sec) * 1000 + time->tv_usec / 1000;
-    return g_get_real_time() / 1000;
+// Wrapping, as the schedule's clock does.
+std::uint32_t milliseconds(const GTimeVal* time) {
+    if (time) return std::uint32_t(gint64(time->tv_sec) * 1000 + time->tv_usec / 1000);
+    return std::uint32_t(g_get_real_time() / 1000);
 }
 
 void animationFinalize(GObject* object) {
@@ -153,8 +152,8 @@ GdkPixbufAnimationIter* iterOf(GdkPixbufAnimation* animation, const GTimeVal* st
     auto* iter =
         static_cast<TglAnimationIter*>(g_object_new(tgl_animation_iter_get_type(), nullptr));
     iter->animation = reinterpret_cast<TglAnimation*>(g_object_ref(animation));
-    iter->index = 0;
-    iter->frameStart = milliseconds(start);
+    iter->schedule = new tglformat::FrameSchedule;
+    iter->schedule->setFrames(iter->animation->loaded->delays, milliseconds(start));
     iter->picture = nullptr;
     return &iter->parent;
 }
@@ -163,38 +162,29 @@ void iterFinalize(GObject* object) {
     TglAnimationIter* self = reinterpret_cast<TglAnimationIter*>(object);
     if (self->picture) g_object_unref(self->picture);
     if (self->animation) g_object_unref(self->animation);
+    delete self->schedule;
     G_OBJECT_CLASS(tgl_animation_iter_parent_class)->finalize(object);
 }
 
 int delayOf(GdkPixbufAnimationIter* iter) {
     const TglAnimationIter* self = reinterpret_cast<TglAnimationIter*>(iter);
-    return self->animation->loaded->delays[self->index];
+    return self->animation->loaded->delays[std::size_t(self->schedule->current())];
 }
 
 GdkPixbuf* pictureOf(GdkPixbufAnimationIter* iter) {
     TglAnimationIter* self = reinterpret_cast<TglAnimationIter*>(iter);
-    if (!self->picture) self->picture = frameOf(*self->animation->loaded, self->index);
+    if (!self->picture)
+        self->picture = frameOf(*self->animation->loaded, std::size_t(self->schedule->current()));
     return self->picture;
 }
 
 gboolean loading(GdkPixbufAnimationIter*) { return FALSE; }
 
-// Whole loops at once, then frame by frame: a late call costs no more than a loop.
 gboolean advance(GdkPixbufAnimationIter* iter, const GTimeVal* now) {
     TglAnimationIter* self = reinterpret_cast<TglAnimationIter*>(iter);
-    const Loaded& loaded = *self->animation->loaded;
-    gint64 elapsed = milliseconds(now) - self->frameStart;
-    if (elapsed < 0) return FALSE;
-    const std::size_t before = self->index;
-    const gint64 loops = (elapsed / std::max(loaded.loop, 1)) * loaded.loop;
-    self->frameStart += loops;
-    elapsed -= loops;
-    while (elapsed >= loaded.delays[self->index]) {
-        elapsed -= loaded.delays[self->index];
-        self->frameStart += loaded.delays[self->index];
-        self->index = (self->index + 1) % loaded.delays.size();
-    }
-    if (self->index == before) return FALSE;
+    const std::int32_t before = self->schedule->current();
+    self->schedule->catchUp(milliseconds(now));
+    if (self->schedule->current() == before) return FALSE;
     if (self->picture) g_object_unref(self->picture);
     self->picture = nullptr;
     return TRUE;

@@ -3,12 +3,12 @@
 #include "draw/sprite.h"
 #include "engine/engine_extensions.h"
 #include "engine/engine_ref.h"
+#include "format/frame_schedule.h"
 #include "image/input_file.h"
 #include "image/limits.h"
 #include "platform/file_names.h"
 #include "platform/windows_api.h"
 #include "shell/window_shell.h"
-#include "tgl/frame_schedule.h"
 #include "tgl/tgl_animation.h"
 #include "tgl/tgl_loader.h"
 #include "tgl/tgl_player.h"
@@ -51,7 +51,7 @@ struct Session {
     std::unique_ptr<CTGL> animation;
     TglLoader loader;
     std::unique_ptr<FileWatch> watch;
-    FrameSchedule schedule;
+    tglformat::FrameSchedule schedule;
     Background background = Background::White;
     std::uint32_t customColour = 0xFFFFFFFF;
     PlayView view;
@@ -211,7 +211,7 @@ void onPointer([[maybe_unused]] HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void onCharacter(char c) {
-    FrameSchedule& schedule = session->schedule;
+    tglformat::FrameSchedule& schedule = session->schedule;
     const std::uint32_t now = timeGetTime();
     switch (c) {
     case ' ': schedule.setPaused(!schedule.paused(), now); break;
@@ -235,7 +235,7 @@ void onCharacter(char c) {
 }
 
 void onKey(UINT key) {
-    FrameSchedule& schedule = session->schedule;
+    tglformat::FrameSchedule& schedule = session->schedule;
     const std::uint32_t now = timeGetTime();
     switch (key) {
     case VK_RIGHT: schedule.step(1, now); break;
@@ -428,7 +428,8 @@ void checkOptions(const PlayOptions& options, const std::optional<std::uint32_t>
         throw CommandError("--background is white, black, checker or #RRGGBB: " +
                            options.background);
     if (!PlayView::isZoom(options.zoom)) throw CommandError("--zoom is 1, 2, 4 or 8");
-    if (!(options.speed >= FrameSchedule::kSlowest && options.speed <= FrameSchedule::kFastest))
+    if (!(options.speed >= tglformat::FrameSchedule::kSlowest &&
+          options.speed <= tglformat::FrameSchedule::kFastest))
         throw CommandError("--speed is from 0.125 to 8");
     if (!options.screenshot.empty()) refuseExisting(options.screenshot, false);
 }

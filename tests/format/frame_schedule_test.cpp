@@ -1,4 +1,4 @@
-#include "tgl/frame_schedule.h"
+#include "format/frame_schedule.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,8 @@
 #include <vector>
 
 namespace {
+
+using tglformat::FrameSchedule;
 
 // The frame after an update at each of these times from `start`.
 std::vector<std::int32_t> framesAt(FrameSchedule& s, std::uint32_t start,
@@ -75,6 +77,34 @@ TEST(FrameSchedule, StepsWrapPauseAndShowTheWholeFrameOnResume) {
     s.update(5000);
     s.step(1, 5000);
     EXPECT_EQ(s.current(), 0);
+}
+
+// An image plug-in asks for the frame of a time, however late: it lands there,
+// whole loops at once, across the clock's wrap too, keeping the absolute schedule.
+TEST(FrameSchedule, CatchesUpToTheFrameOfTheTimeAsked) {
+    FrameSchedule s;
+    const std::uint32_t start = 0xFFFFFF00u;
+    s.setFrames({100, 50, 250}, start);
+    const std::pair<std::uint32_t, std::int32_t> asked[] = {{99, 0},
+                                                            {100, 1},
+                                                            {149, 1},
+                                                            {150, 2},
+                                                            {399, 2},
+                                                            {400, 0},
+                                                            {1000 * 400 + 160, 2},
+                                                            {1000 * 400 + 400, 0}};
+    for (const auto& [at, frame] : asked) {
+        s.catchUp(start + at);
+        EXPECT_EQ(s.current(), frame) << "at " << at << " ms";
+    }
+    FrameSchedule instant; // frames of no time: one a call, never a hang
+    instant.setFrames({0, 0}, 0);
+    instant.catchUp(5);
+    EXPECT_EQ(instant.current(), 1);
+    FrameSchedule endless; // a loop longer than any wait the clock can tell
+    endless.setFrames({INT32_MAX, INT32_MAX, 10}, 0);
+    endless.catchUp(INT32_MAX);
+    EXPECT_EQ(endless.current(), 1);
 }
 
 } // namespace

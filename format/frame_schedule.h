@@ -4,12 +4,15 @@
 #include <cstdint>
 #include <vector>
 
+namespace tglformat {
+
 // Which frame shows when: an absolute schedule (frame i is due its duration
-// after frame i - 1 was due, so late updates do not stretch the animation,
-// and each update advances at most one frame) on the wrapping 32-bit
-// millisecond clock, looping for ever; every duration divided by the speed,
-// and pausing and stepping on top. The viewer's player and `tgl play` both
-// keep time with it.
+// after frame i - 1 was due, so late updates do not stretch the animation)
+// on the wrapping 32-bit millisecond clock, looping for ever; every duration
+// divided by the speed, and pausing and stepping on top. A player that shows
+// every frame advances at most one frame per update (the viewer's player and
+// `tgl play`); a player asked for the frame of a given time catches up (the
+// image plug-ins).
 class FrameSchedule {
   public:
     static constexpr double kSlowest = 0.125;
@@ -22,6 +25,9 @@ class FrameSchedule {
     // frame before the first of them, and the next frame shows, for its whole
     // time, at the first update that finds it ready. None is skipped.
     void update(std::uint32_t now, std::int32_t ready = INT32_MAX);
+    // Lands on the frame due at `now` however late the call: whole loops at
+    // once, then frame by frame.
+    void catchUp(std::uint32_t now);
 
     void setPaused(bool paused, std::uint32_t now);
     // Moves by `delta` frames, wrapping, and pauses.
@@ -42,6 +48,9 @@ class FrameSchedule {
   private:
     std::uint32_t scaled(std::int32_t duration) const;
     std::uint32_t remaining(std::uint32_t now) const;
+    bool due(std::uint32_t now) const { return static_cast<std::int32_t>(now - due_) >= 0; }
+    void advance();
+    void rescaleLoop();
 
     std::vector<std::int32_t> durations_;
     // When each frame begins in the loop at speed 1, then the loop's end.
@@ -52,4 +61,7 @@ class FrameSchedule {
     bool paused_ = false;
     bool holding_ = false; // the next frame was due but not ready
     double speed_ = 1;
+    std::uint32_t scaledLoop_ = 0; // one loop at the speed; UINT32_MAX: longer than any wait
 };
+
+} // namespace tglformat

@@ -1,7 +1,9 @@
-#include "tgl/frame_schedule.h"
+#include "format/frame_schedule.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace tglformat {
 
 namespace {
 
@@ -22,24 +24,46 @@ std::uint32_t FrameSchedule::remaining(std::uint32_t now) const {
     return left > 0 ? static_cast<std::uint32_t>(left) : 0;
 }
 
+void FrameSchedule::rescaleLoop() {
+    std::uint64_t loop = 0;
+    for (std::int32_t d : durations_)
+        loop += scaled(d);
+    // A loop past any lateness the clock can tell is never skipped whole.
+    scaledLoop_ = loop > INT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(loop);
+}
+
 void FrameSchedule::setFrames(std::vector<std::int32_t> durations, std::uint32_t now) {
     durations_ = std::move(durations);
     starts_.assign(1, 0);
     for (std::int32_t d : durations_)
         starts_.push_back(starts_.back() + std::max(d, 0));
+    rescaleLoop();
     show(current_ < frameCount() ? current_ : 0, now);
 }
 
 void FrameSchedule::update(std::uint32_t now, std::int32_t ready) {
-    if (paused_ || durations_.empty() || static_cast<std::int32_t>(now - due_) < 0) return;
-    const std::int32_t next = (current_ + 1) % frameCount();
-    if (next >= ready) {
+    if (paused_ || durations_.empty() || !due(now)) return;
+    if ((current_ + 1) % frameCount() >= ready) {
         holding_ = true;
         return;
     }
-    current_ = next;
-    due_ = (holding_ ? now : due_) + scaled(durations_[static_cast<std::size_t>(current_)]);
+    if (holding_) due_ = now;
     holding_ = false;
+    advance();
+}
+
+void FrameSchedule::catchUp(std::uint32_t now) {
+    if (paused_ || durations_.empty() || !due(now)) return;
+    holding_ = false;
+    if (scaledLoop_ == 0) return advance(); // a loop of no time: one frame a call
+    due_ += (now - due_) / scaledLoop_ * scaledLoop_;
+    while (due(now))
+        advance();
+}
+
+void FrameSchedule::advance() {
+    current_ = (current_ + 1) % frameCount();
+    due_ += scaled(durations_[static_cast<std::size_t>(current_)]);
 }
 
 void FrameSchedule::setPaused(bool paused, std::uint32_t now) {
@@ -71,6 +95,9 @@ void FrameSchedule::setSpeed(double speed, std::uint32_t now) {
     speed = std::min(speed, kFastest);
     const double left = std::min(remaining(now) * speed_ / speed, kLongest);
     speed_ = speed;
+    rescaleLoop();
     heldLeft_ = static_cast<std::uint32_t>(std::round(left));
     due_ = now + heldLeft_;
 }
+
+} // namespace tglformat
