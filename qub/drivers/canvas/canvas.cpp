@@ -81,7 +81,7 @@ void putSpriteRow(std::uint32_t* row, const std::uint32_t* texels, const int* co
 
 } // namespace
 
-struct Canvas::Corner {
+struct CanvasCorner {
     std::int64_t x = 0, y = 0; // in 1/256 pixel
     float a = 0, r = 0, g = 0, b = 0;
     float u = 0, v = 0;
@@ -185,11 +185,11 @@ void Canvas::touched(const CanvasArea& area) {
 }
 
 void Canvas::drawQuad(const Quad& quad, const CanvasTexture* texture) {
-    Corner corners[4];
+    CanvasCorner corners[4];
     for (int i = 0; i < 4; ++i) {
         const Vertex& vertex = quad.vertices[i];
         if (!std::isfinite(vertex.x) || !std::isfinite(vertex.y)) return;
-        Corner& corner = corners[i];
+        CanvasCorner& corner = corners[i];
         corner.x = std::llround(std::clamp(vertex.x, -kCoordinateLimit, kCoordinateLimit) * kOne);
         corner.y = std::llround(std::clamp(vertex.y, -kCoordinateLimit, kCoordinateLimit) * kOne);
         corner.a = float(channel(vertex.colour, 24));
@@ -208,10 +208,11 @@ void Canvas::drawQuad(const Quad& quad, const CanvasTexture* texture) {
 // The quad of an unturned sprite, much the commonest: an upright rectangle in
 // one colour whose texture coordinates follow x and y alone. It covers the
 // pixels the two triangles would, with no edge tests and one texel column per x.
-bool Canvas::drawUpright(const Corner (&c)[4], const CanvasTexture* texture, bool alphaBlend) {
+bool Canvas::drawUpright(const CanvasCorner (&c)[4], const CanvasTexture* texture,
+                         bool alphaBlend) {
     const bool upright = c[0].y == c[1].y && c[2].y == c[3].y && c[0].x == c[3].x &&
                          c[1].x == c[2].x && c[0].x < c[1].x && c[0].y < c[3].y;
-    const bool oneColour = std::all_of(c + 1, c + 4, [&](const Corner& k) {
+    const bool oneColour = std::all_of(c + 1, c + 4, [&](const CanvasCorner& k) {
         return k.a == c[0].a && k.r == c[0].r && k.g == c[0].g && k.b == c[0].b;
     });
     const bool separable =
@@ -257,82 +258,102 @@ bool Canvas::drawUpright(const Corner (&c)[4], const CanvasTexture* texture, boo
     return true;
 }
 
-void Canvas::drawTriangle(const Corner& first, const Corner& second, const Corner& third,
-                          const CanvasTexture* texture, bool alphaBlend) {
-    const Corner* a = &first;
-    const Corner* b = &second;
-    const Corner* c = &third;
+namespace {
+
+// An edge function at the centre of a pixel: positive inside, zero on the
+// edge; the edge opposite a corner weighs that corner.
+struct Edge {
+    std::int64_t value, stepX, stepY;
+    std::int64_t bias; // top-left rule: pixels on a top or left edge are inside
+    bool outside(std::int64_t at) const { return at + bias <= 0; }
+};
+
+Edge edgeAt(const CanvasCorner& from, const CanvasCorner& to, int x, int y) {
+    const std::int64_t dx = to.x - from.x;
+    const std::int64_t dy = to.y - from.y;
+    const std::int64_t px = std::int64_t(x) * kOne + kHalf;
+    const std::int64_t py = std::int64_t(y) * kOne + kHalf;
+    return Edge{dx * (py - from.y) - dy * (px - from.x), -dy * kOne, dx * kOne,
+                topLeft(dx, dy) ? 1 : 0};
+}
+
+// A triangle's colour and texel at a point, from the corners' weights there.
+class TriangleShading {
+  public:
+    TriangleShading(const CanvasCorner& a, const CanvasCorner& b, const CanvasCorner& c,
+                    std::int64_t area, const CanvasTexture* texture)
+        : a_(a), b_(b), c_(c), inverseArea_(1.0 / double(area)), texture_(texture),
+          flatColour_(a.a == b.a && a.a == c.a && a.r == b.r && a.r == c.r && a.g == b.g &&
+                      a.g == c.g && a.b == b.b && a.b == c.b) {}
+
+    void colourAt(double wa, double wb, double wc, int& sa, int& sr, int& sg, int& sb) const {
+        if (flatColour_) {
+            sa = int(a_.a), sr = int(a_.r), sg = int(a_.g), sb = int(a_.b);
+            return;
+        }
+        sa = int(std::lround(interpolate(wa, wb, wc, &CanvasCorner::a)));
+        sr = int(std::lround(interpolate(wa, wb, wc, &CanvasCorner::r)));
+        sg = int(std::lround(interpolate(wa, wb, wc, &CanvasCorner::g)));
+        sb = int(std::lround(interpolate(wa, wb, wc, &CanvasCorner::b)));
+    }
+
+    const std::uint32_t* texelAt(double wa, double wb, double wc) const {
+        if (!texture_) return nullptr;
+        const int tx = texelIndexOf(interpolate(wa, wb, wc, &CanvasCorner::u), texture_->width);
+        const int ty = texelIndexOf(interpolate(wa, wb, wc, &CanvasCorner::v), texture_->height);
+        return &texture_->pixels[std::size_t(ty) * std::size_t(texture_->width) + std::size_t(tx)];
+    }
+
+  private:
+    float interpolate(double wa, double wb, double wc, float CanvasCorner::*field) const {
+        return float((wa * (a_.*field) + wb * (b_.*field) + wc * (c_.*field)) * inverseArea_);
+    }
+
+    const CanvasCorner a_, b_, c_;
+    double inverseArea_;
+    const CanvasTexture* texture_;
+    bool flatColour_;
+};
+
+} // namespace
+
+// The pixels whose centres the triangle covers, wound either way.
+void Canvas::drawTriangle(const CanvasCorner& first, const CanvasCorner& second,
+                          const CanvasCorner& third, const CanvasTexture* texture,
+                          bool alphaBlend) {
+    const CanvasCorner* a = &first;
+    const CanvasCorner* b = &second;
+    const CanvasCorner* c = &third;
     std::int64_t area = (b->x - a->x) * (c->y - a->y) - (b->y - a->y) * (c->x - a->x);
     if (area == 0) return;
     if (area < 0) {
         std::swap(b, c);
         area = -area;
     }
-
-    const std::int64_t left = std::min({a->x, b->x, c->x});
-    const std::int64_t right = std::max({a->x, b->x, c->x});
-    const std::int64_t top = std::min({a->y, b->y, c->y});
-    const std::int64_t bottom = std::max({a->y, b->y, c->y});
-    const int x0 = int(std::max<std::int64_t>(0, (left - kHalf) >> kSubpixelBits));
-    const int x1 = int(std::min<std::int64_t>(width_ - 1, (right - kHalf) >> kSubpixelBits));
-    const int y0 = int(std::max<std::int64_t>(0, (top - kHalf) >> kSubpixelBits));
-    const int y1 = int(std::min<std::int64_t>(height_ - 1, (bottom - kHalf) >> kSubpixelBits));
+    const int x0 =
+        int(std::max<std::int64_t>(0, (std::min({a->x, b->x, c->x}) - kHalf) >> kSubpixelBits));
+    const int x1 = int(std::min<std::int64_t>(width_ - 1, (std::max({a->x, b->x, c->x}) - kHalf) >>
+                                                              kSubpixelBits));
+    const int y0 =
+        int(std::max<std::int64_t>(0, (std::min({a->y, b->y, c->y}) - kHalf) >> kSubpixelBits));
+    const int y1 = int(std::min<std::int64_t>(height_ - 1, (std::max({a->y, b->y, c->y}) - kHalf) >>
+                                                               kSubpixelBits));
     if (x0 > x1 || y0 > y1) return;
     touched(CanvasArea{x0, y0, x1 + 1, y1 + 1});
 
-    // Edge functions at the centre of pixel (x0, y0), each positive inside and
-    // zero on its edge; the edge opposite a corner weighs that corner.
-    struct Edge {
-        std::int64_t value, stepX, stepY;
-        std::int64_t bias;
-    };
-    auto edge = [&](const Corner& from, const Corner& to) {
-        const std::int64_t dx = to.x - from.x;
-        const std::int64_t dy = to.y - from.y;
-        const std::int64_t px = std::int64_t(x0) * kOne + kHalf;
-        const std::int64_t py = std::int64_t(y0) * kOne + kHalf;
-        return Edge{dx * (py - from.y) - dy * (px - from.x), -dy * kOne, dx * kOne,
-                    topLeft(dx, dy) ? 1 : 0};
-    };
-    Edge weightA = edge(*b, *c);
-    Edge weightB = edge(*c, *a);
-    Edge weightC = edge(*a, *b);
-
-    const double inverseArea = 1.0 / double(area);
-    auto interpolate = [&](double wa, double wb, double wc, float Corner::*field) {
-        return float((wa * (a->*field) + wb * (b->*field) + wc * (c->*field)) * inverseArea);
-    };
-    const bool flatColour = a->a == b->a && a->a == c->a && a->r == b->r && a->r == c->r &&
-                            a->g == b->g && a->g == c->g && a->b == b->b && a->b == c->b;
-
+    Edge weightA = edgeAt(*b, *c, x0, y0), weightB = edgeAt(*c, *a, x0, y0),
+         weightC = edgeAt(*a, *b, x0, y0);
+    const TriangleShading shading(*a, *b, *c, area, texture);
     for (int y = y0; y <= y1; ++y) {
         std::int64_t ea = weightA.value, eb = weightB.value, ec = weightC.value;
         std::uint32_t* row = pixels_.data() + std::size_t(y) * std::size_t(width_);
         for (int x = x0; x <= x1;
              ++x, ea += weightA.stepX, eb += weightB.stepX, ec += weightC.stepX) {
-            if (ea + weightA.bias <= 0 || eb + weightB.bias <= 0 || ec + weightC.bias <= 0)
-                continue;
+            if (weightA.outside(ea) || weightB.outside(eb) || weightC.outside(ec)) continue;
             const double wa = double(ea), wb = double(eb), wc = double(ec);
             int sa, sr, sg, sb;
-            if (flatColour) {
-                sa = int(a->a), sr = int(a->r), sg = int(a->g), sb = int(a->b);
-            } else {
-                sa = int(std::lround(interpolate(wa, wb, wc, &Corner::a)));
-                sr = int(std::lround(interpolate(wa, wb, wc, &Corner::r)));
-                sg = int(std::lround(interpolate(wa, wb, wc, &Corner::g)));
-                sb = int(std::lround(interpolate(wa, wb, wc, &Corner::b)));
-            }
-            const std::uint32_t* texel = nullptr;
-            if (texture) {
-                const float u = interpolate(wa, wb, wc, &Corner::u);
-                const float v = interpolate(wa, wb, wc, &Corner::v);
-                const int tx = texelIndexOf(u, texture->width);
-                const int ty = texelIndexOf(v, texture->height);
-                texel =
-                    &texture
-                         ->pixels[std::size_t(ty) * std::size_t(texture->width) + std::size_t(tx)];
-            }
-            put(row[x], sa, sr, sg, sb, texel, alphaBlend);
+            shading.colourAt(wa, wb, wc, sa, sr, sg, sb);
+            put(row[x], sa, sr, sg, sb, shading.texelAt(wa, wb, wc), alphaBlend);
         }
         weightA.value += weightA.stepY;
         weightB.value += weightB.stepY;

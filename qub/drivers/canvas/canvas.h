@@ -63,6 +63,8 @@ struct CanvasArea {
     void add(const CanvasArea& other);
 };
 
+struct CanvasCorner; // a quad's corner on the canvas, in subpixels
+
 class Canvas {
   public:
     void resize(int width, int height);
@@ -84,9 +86,9 @@ class Canvas {
     CanvasArea takeChanges();
 
   private:
-    struct Corner;
-    bool drawUpright(const Corner (&corners)[4], const CanvasTexture* texture, bool alphaBlend);
-    void drawTriangle(const Corner& a, const Corner& b, const Corner& c,
+    bool drawUpright(const CanvasCorner (&corners)[4], const CanvasTexture* texture,
+                     bool alphaBlend);
+    void drawTriangle(const CanvasCorner& a, const CanvasCorner& b, const CanvasCorner& c,
                       const CanvasTexture* texture, bool alphaBlend);
     void touched(const CanvasArea& area);
 
