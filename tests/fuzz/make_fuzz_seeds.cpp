@@ -60,19 +60,20 @@ std::vector<std::pair<std::string, Bytes>> imageVariants() {
                                    {2, 0x12, 0, 3, 0x12, 0x30, 0, 0, 0, 2, 1, 1, 2, 0x55, 0, 1})});
     for (int type : {1, 2, 3, 9, 10, 11}) {
         const int depth = type % 8 == 2 ? 32 : type % 8 == 3 ? 16 : 8;
-        variants::TgaSpec spec{type, depth, 0x20, {'x'}, 0, 24, type % 8 == 1 ? palette : Bytes{}};
+        variants::TgaVariant variant{
+            type, depth, 0x20, {'x'}, 0, 24, type % 8 == 1 ? palette : Bytes{}};
         seeds.push_back({"seed-tga-" + std::to_string(type),
-                         variants::tga(4, 4, spec, Bytes(std::size_t(16 * depth / 8), 1))});
+                         variants::tga(4, 4, variant, Bytes(std::size_t(16 * depth / 8), 1))});
     }
     const struct {
         const char* name;
-        variants::JpegSpec spec;
+        variants::JpegVariant variant;
     } jpegs[] = {{"grey", {1, false, -1, 0}},       {"ycbcr", {3, false, -1, 0}},
                  {"cmyk", {4, false, 0, 0}},        {"ycck", {4, false, 2, 0}},
                  {"progressive", {3, true, -1, 0}}, {"restart", {3, false, -1, 1}}};
     for (const auto& j : jpegs)
         seeds.push_back({std::string("seed-jpg-") + j.name,
-                         variants::jpeg(2, j.spec, std::vector<std::uint8_t>(8, 100))});
+                         variants::jpeg(2, j.variant, std::vector<std::uint8_t>(8, 100))});
     return seeds;
 }
 

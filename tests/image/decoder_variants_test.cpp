@@ -74,7 +74,7 @@ std::vector<Case> pngCases() {
     for (const auto& t : types)
         for (int depth : t.depths)
             for (bool interlaced : {false, true}) {
-                variants::PngSpec spec{t.type, depth, interlaced, {}, {}};
+                variants::PngVariant variant{t.type, depth, interlaced, {}, {}};
                 const int n = channels[t.type];
                 const std::uint32_t top = t.type == 3 ? std::min(1u << depth, 6u) : 1u << depth;
                 std::vector<std::uint16_t> samples(std::size_t(kW * kH * n));
@@ -90,13 +90,13 @@ std::vector<Case> pngCases() {
                 if (t.type == 3) {
                     for (std::uint32_t i = 0; i < top * 3; ++i)
                         palette.push_back(std::uint8_t(random.below(256)));
-                    spec.palette = palette;
-                    spec.transparency = {0, 128, 255}; // shorter than the palette
-                    spec.transparency.resize(std::min<std::size_t>(3, top - 1));
+                    variant.palette = palette;
+                    variant.transparency = {0, 128, 255}; // shorter than the palette
+                    variant.transparency.resize(std::min<std::size_t>(3, top - 1));
                 } else if (t.type == 0 || t.type == 2) {
                     for (int c = 0; c < n; ++c) // the first pixel's colour is the transparent one
-                        spec.transparency.insert(
-                            spec.transparency.end(),
+                        variant.transparency.insert(
+                            variant.transparency.end(),
                             {std::uint8_t(at(0, c) >> 8), std::uint8_t(at(0, c))});
                 }
                 Pixels expected;
@@ -116,7 +116,7 @@ std::vector<Case> pngCases() {
                     case 3: {
                         const std::size_t i = at(p, 0);
                         expected.push_back(
-                            argb(i < spec.transparency.size() ? spec.transparency[i] : 255,
+                            argb(i < variant.transparency.size() ? variant.transparency[i] : 255,
                                  palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2]));
                         break;
                     }
@@ -133,7 +133,7 @@ std::vector<Case> pngCases() {
                 cases.push_back({"PNG type " + std::to_string(t.type) + " " +
                                      std::to_string(depth) + "-bit" +
                                      (interlaced ? " interlaced" : ""),
-                                 variants::png(kW, kH, spec, samples), expected});
+                                 variants::png(kW, kH, variant, samples), expected});
             }
     return cases;
 }
@@ -144,17 +144,19 @@ std::vector<Case> bmpCases() {
     std::vector<std::uint32_t> palette(16);
     for (auto& c : palette)
         c = random.below(1u << 24);
-    const auto indexed = [&](const char* name, variants::BmpSpec spec, std::uint32_t top) {
+    const auto indexed = [&](const char* name, variants::BmpVariant variant, std::uint32_t top) {
         std::vector<std::uint32_t> values(kW * kH);
         Pixels expected;
         for (auto& v : values) {
             v = random.below(top);
-            expected.push_back(v < spec.palette.size() ? 0xFF000000 | spec.palette[v] : 0xFF000000);
+            expected.push_back(v < variant.palette.size() ? 0xFF000000 | variant.palette[v]
+                                                          : 0xFF000000);
         }
-        cases.push_back({name,
-                         variants::bmp(kW, kH, spec,
-                                       variants::packRows(kW, kH, spec.bits, values, spec.topDown)),
-                         expected});
+        cases.push_back(
+            {name,
+             variants::bmp(kW, kH, variant,
+                           variants::packRows(kW, kH, variant.bits, values, variant.topDown)),
+             expected});
     };
     indexed("BMP 1-bit top-down, pixels after a gap",
             {40, 1, 0, {}, {palette[0], palette[1]}, 6, true}, 2);
@@ -164,13 +166,13 @@ std::vector<Case> bmpCases() {
     indexed("BMP 8-bit OS/2 core, short palette",
             {12, 8, 0, {}, {palette.begin(), palette.begin() + 9}, 0, false}, 12);
 
-    const auto masked = [&](const char* name, variants::BmpSpec spec,
+    const auto masked = [&](const char* name, variants::BmpVariant variant,
                             std::vector<std::uint32_t> masks) {
         std::vector<std::uint32_t> values(kW * kH);
         Pixels expected;
         for (auto& v : values) {
             v = random.below(0xFFFFFFFF) ^ random.below(0xFFFF) << 16;
-            if (spec.bits < 32) v &= (1u << spec.bits) - 1;
+            if (variant.bits < 32) v &= (1u << variant.bits) - 1;
             std::uint32_t pixel = masks.size() < 4 || !masks[3] ? 0xFF000000 : 0;
             for (std::size_t c = 0; c < masks.size(); ++c) {
                 if (!masks[c]) continue;
@@ -182,10 +184,11 @@ std::vector<Case> bmpCases() {
             }
             expected.push_back(pixel);
         }
-        cases.push_back({name,
-                         variants::bmp(kW, kH, spec,
-                                       variants::packRows(kW, kH, spec.bits, values, spec.topDown)),
-                         expected});
+        cases.push_back(
+            {name,
+             variants::bmp(kW, kH, variant,
+                           variants::packRows(kW, kH, variant.bits, values, variant.topDown)),
+             expected});
     };
     masked("BMP 16-bit 5-5-5", {40, 16, 0, {}, {}, 0, false}, {0x7C00, 0x3E0, 0x1F});
     masked("BMP 16-bit bit-fields 5-6-5", {40, 16, 3, {0xF800, 0x7E0, 0x1F}, {}, 0, false},
@@ -230,9 +233,9 @@ std::vector<Case> tgaCases() {
         map.push_back(std::uint8_t(random.below(256)));
     for (const auto& k : kinds)
         for (int runLength : {0, 8}) {
-            variants::TgaSpec spec{
+            variants::TgaVariant variant{
                 k.type + runLength, k.depth, k.descriptor, {'i', 'd'}, 2, 24, {}};
-            if (k.type == 1) spec.map = map;
+            if (k.type == 1) variant.map = map;
             const std::size_t step = std::size_t(k.depth + 7) / 8;
             Pixels expected(kW * kH);
             Bytes stored;
@@ -261,9 +264,9 @@ std::vector<Case> tgaCases() {
                                  v & 0xFF);
                 }
             }
-            cases.push_back(
-                {"TGA type " + std::to_string(spec.type) + " " + std::to_string(k.depth) + "-bit",
-                 variants::tga(kW, kH, spec, stored), expected});
+            cases.push_back({"TGA type " + std::to_string(variant.type) + " " +
+                                 std::to_string(k.depth) + "-bit",
+                             variants::tga(kW, kH, variant, stored), expected});
         }
     return cases;
 }

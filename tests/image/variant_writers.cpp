@@ -63,32 +63,34 @@ int pngChannels(int colourType) {
 
 } // namespace
 
-Bytes png(int width, int height, const PngSpec& spec, const std::vector<std::uint16_t>& samples) {
+Bytes png(int width, int height, const PngVariant& variant,
+          const std::vector<std::uint16_t>& samples) {
     Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     Bytes ihdr;
     be32(ihdr, std::uint32_t(width));
     be32(ihdr, std::uint32_t(height));
-    ihdr.insert(ihdr.end(), {std::uint8_t(spec.depth), std::uint8_t(spec.colourType), 0, 0,
-                             std::uint8_t(spec.interlaced)});
+    ihdr.insert(ihdr.end(), {std::uint8_t(variant.depth), std::uint8_t(variant.colourType), 0, 0,
+                             std::uint8_t(variant.interlaced)});
     chunk(out, "IHDR", ihdr);
-    if (!spec.palette.empty()) chunk(out, "PLTE", spec.palette);
-    if (!spec.transparency.empty()) chunk(out, "tRNS", spec.transparency);
+    if (!variant.palette.empty()) chunk(out, "PLTE", variant.palette);
+    if (!variant.transparency.empty()) chunk(out, "tRNS", variant.transparency);
 
     // Adam7's passes, or one pass of the whole image; filter 0 on every row.
     static const int x0[] = {0, 4, 0, 2, 0, 1, 0}, y0[] = {0, 0, 4, 0, 2, 0, 1},
                      dx[] = {8, 8, 4, 4, 2, 2, 1}, dy[] = {8, 8, 8, 4, 4, 2, 2};
-    const int channels = pngChannels(spec.colourType);
+    const int channels = pngChannels(variant.colourType);
     Bytes raw;
     BitPacker packer(raw);
-    for (int pass = spec.interlaced ? 0 : 6; pass < 7; ++pass) {
-        const int sx = spec.interlaced ? x0[pass] : 0, sy = spec.interlaced ? y0[pass] : 0;
-        const int stepX = spec.interlaced ? dx[pass] : 1, stepY = spec.interlaced ? dy[pass] : 1;
+    for (int pass = variant.interlaced ? 0 : 6; pass < 7; ++pass) {
+        const int sx = variant.interlaced ? x0[pass] : 0, sy = variant.interlaced ? y0[pass] : 0;
+        const int stepX = variant.interlaced ? dx[pass] : 1,
+                  stepY = variant.interlaced ? dy[pass] : 1;
         if (sx >= width) continue;
         for (int y = sy; y < height; y += stepY) {
             raw.push_back(0);
             for (int x = sx; x < width; x += stepX)
                 for (int c = 0; c < channels; ++c)
-                    packer.put(samples[std::size_t((y * width + x) * channels + c)], spec.depth);
+                    packer.put(samples[std::size_t((y * width + x) * channels + c)], variant.depth);
             packer.flush();
         }
     }
@@ -123,69 +125,69 @@ Bytes packRows(int width, int height, int bits, const std::vector<std::uint32_t>
     return out;
 }
 
-Bytes bmp(int width, int height, const BmpSpec& spec, const Bytes& pixelData) {
-    const bool core = spec.infoSize == 12;
-    const bool masksAfter = spec.infoSize == 40;
+Bytes bmp(int width, int height, const BmpVariant& variant, const Bytes& pixelData) {
+    const bool core = variant.infoSize == 12;
+    const bool masksAfter = variant.infoSize == 40;
     const std::uint32_t entry = core ? 3 : 4;
-    const std::uint32_t offset = 14 + spec.infoSize +
-                                 (masksAfter ? std::uint32_t(spec.masks.size()) * 4 : 0) +
-                                 std::uint32_t(spec.palette.size()) * entry + spec.gap;
+    const std::uint32_t offset = 14 + variant.infoSize +
+                                 (masksAfter ? std::uint32_t(variant.masks.size()) * 4 : 0) +
+                                 std::uint32_t(variant.palette.size()) * entry + variant.gap;
     Bytes out = {'B', 'M'};
     le32(out, offset + std::uint32_t(pixelData.size()));
     le32(out, 0);
     le32(out, offset);
     Bytes info;
-    le32(info, spec.infoSize);
+    le32(info, variant.infoSize);
     if (core) {
         le16(info, std::uint32_t(width));
         le16(info, std::uint32_t(height));
         le16(info, 1);
-        le16(info, std::uint32_t(spec.bits));
+        le16(info, std::uint32_t(variant.bits));
     } else {
         le32(info, std::uint32_t(width));
-        le32(info, std::uint32_t(spec.topDown ? -height : height));
+        le32(info, std::uint32_t(variant.topDown ? -height : height));
         le16(info, 1);
-        le16(info, std::uint32_t(spec.bits));
-        le32(info, spec.compression);
+        le16(info, std::uint32_t(variant.bits));
+        le32(info, variant.compression);
         le32(info, std::uint32_t(pixelData.size()));
         le32(info, 2835);
         le32(info, 2835);
-        le32(info, std::uint32_t(spec.palette.size()));
+        le32(info, std::uint32_t(variant.palette.size()));
         le32(info, 0);
         if (!masksAfter)
-            for (std::uint32_t mask : spec.masks)
+            for (std::uint32_t mask : variant.masks)
                 le32(info, mask);
-        info.resize(spec.infoSize, 0);
+        info.resize(variant.infoSize, 0);
     }
     out.insert(out.end(), info.begin(), info.end());
     if (masksAfter)
-        for (std::uint32_t mask : spec.masks)
+        for (std::uint32_t mask : variant.masks)
             le32(out, mask);
-    for (std::uint32_t colour : spec.palette) {
+    for (std::uint32_t colour : variant.palette) {
         out.insert(out.end(),
                    {std::uint8_t(colour), std::uint8_t(colour >> 8), std::uint8_t(colour >> 16)});
         if (!core) out.push_back(0);
     }
-    out.resize(out.size() + spec.gap, 0xEE);
+    out.resize(out.size() + variant.gap, 0xEE);
     out.insert(out.end(), pixelData.begin(), pixelData.end());
     return out;
 }
 
-Bytes tga(int width, int height, const TgaSpec& spec, const Bytes& pixels) {
-    const std::size_t step = std::size_t(spec.depth + 7) / 8;
-    const std::size_t mapEntries = spec.map.size() / std::size_t((spec.mapBits + 7) / 8);
-    Bytes out = {std::uint8_t(spec.id.size()), std::uint8_t(spec.map.empty() ? 0 : 1),
-                 std::uint8_t(spec.type)};
-    le16(out, std::uint32_t(spec.mapFirst));
+Bytes tga(int width, int height, const TgaVariant& variant, const Bytes& pixels) {
+    const std::size_t step = std::size_t(variant.depth + 7) / 8;
+    const std::size_t mapEntries = variant.map.size() / std::size_t((variant.mapBits + 7) / 8);
+    Bytes out = {std::uint8_t(variant.id.size()), std::uint8_t(variant.map.empty() ? 0 : 1),
+                 std::uint8_t(variant.type)};
+    le16(out, std::uint32_t(variant.mapFirst));
     le16(out, std::uint32_t(mapEntries));
-    out.push_back(std::uint8_t(spec.map.empty() ? 0 : spec.mapBits));
+    out.push_back(std::uint8_t(variant.map.empty() ? 0 : variant.mapBits));
     le32(out, 0);
     le16(out, std::uint32_t(width));
     le16(out, std::uint32_t(height));
-    out.insert(out.end(), {std::uint8_t(spec.depth), spec.descriptor});
-    out.insert(out.end(), spec.id.begin(), spec.id.end());
-    out.insert(out.end(), spec.map.begin(), spec.map.end());
-    if (spec.type < 9) {
+    out.insert(out.end(), {std::uint8_t(variant.depth), variant.descriptor});
+    out.insert(out.end(), variant.id.begin(), variant.id.end());
+    out.insert(out.end(), variant.map.begin(), variant.map.end());
+    if (variant.type < 9) {
         out.insert(out.end(), pixels.begin(), pixels.end());
         return out;
     }
@@ -255,22 +257,23 @@ void segment(Bytes& out, std::uint8_t marker, const Bytes& body) {
 
 } // namespace
 
-Bytes jpeg(int mcusWide, const JpegSpec& spec, const std::vector<std::uint8_t>& blocks) {
-    const int n = spec.components;
+Bytes jpeg(int mcusWide, const JpegVariant& variant, const std::vector<std::uint8_t>& blocks) {
+    const int n = variant.components;
     Bytes out = {0xFF, 0xD8};
     Bytes dqt(65, 1);
     dqt[0] = 0; // 8-bit table 0, every step 1
     segment(out, 0xDB, dqt);
-    if (spec.adobeTransform >= 0)
-        segment(out, 0xEE,
-                {'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, std::uint8_t(spec.adobeTransform)});
+    if (variant.adobeTransform >= 0)
+        segment(
+            out, 0xEE,
+            {'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, std::uint8_t(variant.adobeTransform)});
     Bytes sof = {8};
     be16(sof, 8);
     be16(sof, std::uint32_t(mcusWide * 8));
     sof.push_back(std::uint8_t(n));
     for (int c = 0; c < n; ++c)
         sof.insert(sof.end(), {std::uint8_t(c + 1), 0x11, 0});
-    segment(out, spec.progressive ? 0xC2 : 0xC0, sof);
+    segment(out, variant.progressive ? 0xC2 : 0xC0, sof);
     // DC: categories 0-11 as 4-bit codes; AC: only the end of block, as "0".
     Bytes dht = {0x00, 0, 0, 0, 12};
     dht.resize(17, 0);
@@ -280,24 +283,24 @@ Bytes jpeg(int mcusWide, const JpegSpec& spec, const std::vector<std::uint8_t>& 
     dht.resize(dht.size() + 15, 0);
     dht.push_back(0);
     segment(out, 0xC4, dht);
-    if (spec.restartInterval) {
+    if (variant.restartInterval) {
         Bytes dri;
-        be16(dri, std::uint32_t(spec.restartInterval));
+        be16(dri, std::uint32_t(variant.restartInterval));
         segment(out, 0xDD, dri);
     }
     Bytes sos = {std::uint8_t(n)};
     for (int c = 0; c < n; ++c)
         sos.insert(sos.end(), {std::uint8_t(c + 1), 0x00});
-    sos.insert(sos.end(), {0, std::uint8_t(spec.progressive ? 0 : 63), 0});
+    sos.insert(sos.end(), {0, std::uint8_t(variant.progressive ? 0 : 63), 0});
     segment(out, 0xDA, sos);
 
     JpegBits bits(out);
     std::vector<int> previous(std::size_t(n), 0);
     for (int mcu = 0; mcu < mcusWide; ++mcu) {
-        if (spec.restartInterval && mcu > 0 && mcu % spec.restartInterval == 0) {
+        if (variant.restartInterval && mcu > 0 && mcu % variant.restartInterval == 0) {
             bits.pad();
             out.insert(out.end(),
-                       {0xFF, std::uint8_t(0xD0 + (mcu / spec.restartInterval - 1) % 8)});
+                       {0xFF, std::uint8_t(0xD0 + (mcu / variant.restartInterval - 1) % 8)});
             std::fill(previous.begin(), previous.end(), 0);
         }
         for (int c = 0; c < n; ++c) {
@@ -309,7 +312,7 @@ Bytes jpeg(int mcusWide, const JpegSpec& spec, const std::vector<std::uint8_t>& 
                 ++category;
             bits.put(std::uint32_t(category), 4);
             bits.put(std::uint32_t(diff >= 0 ? diff : diff + (1 << category) - 1), category);
-            if (!spec.progressive) bits.put(0, 1); // end of block
+            if (!variant.progressive) bits.put(0, 1); // end of block
         }
     }
     bits.pad();

@@ -14,17 +14,18 @@ namespace variants {
 using testimg::Bytes;
 
 // PNG: samples row by row, channels per pixel as the colour type has them.
-struct PngSpec {
+struct PngVariant {
     int colourType = 6;
     int depth = 8;
     bool interlaced = false;
     Bytes palette;      // PLTE: RGB triples
     Bytes transparency; // tRNS as stored
 };
-Bytes png(int width, int height, const PngSpec& spec, const std::vector<std::uint16_t>& samples);
+Bytes png(int width, int height, const PngVariant& variant,
+          const std::vector<std::uint16_t>& samples);
 
 // BMP: the headers around pixel data the caller lays out (see packRows).
-struct BmpSpec {
+struct BmpVariant {
     std::uint32_t infoSize = 40; // 12, 16-64 (OS/2), 40, 52, 56, 108, 124
     int bits = 24;
     std::uint32_t compression = 0;
@@ -33,7 +34,7 @@ struct BmpSpec {
     std::uint32_t gap = 0;              // bytes between the palette and the pixels
     bool topDown = false;
 };
-Bytes bmp(int width, int height, const BmpSpec& spec, const Bytes& pixelData);
+Bytes bmp(int width, int height, const BmpVariant& variant, const Bytes& pixelData);
 // Rows of `bits`-wide values (little-endian, or packed high bits first below
 // 8), each row padded to 4 bytes, stored bottom-up unless topDown.
 Bytes packRows(int width, int height, int bits, const std::vector<std::uint32_t>& values,
@@ -41,7 +42,7 @@ Bytes packRows(int width, int height, int bits, const std::vector<std::uint32_t>
 
 // TGA: each pixel's stored bytes in stored order (rows as the descriptor
 // says); run-length coded for the types of 9 and up.
-struct TgaSpec {
+struct TgaVariant {
     int type = 2;
     int depth = 32;
     std::uint8_t descriptor = 0x20; // top-left origin
@@ -50,16 +51,16 @@ struct TgaSpec {
     int mapBits = 24;
     Bytes map; // stored colour-map entries
 };
-Bytes tga(int width, int height, const TgaSpec& spec, const Bytes& pixels);
+Bytes tga(int width, int height, const TgaVariant& variant, const Bytes& pixels);
 
 // JPEG: 8x8 blocks of one flat colour each, one block per component in each
 // MCU; `blocks` holds the stored component values MCU by MCU.
-struct JpegSpec {
+struct JpegVariant {
     int components = 3;
     bool progressive = false;
     int adobeTransform = -1; // -1: no Adobe segment
     int restartInterval = 0;
 };
-Bytes jpeg(int mcusWide, const JpegSpec& spec, const std::vector<std::uint8_t>& blocks);
+Bytes jpeg(int mcusWide, const JpegVariant& variant, const std::vector<std::uint8_t>& blocks);
 
 } // namespace variants
