@@ -138,7 +138,7 @@ bool Scanner::nextBlock(ScannedBlock& out) {
         if (last_.marker != 0) break;
         // (Only a few zero bytes at the very end get here.)
     }
-    last_.second = readInt32();
+    last_.secondWord = readInt32();
     last_.length = readInt32();
     if (blocks_ >= header_.frameCount) {
         end_ = ScanEnd::Surplus;

@@ -61,7 +61,7 @@ struct Header {
 struct Block {
     std::uint32_t offset = 0; // of the marker
     std::int32_t marker = 0;
-    std::int32_t second = 0; // not interpreted
+    std::int32_t secondWord = 0; // stored, never interpreted
     std::int32_t length = 0;
 };
 

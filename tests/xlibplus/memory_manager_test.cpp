@@ -52,7 +52,7 @@ TEST(SizeClasses, SmallestClassThatHoldsTheGrossSize) {
         EXPECT_EQ(sizeClassOf(sizeClassBytes[k] + 1), k + 1);
         EXPECT_EQ(sizeClassOf(sizeClassBytes[k] - 1), k);
     }
-    EXPECT_EQ(sizeClassOf(0xFFFFFFFFu), LARGE_BLOCK_CLASS);
+    EXPECT_EQ(sizeClassOf(0xFFFFFFFFu), kLargeBlockClass);
 }
 
 TEST(MemoryManager, EveryClassBoundaryOnBothSides) {
@@ -80,7 +80,7 @@ TEST(MemoryManager, LargeBlocksComeFromTheHeapWithExactlyTheirSize) {
     void* largest = xAlloc(kLargestPooled, "t");
     void* large = xAlloc(kLargestPooled + 1, "t");
     EXPECT_EQ(headerOf(largest)->sizeClass, 11);
-    EXPECT_EQ(headerOf(large)->sizeClass, LARGE_BLOCK_CLASS);
+    EXPECT_EQ(headerOf(large)->sizeClass, kLargeBlockClass);
     EXPECT_EQ(xBlockCapacity(large), kLargestPooled + 1);
     fill(large, kLargestPooled + 1, 3);
     EXPECT_TRUE(holds(large, kLargestPooled + 1, 3));
@@ -200,7 +200,7 @@ TEST(MemoryManager, NullAndForeignAddressesAreLeftAlone) {
 
     // Even a perfect copy of a header in foreign memory is not taken for a block.
     auto* foreign = static_cast<std::uint8_t*>(std::malloc(4096));
-    xBlockHeader forged{LARGE_BLOCK_CLASS, STATE_IN_USE, BLOCK_MAGIC, 4000, "forged"};
+    xBlockHeader forged{kLargeBlockClass, kStateInUse, kBlockMagic, 4000, "forged"};
     std::memcpy(foreign, &forged, sizeof forged);
     void* pretend = foreign + H;
     EXPECT_EQ(xBlockTag(pretend), nullptr);
@@ -303,11 +303,11 @@ TEST(MemoryManager, ReleasedPooledBlockIsReusedSilentlyAndASecondFreeDoesNothing
 TEST(MemoryManager, ReleaseOfABlockMarkedReleasedSaysSoAndDoesNothingElse) {
     static const char tag[] = "marked";
     void* block = xAlloc(150000, tag);
-    headerOf(block)->state = STATE_RELEASED;
+    headerOf(block)->state = kStateReleased;
     std::string out = stdoutOf([&] { xFree(block); });
     EXPECT_EQ(out, "ERROR: delete deleted memory - (150000)marked!\n");
     EXPECT_EQ(xBlockCapacity(block), 150000u) << "still held, not given to the heap";
-    headerOf(block)->state = STATE_IN_USE;
+    headerOf(block)->state = kStateInUse;
     xFree(block);
     EXPECT_EQ(xBlockTag(block), nullptr);
 }
@@ -321,7 +321,7 @@ TEST(MemoryManager, FreshMemoryThatReadsAsABlockInUseIsReported) {
 #endif
     void* first = xAlloc(10000, "first");
     auto* nextBlock = static_cast<std::uint8_t*>(first) - H + sizeClassBytes[8];
-    xBlockHeader inUse{8, STATE_IN_USE, BLOCK_MAGIC, 1, "old"};
+    xBlockHeader inUse{8, kStateInUse, kBlockMagic, 1, "old"};
     std::memcpy(nextBlock, &inUse, sizeof inUse);
 
     void* second = nullptr;

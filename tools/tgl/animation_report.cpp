@@ -109,7 +109,7 @@ void ReportReader::readFrames(const FrameSink& eachFrame, const ImageSink& eachI
             f.hasBlock = true;
             f.blockOffset = decoded.block.offset;
             f.marker = decoded.block.marker;
-            f.second = decoded.block.second;
+            f.secondWord = decoded.block.secondWord;
             f.length = decoded.block.length;
             f.status = decoded.status;
             f.inflatedBytes = decoded.inflatedBytes;

@@ -29,7 +29,7 @@ struct FrameInfo {
     std::int32_t x = 0, y = 0, aux1 = 0, aux2 = 0, duration = 0;
     bool hasBlock = false;
     std::uint32_t blockOffset = 0;
-    std::int32_t marker = 0, second = 0, length = 0;
+    std::int32_t marker = 0, secondWord = 0, length = 0;
     std::uint32_t inflatedBytes = 0;
     ImageInfo image;
     FrameStatus status = FrameStatus::NoBlock;

@@ -24,7 +24,7 @@ nlohmann::json frameJson(std::size_t index, const FrameInfo& f) {
     if (f.hasBlock) {
         frame["block"] = {{"offset", f.blockOffset},
                           {"marker", f.marker},
-                          {"second", f.second},
+                          {"second", f.secondWord},
                           {"length", f.length}};
         frame["inflatedBytes"] = f.inflatedBytes;
     } else {
@@ -82,7 +82,7 @@ void printText(ReportReader& reader) {
         const std::string image = f.image.format.empty() ? "-" : f.image.description;
         if (f.hasBlock)
             std::printf("%5zu %6d %6d %6d %6d %6d %9u %8d %8d %9d %9u %-30s %s\n", i, f.x, f.y,
-                        f.aux1, f.aux2, f.duration, f.blockOffset, f.marker, f.second, f.length,
+                        f.aux1, f.aux2, f.duration, f.blockOffset, f.marker, f.secondWord, f.length,
                         f.inflatedBytes, image.c_str(), statusText(f.status));
         else
             std::printf("%5zu %6d %6d %6d %6d %6d %9s %8s %8s %9s %9s %-30s %s\n", i, f.x, f.y,

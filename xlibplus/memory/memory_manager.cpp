@@ -60,9 +60,9 @@ xBlockHeader* validHeader(const void* block) {
     xBlockHeader* header = headerOf(block);
     const auto* region = detail::blockRegions().find(header, kBlockHeaderSize);
     if (!region) return nullptr;
-    if (header->sizeClass > LARGE_BLOCK_CLASS || header->magic != BLOCK_MAGIC) return nullptr;
+    if (header->sizeClass > kLargeBlockClass || header->magic != kBlockMagic) return nullptr;
     if (header->sizeClass != region->sizeClass) return nullptr;
-    if (header->sizeClass == LARGE_BLOCK_CLASS &&
+    if (header->sizeClass == kLargeBlockClass &&
         region->begin != reinterpret_cast<std::uintptr_t>(header))
         return nullptr;
     return header;
@@ -70,7 +70,7 @@ xBlockHeader* validHeader(const void* block) {
 
 void* takeLargeBlock(std::size_t gross) {
     void* raw = std::malloc(gross);
-    if (raw && !detail::blockRegions().add(raw, gross, LARGE_BLOCK_CLASS)) {
+    if (raw && !detail::blockRegions().add(raw, gross, kLargeBlockClass)) {
         std::free(raw);
         return nullptr;
     }
@@ -131,11 +131,11 @@ void* xDefMM::allocate(std::uint32_t size, const char* tag) {
     if (!raw) return nullptr;
 
     auto* header = static_cast<xBlockHeader*>(raw);
-    if (header->state == STATE_IN_USE && header->magic == BLOCK_MAGIC)
+    if (header->state == kStateInUse && header->magic == kBlockMagic)
         std::printf("ERROR: alloc alloced memory - (%u)%s!\n", gross, tag);
     header->sizeClass = static_cast<std::uint8_t>(k);
-    header->state = STATE_IN_USE;
-    header->magic = BLOCK_MAGIC;
+    header->state = kStateInUse;
+    header->magic = kBlockMagic;
     header->size = size;
     header->tag = tag;
     fitPoisonToSize(header);
@@ -145,13 +145,13 @@ void* xDefMM::allocate(std::uint32_t size, const char* tag) {
 void xDefMM::release(void* block) {
     xBlockHeader* header = validHeader(block);
     if (!header) return;
-    if (header->state == STATE_RELEASED) {
+    if (header->state == kStateReleased) {
         // Said, and nothing more: the block must not reach its pool or the heap twice.
         std::printf("ERROR: delete deleted memory - (%u)%s!\n", header->size, header->tag);
         return;
     }
-    if (header->sizeClass == LARGE_BLOCK_CLASS) {
-        header->state = STATE_RELEASED;
+    if (header->sizeClass == kLargeBlockClass) {
+        header->state = kStateReleased;
         giveLargeBlock(header);
         return;
     }
@@ -170,7 +170,7 @@ void* xDefMM::reallocate(void* block, std::uint32_t size) {
         fitPoisonToSize(header);
         return block;
     }
-    if (k == LARGE_BLOCK_CLASS && header->sizeClass == LARGE_BLOCK_CLASS)
+    if (k == kLargeBlockClass && header->sizeClass == kLargeBlockClass)
         return resizeLargeBlock(header, size);
 
     void* moved = xAlloc(size, header->tag);

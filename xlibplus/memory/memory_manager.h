@@ -10,9 +10,9 @@ namespace xlibplus {
 
 // In front of every block handed out: caller's address = header + kBlockHeaderSize.
 struct xBlockHeader {
-    std::uint8_t sizeClass; // 0..11: pooled, LARGE_BLOCK_CLASS: general heap
-    std::uint8_t state;     // STATE_IN_USE or STATE_RELEASED
-    std::uint16_t magic;    // BLOCK_MAGIC
+    std::uint8_t sizeClass; // 0..11: pooled, kLargeBlockClass: general heap
+    std::uint8_t state;     // kStateInUse or kStateReleased
+    std::uint16_t magic;    // kBlockMagic
     std::uint32_t size;     // bytes the caller asked for
     const char* tag;        // the caller's text, not copied: it must outlive the block
 };
@@ -21,17 +21,17 @@ inline constexpr std::uint32_t kBlockHeaderSize = sizeof(xBlockHeader);
 static_assert(kBlockHeaderSize == (sizeof(void*) == 8 ? 16 : 12), "header layout");
 static_assert(kBlockHeaderSize % alignof(xBlockHeader) == 0, "blocks keep the header's alignment");
 
-inline constexpr std::uint8_t LARGE_BLOCK_CLASS = 12;
-inline constexpr std::uint8_t STATE_IN_USE = 'e';
-inline constexpr std::uint8_t STATE_RELEASED = 'f';
-inline constexpr std::uint16_t BLOCK_MAGIC = 0x4D50;
+inline constexpr std::uint8_t kLargeBlockClass = 12;
+inline constexpr std::uint8_t kStateInUse = 'e';
+inline constexpr std::uint8_t kStateReleased = 'f';
+inline constexpr std::uint16_t kBlockMagic = 0x4D50;
 
 inline constexpr unsigned kSizeClassCount = 12;
 // Class sizes include the header.
 inline constexpr std::uint32_t sizeClassBytes[kSizeClassCount] = {
     0x40, 0x80, 0x100, 0x200, 0x400, 0x800, 0x1000, 0x2000, 0x4000, 0x8000, 0x10000, 0x20000};
 
-// The class of a gross size (request + header): 0..11, or LARGE_BLOCK_CLASS.
+// The class of a gross size (request + header): 0..11, or kLargeBlockClass.
 unsigned sizeClassOf(std::uint32_t grossSize);
 
 // What the entry points forward to, under the manager lock.
