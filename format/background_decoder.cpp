@@ -24,6 +24,8 @@ namespace {
 // reader waits past it, so a file of many large frames does not pile up.
 constexpr std::uint64_t kHeldBytes = std::uint64_t{64} << 20;
 constexpr int kMostDecoders = 4;
+// On Linux, the nice value of the decoding threads: Windows' "below normal".
+constexpr int kDecoderNiceness = 10;
 
 // The threads yield to the caller's when the cores are busy: a window's next
 // frame matters more than the next image.
@@ -31,7 +33,7 @@ void lowerThisThreadsPriority() {
 #if defined(_WIN32)
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
 #else
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kDecoderNiceness);
 #endif
 }
 

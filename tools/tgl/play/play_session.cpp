@@ -39,6 +39,10 @@ constexpr std::uint32_t kPanel = 0xD0FFFFFF;
 constexpr std::uint32_t kText = 0xFF000000;
 constexpr float kCheckerSide = 32;
 constexpr const char* kDropHint = "Drop a .tgl file here";
+// The overlay's panel: its corner in the window, and the text's margin inside it.
+constexpr float kPanelCorner = 4;
+constexpr float kTextMarginX = 4, kTextMarginY = 2;
+constexpr float kFallbackLineHeight = 16; // a font that says none
 
 enum class Background { White, Black, Checker, Custom };
 
@@ -360,6 +364,11 @@ void refreshFacts() {
     s.factsChanged = s.factsChanged || movingFacts(facts) != before;
 }
 
+float lineHeight() {
+    const float height = session->font->lineHeight();
+    return height > 0 ? height : kFallbackLineHeight;
+}
+
 void drawOverlay(const Rect* area) {
     Session& s = *session;
     if (area) outline(*area);
@@ -372,16 +381,18 @@ void drawOverlay(const Rect* area) {
             s.overlayWidth = std::max(s.overlayWidth, s.font->textWidth(text.c_str(), false));
     }
     const std::vector<std::string>& shown = s.overlayText;
-    const float line = s.font->lineHeight() > 0 ? s.font->lineHeight() : 16;
-    fill(4, 4, 12 + s.overlayWidth, 8 + line * float(shown.size()), kPanel);
+    const float line = lineHeight();
+    fill(kPanelCorner, kPanelCorner, kPanelCorner + s.overlayWidth + 2 * kTextMarginX,
+         kPanelCorner + line * float(shown.size()) + 2 * kTextMarginY, kPanel);
     for (std::size_t i = 0; i < shown.size(); ++i)
-        s.font->render(8, 6 + line * float(i), 0, shown[i].c_str());
+        s.font->render(kPanelCorner + kTextMarginX, kPanelCorner + kTextMarginY + line * float(i),
+                       0, shown[i].c_str());
 }
 
 // An empty window waits for a file; a drop that failed says why below.
 void drawDropHint() {
     Session& s = *session;
-    const float line = s.font->lineHeight() > 0 ? s.font->lineHeight() : 16;
+    const float line = lineHeight();
     std::vector<std::string> lines{kDropHint};
     if (!s.facts.reloadError.empty())
         lines.push_back("The file did not load: " + s.facts.reloadError);
