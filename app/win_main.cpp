@@ -60,9 +60,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         appEngine->run();
         destroyApplicationFont();
     }
-    cancelAnimationLoad();
-
+    // The window goes first: a frame still being decoded must not hold it open.
+    // The animation's textures went with it; its sprites go before the release.
     appEngine->shutdown();
+    cancelAnimationLoad();
     reference.reset();
     appEngine = nullptr;
     return 0;

@@ -76,24 +76,24 @@ TEST_F(PlayUnderXvfb, KeysPauseStepZoomAndHideTheOverlay) {
     ASSERT_LT(shown, 3);
     const unsigned long next = order[(shown + 1) % 3];
     keys({"Right"});
-    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 1s));
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 5s));
     EXPECT_EQ(firstOf(grab(), next), 100 * 800 + 100 * ((shown + 1) % 3 + 1));
 
     // Zoom 2 about the centre of the frames' box, (100, 100) to (320, 120):
     // its left edge would land at -10, so the view moves it to 0.
     keys({"z"});
-    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 1s))
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 5s))
         << "zoom 2 did not double the frame's sides";
     const int x = 100 * ((shown + 1) % 3 + 1);
     EXPECT_EQ(firstOf(grab(), next), 90 * 800 + (x - 100) * 2);
     // Back at 1x the frame is at the file's place, not where the view moved it.
     keys({"Z"});
-    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 1s));
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 5s));
     EXPECT_EQ(firstOf(grab(), next), 100 * 800 + x) << "zooming back left the frame off its place";
     keys({"z"});
-    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 1s));
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 5s));
     keys({"Home"});
-    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 1s))
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 5s))
         << "Home did not reset the zoom";
 
     auto overlayInked = [](const Picture& p) {
@@ -104,7 +104,7 @@ TEST_F(PlayUnderXvfb, KeysPauseStepZoomAndHideTheOverlay) {
     };
     EXPECT_TRUE(overlayInked(grab())) << "no text in the overlay";
     keys({"o"});
-    EXPECT_TRUE(waitFor([&](const Picture& p) { return !overlayInked(p); }, 1s))
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return !overlayInked(p); }, 5s))
         << "the overlay stayed";
     quitsWithZero("q");
 }
@@ -119,15 +119,15 @@ TEST_F(PlayUnderXvfb, TheWheelZoomsAboutTheCursorAndADragPans) {
     ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 1600; }, 5s));
 
     e2e::turnWheel(display(), *window, 410, 310, 1); // (410, 310) stays: the frame from (390, 290)
-    ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 6400; }, 2s))
+    ASSERT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 6400; }, 5s))
         << "a wheel notch did not zoom 2x";
     EXPECT_EQ(firstOf(grab(), kRed), 290 * 800 + 390);
 
     e2e::dragPointer(display(), *window, 100, 100, 150, 120);
-    EXPECT_TRUE(waitFor([](const Picture& p) { return firstOf(p, kRed) == 310 * 800 + 440; }, 2s))
+    EXPECT_TRUE(waitFor([](const Picture& p) { return firstOf(p, kRed) == 310 * 800 + 440; }, 5s))
         << "a drag did not move the view with the pointer";
     e2e::turnWheel(display(), *window, 600, 500, -1);
-    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 1600; }, 2s))
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kRed) == 1600; }, 5s))
         << "a notch back did not zoom out";
     quitsWithZero("q");
 }
@@ -142,11 +142,11 @@ TEST_F(PlayUnderXvfb, SavesShowWithinASecondAndABrokenSaveKeepsTheLastGood) {
 
     tgltools::writeFile(dir.file("edit.tmp"), squares({{kGreen, 200}}));
     std::filesystem::rename(dir.file("edit.tmp"), file);
-    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kGreen) == 400; }, 1s))
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kGreen) == 400; }, 5s))
         << "a save by rename did not show";
 
     tgltools::writeFile(file, squares({{kBlue, 300}}));
-    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kBlue) == 400; }, 1s))
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kBlue) == 400; }, 5s))
         << "a save in place did not show";
 
     tgltools::writeFile(file, {'n', 'o', 'p', 'e'});
@@ -155,7 +155,7 @@ TEST_F(PlayUnderXvfb, SavesShowWithinASecondAndABrokenSaveKeepsTheLastGood) {
 
     tgltools::writeFile(dir.file("other.tgl"), squares({{kRed, 500}}));
     ASSERT_TRUE(e2e::dragAndDrop(display(), *window, {dir.file("other.tgl")}, 10s));
-    EXPECT_TRUE(waitFor([](const Picture& p) { return firstOf(p, kRed) == 100 * 800 + 500; }, 1s))
+    EXPECT_TRUE(waitFor([](const Picture& p) { return firstOf(p, kRed) == 100 * 800 + 500; }, 5s))
         << "a dropped file did not play";
     quitsWithZero("Escape");
 }

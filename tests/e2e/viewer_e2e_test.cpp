@@ -120,11 +120,13 @@ TEST(ViewerWithoutDisplay, ExitsZeroAtOnceSayingWhyAndLogsNothing) {
 }
 
 // Distinct pictures the window showed, grabbed every `step` for `span`.
-int distinctPictures(e2e::Display* display, e2e::Window window, std::chrono::milliseconds span,
-                     std::chrono::milliseconds step) {
+// Grabs the window until it has shown `wanted` different pictures or the
+// deadline passed; gives how many it saw.
+int waitForDistinctPictures(e2e::Display* display, e2e::Window window, int wanted,
+                            std::chrono::milliseconds deadline, std::chrono::milliseconds step) {
     std::vector<std::vector<unsigned long>> pictures;
-    for (auto end = std::chrono::steady_clock::now() + span;
-         std::chrono::steady_clock::now() < end;) {
+    for (auto end = std::chrono::steady_clock::now() + deadline;
+         int(pictures.size()) < wanted && std::chrono::steady_clock::now() < end;) {
         auto picture = e2e::grabWindow(display, window, 800, 600);
         if (std::find(pictures.begin(), pictures.end(), picture) == pictures.end())
             pictures.push_back(picture);
@@ -172,12 +174,13 @@ TEST_F(ViewerUnderXvfb, PlaysTheSampleAndSwitchesToADroppedAnimation) {
     ASSERT_TRUE(waitForPicture(display, *window, showing, 10s))
         << "the sample never showed; viewer output:\n"
         << textOf(output);
-    // Twelve frames of 60 to 160 ms: a second shows several of them.
-    EXPECT_GE(distinctPictures(display, *window, 1200ms, 20ms), 5) << "the sample does not play";
+    // Twelve frames of 60 to 160 ms: playing shows one after another.
+    EXPECT_EQ(waitForDistinctPictures(display, *window, 5, 10s, 20ms), 5)
+        << "the sample does not play";
 
     ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("notes.txt")}, 10s))
         << "the drop was not taken";
-    EXPECT_GE(distinctPictures(display, *window, 600ms, 20ms), 3)
+    EXPECT_EQ(waitForDistinctPictures(display, *window, 3, 10s, 20ms), 3)
         << "a text file stopped the animation";
 
     ASSERT_TRUE(
@@ -327,7 +330,8 @@ TEST_F(ViewerUnderXvfb, AnAnimationPlaysOnWhileALargeDropLoads) {
     e2e::Display* display = server->display();
     auto window = e2e::findWindow(display, kTitle, 30s);
     ASSERT_TRUE(window) << "no window; viewer output:\n" << textOf(output);
-    ASSERT_GE(distinctPictures(display, *window, 2s, 10ms), 2) << "the flicker does not play";
+    ASSERT_EQ(waitForDistinctPictures(display, *window, 2, 10s, 10ms), 2)
+        << "the flicker does not play";
 
     ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("slow.tgl")}, 10s));
     using Clock = std::chrono::steady_clock;
@@ -354,8 +358,9 @@ TEST_F(ViewerUnderXvfb, AnAnimationPlaysOnWhileALargeDropLoads) {
         static_cast<long long>(
             std::chrono::duration_cast<std::chrono::milliseconds>(longestStill).count()));
     EXPECT_TRUE(allBlue(last)) << "the large file never showed";
-    EXPECT_GE(changes, 20) << "the old animation stopped while the new one loaded";
-    EXPECT_LT(longestStill, 250ms) << "the window stood still while a file loaded";
+    EXPECT_GE(changes, 3) << "the old animation stopped while the new one loaded";
+    // A window that waited for the load would stand still for all of it.
+    EXPECT_LT(longestStill, loading / 2) << "the window stood still while a file loaded";
 
     e2e::requestClose(display, *window);
     auto exitCode = viewer.waitForExit(10s);
@@ -373,6 +378,7 @@ TEST_F(ViewerUnderXvfb, PingsAreAnsweredWhileALargeDropLoads) {
     ASSERT_TRUE(window);
     ASSERT_TRUE(e2e::pingRoundTrip(display, *window, 10s)) << "the window does not answer pings";
     ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("slow.tgl")}, 10s));
+    const auto dropped = std::chrono::steady_clock::now();
     std::vector<long long> trips;
     while (!allBlue(e2e::grabWindow(display, *window, 64, 64)) && trips.size() < 1000)
         trips.push_back(e2e::pingRoundTrip(display, *window, 2s).value_or(2s).count());
@@ -380,7 +386,8 @@ TEST_F(ViewerUnderXvfb, PingsAreAnsweredWhileALargeDropLoads) {
     std::sort(trips.begin(), trips.end());
     std::printf("%zu pings while loading: median %lld ms, longest %lld ms\n", trips.size(),
                 trips[trips.size() / 2], trips.back());
-    EXPECT_LT(trips.back(), 250) << "a ping waited for the load";
+    const auto loading = std::chrono::steady_clock::now() - dropped;
+    EXPECT_LT(std::chrono::milliseconds(trips.back()), loading / 2) << "a ping waited for the load";
 }
 
 // The newest drop wins over a load in progress, and closing the window does
@@ -405,13 +412,21 @@ TEST_F(ViewerUnderXvfb, TheLastDropWinsAndALoadDoesNotHoldTheWindowOpen) {
     EXPECT_TRUE(yellowSquare(e2e::grabWindow(display, *window, 800, 600)))
         << "the earlier drop replaced the last";
 
+    // The load timed, then the same load cut short by a close.
+    ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("slow.tgl")}, 10s));
+    const auto dropped = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitForPicture(display, *window, allBlue, 20s));
+    const auto loading = std::chrono::steady_clock::now() - dropped;
     ASSERT_TRUE(e2e::dragAndDrop(display, *window, {dir.file("slow.tgl")}, 10s));
     const auto closing = std::chrono::steady_clock::now();
     e2e::requestClose(display, *window);
+    while (e2e::geometry(display, *window) && std::chrono::steady_clock::now() - closing < 10s)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, loading / 2)
+        << "a load held the window open";
     auto exitCode = viewer.waitForExit(10s);
     ASSERT_TRUE(exitCode);
     EXPECT_EQ(*exitCode, 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - closing, 1s) << "a load held the window open";
 }
 
 long residentKilobytes(int pid) {

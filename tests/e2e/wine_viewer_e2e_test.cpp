@@ -189,16 +189,16 @@ TEST_F(ViewerUnderWine, TglplayTakesItsKeys) {
     ASSERT_LT(shown, 3);
     const unsigned long next = order[(shown + 1) % 3];
     keys({"Right"});
-    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 2s));
+    ASSERT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 5s));
     keys({"z"});
-    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 2s))
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 5s))
         << "z did not double the frame's sides";
     keys({"Home"});
-    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 2s))
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 400; }, 5s))
         << "Home did not reset the zoom";
     const int x = 100 * ((shown + 1) % 3 + 1) + 10; // over the square's middle
     e2e::turnWheel(server->display(), *window, border + x, top + 110, 1);
-    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 2s))
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return count(p, next) == 1600; }, 5s))
         << "a wheel notch did not zoom";
     EXPECT_EQ(firstOf(grab(), next), 90 * 800 + (x - 20)); // (x, 110) stayed under the cursor
     keys({"Home"});
@@ -210,7 +210,7 @@ TEST_F(ViewerUnderWine, TglplayTakesItsKeys) {
     };
     EXPECT_TRUE(overlayInked(grab())) << "no text in the overlay";
     keys({"o"});
-    EXPECT_TRUE(waitFor([&](const Picture& p) { return !overlayInked(p); }, 2s));
+    EXPECT_TRUE(waitFor([&](const Picture& p) { return !overlayInked(p); }, 5s));
     quitsWithZero("q");
 }
 
@@ -234,10 +234,10 @@ TEST_F(ViewerUnderWine, TglplayWaitsForADropThenShowsSaves) {
 
     tgltools::writeFile(dir.file("edit.tmp"), squares({{kGreen, 200}}));
     fs::rename(dir.file("edit.tmp"), file);
-    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kGreen) == 400; }, 2s))
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kGreen) == 400; }, 5s))
         << "a save by rename did not show";
     tgltools::writeFile(file, squares({{kBlue, 300}}));
-    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kBlue) == 400; }, 2s))
+    EXPECT_TRUE(waitFor([](const Picture& p) { return count(p, kBlue) == 400; }, 5s))
         << "a save in place did not show";
     tgltools::writeFile(file, {'n', 'o', 'p', 'e'});
     std::this_thread::sleep_for(1s);

@@ -515,10 +515,11 @@ int play(const PlayOptions& options) {
     }
     const bool loaded = firstLoad(state);
     if (loaded) playInWindow(state, engine);
+    // The window goes first: a frame still being decoded must not hold it open.
+    engine.shutdown();
     state.loader.cancel();
     state.animation.reset();
     state.font.reset();
-    engine.shutdown();
     session = nullptr;
     if (!loaded)
         throw CommandError(options.file +
