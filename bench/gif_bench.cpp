@@ -135,9 +135,12 @@ void BM_TglRenderGif(benchmark::State& state) {
     options.output = folder() + "/packed.tgl";
     options.overwrite = true;
     tgltool::pack(options);
+    tgltool::RenderOptions gif;
+    gif.mode = tgltool::RenderMode::Gif;
+    gif.overwrite = true;
+    gif.look = {true, false};
     for (auto _ : state)
-        tgltool::render(options.output, folder() + "/out.gif", tgltool::RenderMode::Gif, 0, true,
-                        {}, {true, false});
+        tgltool::render(options.output, folder() + "/out.gif", gif);
 }
 BENCHMARK(BM_TglRenderGif)->Unit(benchmark::kMillisecond);
 

@@ -30,4 +30,20 @@ Picture composeFrame(const Frame& frame, const DecodedFrame& image, std::uint32_
     return picture;
 }
 
+std::vector<std::uint32_t> scaledUp(const std::uint32_t* pixels, int width, int height,
+                                    int factor) {
+    const std::size_t outWidth = std::size_t(width) * std::size_t(factor);
+    std::vector<std::uint32_t> out(outWidth * std::size_t(height) * std::size_t(factor));
+    std::uint32_t* to = out.data();
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* from = pixels + std::size_t(y) * std::size_t(width);
+        std::uint32_t* row = to;
+        for (int x = 0; x < width; ++x, to += factor)
+            std::fill_n(to, factor, from[x]);
+        for (int copy = 1; copy < factor; ++copy, to += outWidth)
+            std::copy_n(row, outWidth, to);
+    }
+    return out;
+}
+
 } // namespace tglformat

@@ -29,4 +29,7 @@ Picture composeFrame(const Frame& frame, const DecodedFrame& image,
                      std::uint32_t background = kViewBackground, int width = kViewWidth,
                      int height = kViewHeight);
 
+// Each pixel as a factor x factor block (nearest neighbour), for pixel art.
+std::vector<std::uint32_t> scaledUp(const std::uint32_t* pixels, int width, int height, int factor);
+
 } // namespace tglformat

@@ -139,8 +139,9 @@ TEST_F(ThumbnailHandler, TheSampleGivesItsFirstShownFrameAsTheToolRendersIt) {
 
     TempDir dir;
     const std::string rendered = dir.file("frame.png");
-    tgltool::render(SAMPLE, rendered, tgltool::RenderMode::Frame,
-                    int(tglformat::firstShownFrame(animation, box)), false);
+    tgltool::RenderOptions first;
+    first.frame = int(tglformat::firstShownFrame(animation, box));
+    tgltool::render(SAMPLE, rendered, first);
     const Bytes png = contents(rendered);
     imaging::DecodedImage window;
     ASSERT_EQ(imaging::decodeImage(png.data(), png.size(), window), imaging::ImageStatus::Ok);

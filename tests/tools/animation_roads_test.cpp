@@ -195,9 +195,10 @@ TEST_F(AnimationRoads, GifFramesShowAsAnotherDecoderComposesThemAndComeBackOut) 
         EXPECT_EQ(animation.frames[i].duration, delays[i]) << i;
     }
 
-    ASSERT_EQ(tgltool::render(file("in.tgl"), file("out.gif"), tgltool::RenderMode::Gif, 0, false,
-                              {}, {true, true}),
-              0);
+    tgltool::RenderOptions gif;
+    gif.mode = tgltool::RenderMode::Gif;
+    gif.look = {true, true};
+    ASSERT_EQ(tgltool::render(file("in.tgl"), file("out.gif"), gif), 0);
     const std::vector<Shown> back = pixbufFrames(file("out.gif"), int(kGifImages.size()));
     for (std::size_t i = 0; i < back.size(); ++i) {
         EXPECT_EQ(onWhite(back[i].pixels), onWhite(expected[i].pixels)) << i;
@@ -208,7 +209,9 @@ TEST_F(AnimationRoads, GifFramesShowAsAnotherDecoderComposesThemAndComeBackOut) 
 // The sample, exported whole on white: within its palette's error, and the times kept.
 TEST_F(AnimationRoads, TheSampleAsAGifIsTheViewersFramesWithinThePalette) {
     const tglformat::Animation sample = read(SAMPLE);
-    ASSERT_EQ(tgltool::render(SAMPLE, file("s.gif"), tgltool::RenderMode::Gif, 0, false), 0);
+    tgltool::RenderOptions gif;
+    gif.mode = tgltool::RenderMode::Gif;
+    ASSERT_EQ(tgltool::render(SAMPLE, file("s.gif"), gif), 0);
     const std::vector<Shown> frames = pixbufFrames(file("s.gif"), int(sample.frames.size()));
     double error = 0, spriteError = 0, spritePixels = 0;
     std::int64_t carried = 0, shownTime = 0;

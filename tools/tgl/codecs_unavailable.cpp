@@ -6,10 +6,14 @@
 // Builds without libwebp and giflib (Windows) say so instead of writing anything.
 namespace tgltool {
 
-std::vector<std::uint8_t> animatedWebP(const std::vector<std::vector<std::uint32_t>>&, int, int,
-                                       const std::vector<std::int32_t>&) {
+struct WebPWriter::State {};
+
+WebPWriter::WebPWriter(int, int) {
     throw CommandError("animated WebP export is not available in this build of tgl");
 }
+WebPWriter::~WebPWriter() = default;
+void WebPWriter::add(const std::vector<std::uint32_t>&, std::int32_t) {}
+std::vector<std::uint8_t> WebPWriter::finish() { return {}; }
 
 SourceInfo importWebP(const std::string&, const FrameSink&) {
     throw CommandError("WebP input is not available in this build of tgl");

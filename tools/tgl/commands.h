@@ -33,7 +33,7 @@ struct PackOptions {
 };
 int pack(const PackOptions& options);
 
-enum class RenderMode { Frame, All, Sheet, WebP, Gif };
+enum class RenderMode { Frame, All, Sheet, WebP, Gif, Apng };
 // Frames first to last, both included; last -1: to the end.
 struct FrameRange {
     int first = 0;
@@ -45,8 +45,20 @@ struct GifLook {
     bool crop = false;
     bool transparent = false;
 };
-int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
-           bool overwrite, FrameRange range = {}, GifLook look = {});
+// Pixel art is scaled by whole numbers only: each pixel a block.
+inline constexpr int kMaxScale = 16;
+struct RenderOptions {
+    RenderMode mode = RenderMode::Frame;
+    int frame = 0;
+    bool overwrite = false;
+    FrameRange range;
+    GifLook look;
+    int scale = 1; // 1..kMaxScale
+};
+int render(const std::string& file, const std::string& output, const RenderOptions& options);
+// Refuses a scale out of 1..kMaxScale, or one that makes a width x height
+// picture larger than the image limits (which every reader here applies).
+void checkScale(int scale, int width, int height);
 
 // The frames packed into one sheet, OUT.png, and its JSON frame list beside it
 // (OUT.json): a hash of frames by name, or an array.

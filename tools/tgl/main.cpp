@@ -142,44 +142,49 @@ Command packCommand(CLI::App& app) {
 Command renderCommand(CLI::App& app) {
     struct Options {
         std::string file, output, background = "white", range;
-        bool all = false, sheet = false, force = false;
-        int frame = 0;
-        tgltool::GifLook look;
+        bool all = false, sheet = false, apng = false;
+        tgltool::RenderOptions render;
     };
     auto o = std::make_shared<Options>();
     auto* command =
-        app.add_subcommand("render", "what the viewer shows, as PNG, animated WebP or GIF");
+        app.add_subcommand("render", "what the viewer shows, as PNG, animated PNG, WebP or GIF");
     command->add_option("FILE", o->file, "a .tgl file")->required();
     command
-        ->add_option("-o,--output", o->output, "OUT.png, a folder with --all, OUT.webp or OUT.gif")
+        ->add_option("-o,--output", o->output,
+                     "OUT.png, a folder with --all, OUT.apng, OUT.webp or OUT.gif")
         ->required();
-    command->add_flag("--crop", o->look.crop, "GIF: only the frames' box, not the whole window");
+    command->add_flag("--apng", o->apng, "an animated PNG, whatever OUT's name");
+    command->add_option("--scale", o->render.scale,
+                        "N from 1 to 16: each pixel an N x N block, as pixel art is enlarged");
+    command->add_flag("--crop", o->render.look.crop,
+                      "GIF: only the frames' box, not the whole window");
     command->add_option("--background", o->background,
                         "GIF: white (default) or none, transparent where nothing shows");
-    command->add_option("--frame", o->frame, "the frame to render (default 0)");
+    command->add_option("--frame", o->render.frame, "the frame to render (default 0)");
     auto* all = command->add_flag("--all", o->all, "every frame as a PNG in the folder OUT");
     command->add_flag("--sheet", o->sheet, "every frame on one contact sheet")->excludes(all);
-    command->add_flag("--force", o->force, "replace files that exist");
+    command->add_flag("--force", o->render.overwrite, "replace files that exist");
     command->add_option("--range", o->range,
-                        "A-B: frames A to B only, with --all, --sheet or WebP");
+                        "A-B: frames A to B only, with --all, --sheet or an animation");
     return {command, [o] {
                 using tgltool::RenderMode;
-                const RenderMode mode = o->all                         ? RenderMode::All
-                                        : o->sheet                     ? RenderMode::Sheet
-                                        : endsWith(o->output, ".webp") ? RenderMode::WebP
-                                        : endsWith(o->output, ".gif")  ? RenderMode::Gif
-                                                                       : RenderMode::Frame;
+                tgltool::RenderOptions& render = o->render;
+                render.mode = o->all                         ? RenderMode::All
+                              : o->sheet                     ? RenderMode::Sheet
+                              : o->apng                      ? RenderMode::Apng
+                              : endsWith(o->output, ".apng") ? RenderMode::Apng
+                              : endsWith(o->output, ".webp") ? RenderMode::WebP
+                              : endsWith(o->output, ".gif")  ? RenderMode::Gif
+                                                             : RenderMode::Frame;
                 if (o->background != "white" && o->background != "none")
                     throw tgltool::CommandError("--background is white or none: " + o->background);
-                o->look.transparent = o->background == "none";
-                tgltool::FrameRange frames;
+                render.look.transparent = o->background == "none";
                 if (!o->range.empty()) {
                     const auto ab = numbers(o->range, '-');
                     if (ab.size() != 2) throw tgltool::CommandError("--range is A-B: " + o->range);
-                    frames = {ab[0], ab[1]};
+                    render.range = {ab[0], ab[1]};
                 }
-                return tgltool::render(o->file, o->output, mode, o->frame, o->force, frames,
-                                       o->look);
+                return tgltool::render(o->file, o->output, render);
             }};
 }
 

@@ -2,7 +2,9 @@
 #include "format/compose.h"
 #include "format/thumbnail.h"
 #include "image/image.h"
+#include "image/limits.h"
 #include "platform/file_names.h"
+#include "tools/tgl/apng_export.h"
 #include "tools/tgl/commands.h"
 #include "tools/tgl/gif_export.h"
 #include "tools/tgl/output.h"
@@ -91,22 +93,31 @@ Picture contactSheet(const std::vector<Picture>& frames, int& width, int& height
     return sheet;
 }
 
+// The viewer's window for frame `index`, each pixel a block of `scale`.
+Picture renderScaled(const tglformat::Animation& animation, int index, int scale) {
+    const Picture picture = renderFrame(animation, index);
+    return scale == 1 ? picture : tglformat::scaledUp(picture.data(), kWidth, kHeight, scale);
+}
+
 // Frame `frame` as OUT.png.
-int renderOne(const tglformat::Animation& animation, int frame, const std::string& output,
-              bool overwrite) {
+int renderOne(const tglformat::Animation& animation, const RenderOptions& options,
+              const std::string& output) {
     const int count = static_cast<int>(animation.frames.size());
-    if (frame < 0 || frame >= count)
-        throw CommandError("--frame " + std::to_string(frame) + ": the animation has frames 0 to " +
-                           std::to_string(count - 1));
-    writePngWhole(output, renderFrame(animation, frame).data(), kWidth, kHeight, overwrite);
+    if (options.frame < 0 || options.frame >= count)
+        throw CommandError("--frame " + std::to_string(options.frame) +
+                           ": the animation has frames 0 to " + std::to_string(count - 1));
+    writePngWhole(output, renderScaled(animation, options.frame, options.scale).data(),
+                  kWidth * options.scale, kHeight * options.scale, options.overwrite);
     return 0;
 }
 
 // One picture at a time, after every name has been checked. A picture
 // already written once (a frame with no image is the same white one every
 // time) is copied, not encoded again.
-int renderAll(const tglformat::Animation& animation, FrameRange range, const std::string& output,
-              bool overwrite) {
+int renderAll(const tglformat::Animation& animation, const RenderOptions& options,
+              const std::string& output) {
+    const FrameRange range = options.range;
+    const bool overwrite = options.overwrite;
     std::vector<std::string> names;
     for (int i = range.first; i <= range.last; ++i) {
         char name[32];
@@ -122,7 +133,8 @@ int renderAll(const tglformat::Animation& animation, FrameRange range, const std
         const std::string& name = names[std::size_t(i - range.first)];
         const auto [first, fresh] = written.emplace(digestOf(animation, i), i);
         if (fresh || !samePicture(animation, first->second, i))
-            writePngWhole(name, renderFrame(animation, i).data(), kWidth, kHeight, overwrite);
+            writePngWhole(name, renderScaled(animation, i, options.scale).data(),
+                          kWidth * options.scale, kHeight * options.scale, overwrite);
         else
             writeWhole(name, readWhole(names[std::size_t(first->second - range.first)]), overwrite);
         progress.step(std::size_t(i - range.first + 1));
@@ -131,68 +143,100 @@ int renderAll(const tglformat::Animation& animation, FrameRange range, const std
 }
 
 // A picture at a time: the writer keeps only the one before.
-int renderGif(const tglformat::Animation& animation, FrameRange range, GifLook look,
-              const std::string& output, bool overwrite) {
+int renderGif(const tglformat::Animation& animation, const RenderOptions& options,
+              const std::string& output) {
     const tglformat::Box shown = tglformat::shownBox(animation);
     const tglformat::Box box =
-        look.crop && !shown.empty() ? shown : tglformat::Box{0, 0, kWidth, kHeight};
-    GifWriter gif(box.width(), box.height(), look.transparent);
+        options.look.crop && !shown.empty() ? shown : tglformat::Box{0, 0, kWidth, kHeight};
+    const int scale = options.scale;
+    checkScale(scale, box.width(), box.height());
+    GifWriter gif(box.width() * scale, box.height() * scale, options.look.transparent);
+    const FrameRange range = options.range;
     Progress progress("rendering", std::size_t(range.last - range.first + 1));
     for (int i = range.first; i <= range.last; ++i) {
-        gif.add(look.transparent
-                    ? tglformat::croppedFrame(animation, std::size_t(i), box).pixels
-                    : tglformat::cropped(renderFrame(animation, i).data(), kWidth, box),
+        const Picture picture =
+            options.look.transparent
+                ? tglformat::croppedFrame(animation, std::size_t(i), box).pixels
+                : tglformat::cropped(renderFrame(animation, i).data(), kWidth, box);
+        gif.add(scale == 1 ? picture
+                           : tglformat::scaledUp(picture.data(), box.width(), box.height(), scale),
                 animation.frames[std::size_t(i)].duration);
         progress.step(std::size_t(i - range.first + 1));
     }
-    writeWhole(output, gif.finish(), overwrite);
+    writeWhole(output, gif.finish(), options.overwrite);
     return 0;
 }
 
-// Every picture at once: the contact sheet, or the animated WebP.
-int renderSheetOrWebP(const tglformat::Animation& animation, FrameRange range, RenderMode mode,
-                      const std::string& output, bool overwrite) {
-    std::vector<Picture> frames;
-    std::vector<std::int32_t> durations;
+// An animated WebP or PNG, a picture at a time.
+template <typename Writer>
+int renderAnimated(const tglformat::Animation& animation, const RenderOptions& options,
+                   const std::string& output) {
+    Writer writer(kWidth * options.scale, kHeight * options.scale);
+    const FrameRange range = options.range;
     Progress progress("rendering", std::size_t(range.last - range.first + 1));
     for (int i = range.first; i <= range.last; ++i) {
-        frames.push_back(renderFrame(animation, i));
-        durations.push_back(animation.frames[std::size_t(i)].duration);
+        writer.add(renderScaled(animation, i, options.scale),
+                   animation.frames[std::size_t(i)].duration);
         progress.step(std::size_t(i - range.first + 1));
     }
-    if (mode == RenderMode::Sheet) {
-        int width = 0, height = 0;
-        const Picture sheet = contactSheet(frames, width, height);
-        writePngWhole(output, sheet.data(), width, height, overwrite);
-    } else {
-        writeWhole(output, animatedWebP(frames, kWidth, kHeight, durations), overwrite);
-    }
+    writeWhole(output, writer.finish(), options.overwrite);
+    return 0;
+}
+
+int renderContactSheet(const tglformat::Animation& animation, const RenderOptions& options,
+                       const std::string& output) {
+    std::vector<Picture> frames;
+    for (int i = options.range.first; i <= options.range.last; ++i)
+        frames.push_back(renderFrame(animation, i));
+    int width = 0, height = 0;
+    Picture sheet = contactSheet(frames, width, height);
+    checkScale(options.scale, width, height);
+    if (options.scale > 1) sheet = tglformat::scaledUp(sheet.data(), width, height, options.scale);
+    writePngWhole(output, sheet.data(), width * options.scale, height * options.scale,
+                  options.overwrite);
     return 0;
 }
 
 } // namespace
 
-int render(const std::string& file, const std::string& output, RenderMode mode, int frame,
-           bool overwrite, FrameRange range, GifLook look) {
-    if ((look.crop || look.transparent) && mode != RenderMode::Gif)
+void checkScale(int scale, int width, int height) {
+    if (scale < 1 || scale > kMaxScale)
+        throw CommandError("--scale is a whole number from 1 to " + std::to_string(kMaxScale) +
+                           ": " + std::to_string(scale));
+    const std::uint64_t w = std::uint64_t(width) * std::uint64_t(scale);
+    const std::uint64_t h = std::uint64_t(height) * std::uint64_t(scale);
+    if (w > std::uint64_t(InputLimits::kMaxImageSide) ||
+        h > std::uint64_t(InputLimits::kMaxImageSide) || w * h > InputLimits::kMaxImagePixels)
+        throw CommandError("--scale " + std::to_string(scale) + " makes pictures of " +
+                           std::to_string(w) + " x " + std::to_string(h) +
+                           ", past the image limits");
+}
+
+int render(const std::string& file, const std::string& output, const RenderOptions& options) {
+    if ((options.look.crop || options.look.transparent) && options.mode != RenderMode::Gif)
         throw CommandError("--crop and --background none are for GIF output");
+    if (options.mode != RenderMode::Gif && options.mode != RenderMode::Sheet)
+        checkScale(options.scale, kWidth, kHeight);
     const std::unique_ptr<tglformat::ByteSource> source = tglformat::openFile(file.c_str());
     tglformat::Animation animation;
     if (!source || !tglformat::readAnimation(*source, animation))
         throw CommandError(file + ": cannot be loaded as an animation");
     const int count = static_cast<int>(animation.frames.size());
     if (count == 0) throw CommandError(file + ": has no frames to render");
+    RenderOptions chosen = options;
+    FrameRange& range = chosen.range;
     if (range.last < 0) range.last = count - 1;
     if (range.first < 0 || range.first > range.last || range.last >= count)
         throw CommandError("--range " + std::to_string(range.first) + "-" +
                            std::to_string(range.last) + ": the animation has frames 0 to " +
                            std::to_string(count - 1));
-    switch (mode) {
-    case RenderMode::Frame: return renderOne(animation, frame, output, overwrite);
-    case RenderMode::All: return renderAll(animation, range, output, overwrite);
-    case RenderMode::Gif: return renderGif(animation, range, look, output, overwrite);
-    case RenderMode::Sheet:
-    case RenderMode::WebP: return renderSheetOrWebP(animation, range, mode, output, overwrite);
+    switch (chosen.mode) {
+    case RenderMode::Frame: return renderOne(animation, chosen, output);
+    case RenderMode::All: return renderAll(animation, chosen, output);
+    case RenderMode::Gif: return renderGif(animation, chosen, output);
+    case RenderMode::Sheet: return renderContactSheet(animation, chosen, output);
+    case RenderMode::WebP: return renderAnimated<WebPWriter>(animation, chosen, output);
+    case RenderMode::Apng: return renderAnimated<ApngWriter>(animation, chosen, output);
     }
     return 2;
 }
