@@ -7,6 +7,7 @@ import { execFileSync } from 'node:child_process';
 import { copyFileSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { deflateSync } from 'node:zlib';
 
 if (!existsSync(join(process.env.TGL_NPM, 'node_modules/puppeteer-core')) || !existsSync('/usr/bin/chromium')) {
   console.log('Chromium or the npm packages are not installed (./test installs them); skipped');
@@ -21,7 +22,7 @@ let browser, server;
 
 before(async () => {
   tgl('render', process.env.SAMPLE, '--all', '-o', join(folder, 'frames'));
-  for (const out of ['anim.gif', 'anim.webp']) tgl('render', process.env.SAMPLE, '-o', join(folder, out));
+  for (const out of ['anim.gif', 'anim.webp', 'anim.apng']) tgl('render', process.env.SAMPLE, '-o', join(folder, out));
   tgl('export', process.env.SAMPLE, '--sheet', join(folder, 'hash.png'));
   tgl('export', process.env.SAMPLE, '--sheet', join(folder, 'array.png'), '--json-array');
   copyFileSync(join(process.env.TGL_NPM, 'node_modules/phaser/dist/phaser.min.js'), join(folder, 'phaser.js'));
@@ -41,6 +42,52 @@ after(async () => {
   server?.close();
   rmSync(folder, { recursive: true, force: true });
 });
+
+const crcTable = Array.from({ length: 256 }, (_, n) => {
+  for (let k = 0; k < 8; ++k) n = n & 1 ? 0xEDB88320 ^ (n >>> 1) : n >>> 1;
+  return n >>> 0;
+});
+function chunk(type, data) {
+  const body = Buffer.concat([Buffer.from(type, 'latin1'), data]);
+  let crc = 0xFFFFFFFF;
+  for (const byte of body) crc = crcTable[(crc ^ byte) & 255] ^ (crc >>> 8);
+  const head = Buffer.alloc(4), tail = Buffer.alloc(4);
+  head.writeUInt32BE(data.length);
+  tail.writeUInt32BE((crc ^ 0xFFFFFFFF) >>> 0);
+  return Buffer.concat([head, body, tail]);
+}
+// Rows of RGBA, each behind filter byte 0, deflated.
+function imageData(width, height, colourAt) {
+  const raw = Buffer.alloc((width * 4 + 1) * height);
+  for (let y = 0; y < height; ++y)
+    for (let x = 0; x < width; ++x) raw.set(colourAt(x, y), y * (width * 4 + 1) + 1 + x * 4);
+  return deflateSync(raw);
+}
+// A 40 x 30 APNG of three frames: the whole canvas, then two smaller ones off
+// its corner, with partial alpha everywhere; times 30, 250 ms and 1/3 s.
+function ownApng(dispose, blend, withDefault) {
+  const u32 = (...values) => Buffer.concat(values.map((v) => { const b = Buffer.alloc(4); b.writeUInt32BE(v); return b; }));
+  const frames = [
+    { x: 0, y: 0, w: 40, h: 30, delay: [3, 100], colour: (x, y) => [200, x * 6, y * 8, 40 + x * 5] },
+    { x: 5, y: 4, w: 20, h: 15, delay: [250, 1000], colour: (x, y) => [0, 180, 90, (x + y) % 2 ? 255 : 100] },
+    { x: 12, y: 10, w: 25, h: 18, delay: [1, 3], colour: (x) => [30, 30, 250, x < 12 ? 0 : 160] },
+  ];
+  const parts = [Buffer.from([0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A]),
+    chunk('IHDR', Buffer.concat([u32(40, 30), Buffer.from([8, 6, 0, 0, 0])])),
+    chunk('acTL', u32(frames.length, 0))];
+  if (withDefault) parts.push(chunk('IDAT', imageData(40, 30, () => [90, 90, 90, 255])));
+  let sequence = 0;
+  frames.forEach((f, i) => {
+    const delay = Buffer.alloc(4);
+    delay.writeUInt16BE(f.delay[0]);
+    delay.writeUInt16BE(f.delay[1], 2);
+    parts.push(chunk('fcTL', Buffer.concat([u32(sequence++, f.w, f.h, f.x, f.y), delay, Buffer.from([dispose, blend])])));
+    const data = imageData(f.w, f.h, f.colour);
+    parts.push(i === 0 && !withDefault ? chunk('IDAT', data) : chunk('fdAT', Buffer.concat([u32(sequence++), data])));
+  });
+  parts.push(chunk('IEND', Buffer.alloc(0)));
+  return Buffer.concat(parts);
+}
 
 // 70 x 50 pixels, each its own colour (3,500), with partial alpha: past any
 // one palette, so the GIF's quantizer decides what shows.
@@ -135,6 +182,55 @@ test('Chromium decodes the animated WebP: every frame exact, each for its own ti
   });
 });
 
+test('Chromium decodes the animated PNG: every frame exact, each for its own time, for ever', async () => {
+  const apng = await decodeInChromium('anim.apng', 'image/png');
+  assert.equal(apng.frameCount, durations.length);
+  assert.equal(apng.repetitions, 'Infinity');
+  apng.decoded.forEach((frame, i) => {
+    assert.equal(frame.largest, 0, `frame ${i} differs`);
+    assert.equal(frame.duration, durations[i], `frame ${i}'s duration`);
+  });
+});
+
+// APNGs of our own writing: every dispose x blend pair over partly transparent
+// frames, frames off the corner, a default image outside the animation. What
+// tgl pack makes of each, rendered, is Chromium's decode over white (within 1:
+// Chromium truncates where a partly transparent pixel is blended over another).
+test('tgl pack composes animated PNGs as Chromium does', async () => {
+  const cases = [];
+  for (const dispose of [0, 1, 2])
+    for (const blend of [0, 1])
+      for (const withDefault of [false, true]) cases.push({ dispose, blend, withDefault });
+  const failures = [];
+  for (const { dispose, blend, withDefault } of cases) {
+    const name = `own_d${dispose}b${blend}${withDefault ? 'x' : ''}`;
+    writeFileSync(join(folder, name + '.png'), ownApng(dispose, blend, withDefault));
+    tgl('pack', join(folder, name + '.png'), '-o', join(folder, name + '.tgl'), '--no-trim', '--at', '0,0');
+    tgl('render', join(folder, name + '.tgl'), '--all', '-o', join(folder, name));
+    const times = JSON.parse(tgl('info', join(folder, name + '.tgl'), '--json')).frames.map((f) => f.duration);
+    const result = await inPage(browser, server.url, async (helpers, file, folder, count) => {
+      eval(helpers);
+      const { frames } = await expectedFrames(count, folder);
+      const decoder = new ImageDecoder({ data: await (await fetch(file)).arrayBuffer(), type: 'image/png' });
+      await decoder.tracks.ready;
+      await decoder.completed;
+      const decoded = [];
+      for (let i = 0; i < decoder.tracks.selectedTrack.frameCount; ++i) {
+        const { image } = await decoder.decode({ frameIndex: i });
+        decoded.push({ duration: image.duration / 1000, ...compare(overWhite(image), frames[i], { left: 0, top: 0, right: 40, bottom: 30 }) });
+        image.close();
+      }
+      return decoded;
+    }, pageHelpers, name + '.png', name, times.length);
+    if (result.length !== times.length) failures.push(`${name}: ${times.length} frames, Chromium ${result.length}`);
+    result.forEach((frame, i) => {
+      if (frame.largest > 1) failures.push(`${name}: frame ${i} off by ${frame.largest}`);
+      if (frame.duration !== times[i]) failures.push(`${name}: frame ${i} lasts ${times[i]} ms, Chromium ${frame.duration}`);
+    });
+  }
+  assert.deepEqual(failures, []);
+});
+
 test('Chromium decodes the animated GIF: every frame within its palette, times in hundredths', async () => {
   const gif = await decodeInChromium('anim.gif', 'image/gif');
   assert.equal(gif.frameCount, durations.length);
@@ -174,11 +270,13 @@ test('tgl pack composes a GIF disposed to the background as Chromium does', asyn
 // what tgl pack makes of each, rendered, is Chromium's decode over white,
 // frame by frame, each for the same time.
 const pillowImages = process.env.TGL_TESTDATA && join(process.env.TGL_TESTDATA, 'pillow-images.tar.gz');
-test('tgl pack reads the world\'s GIF and WebP files as Chromium does', { skip: !existsSync(pillowImages ?? '') && 'no test data' }, async () => {
+test('tgl pack reads the world\'s GIF, WebP and APNG files as Chromium does', { skip: !existsSync(pillowImages ?? '') && 'no test data' }, async () => {
   execFileSync('tar', ['xzf', pillowImages, '-C', folder, 'Tests/images']);
   mkdirSync(join(folder, 'world'));
   const images = join(folder, 'Tests/images');
-  const files = readdirSync(images).filter((name) => /\.(gif|webp)$/.test(name));
+  const files = readdirSync(images).filter((name) => /\.(gif|webp)$/.test(name))
+    .concat(readdirSync(join(images, 'apng')).map((name) => 'apng/' + name));
+  mkdirSync(join(folder, 'world', 'apng'));
   const failures = [], refused = [];
   let compared = 0;
   for (const name of files) {
@@ -194,7 +292,7 @@ test('tgl pack reads the world\'s GIF and WebP files as Chromium does', { skip: 
     const result = await inPage(browser, server.url, async (helpers, file, folder, count) => {
       eval(helpers);
       const { frames } = await expectedFrames(count, folder);
-      const type = file.endsWith('.gif') ? 'image/gif' : 'image/webp';
+      const type = file.endsWith('.gif') ? 'image/gif' : file.endsWith('.png') ? 'image/png' : 'image/webp';
       const decoder = new ImageDecoder({ data: await (await fetch(file)).arrayBuffer(), type });
       await decoder.tracks.ready;
       await decoder.completed;
@@ -220,10 +318,11 @@ test('tgl pack reads the world\'s GIF and WebP files as Chromium does', { skip: 
       if (!close) failures.push(`${name}: frame ${i} off by ${frame.largest} (mean ${frame.mean.map((m) => m.toFixed(2))})`);
       // WebCodecs gives the file's own time; Chromium shows a GIF's 10 ms or less as 100.
       const shown = name.endsWith('.gif') && frame.duration <= 10 ? 100 : frame.duration;
-      if (times[i] !== undefined && shown !== times[i]) failures.push(`${name}: frame ${i} lasts ${times[i]} ms, Chromium ${shown}`);
+      // A single frame is a still: it has no time.
+      if (result.length > 1 && times[i] !== undefined && shown !== times[i]) failures.push(`${name}: frame ${i} lasts ${times[i]} ms, Chromium ${shown}`);
     });
   }
-  console.log(`${compared} of ${files.length} GIF and WebP files compared with Chromium's decode; refused: ${refused.join(' ')}`);
+  console.log(`${compared} of ${files.length} GIF, WebP and APNG files compared with Chromium's decode; refused: ${refused.join(' ')}`);
   assert.deepEqual(failures, []);
 });
 

@@ -40,6 +40,9 @@ class ComposeBudget {
     std::uint64_t spent_ = 0;
 };
 
+// Throws CommandError for a canvas larger than the image limits, or empty.
+void checkCanvasSize(const std::string& source, std::uint64_t width, std::uint64_t height);
+
 // A GIF's delay of 0 or 1 hundredths shows for this long, as browsers show it.
 inline constexpr std::int32_t kShortGifDelay = 100;
 
@@ -48,6 +51,12 @@ inline constexpr std::int32_t kShortGifDelay = 100;
 SourceInfo importGif(const std::string& path, const FrameSink& sink);
 // Animated (or still) WebP, composed by libwebp's animation decoder.
 SourceInfo importWebP(const std::string& path, const FrameSink& sink);
+
+// An animated PNG: frames composed with their dispose and blend operations,
+// the default image left out when it is not part of the animation.
+SourceInfo importApng(const std::string& path, const FrameSink& sink);
+// A PNG file with an animation control chunk before its image data.
+bool isAnimatedPng(const std::string& path);
 
 struct SheetOptions {
     std::string tag;           // the frames of this frame tag only

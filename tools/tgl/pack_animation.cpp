@@ -66,7 +66,8 @@ std::vector<std::uint8_t> tglOf(std::vector<PackedFrame>& frames,
 
 bool isAnimationInput(const std::string& path) {
     const std::string extension = lowerExtension(path);
-    return extension == ".gif" || extension == ".webp" || extension == ".json";
+    return extension == ".gif" || extension == ".webp" || extension == ".json" ||
+           (extension == ".png" && isAnimatedPng(path));
 }
 
 int packAnimation(const PackOptions& options) {
@@ -101,9 +102,10 @@ int packAnimation(const PackOptions& options) {
     };
 
     const std::string extension = lowerExtension(input);
-    const SourceInfo info = extension == ".gif" ? importGif(input, sink)
-                            : extension == ".webp"
-                                ? importWebP(input, sink)
+    const SourceInfo info = extension == ".gif"    ? importGif(input, sink)
+                            : extension == ".webp" ? importWebP(input, sink)
+                            : extension == ".png"
+                                ? importApng(input, sink)
                                 : importSheet(input, {options.tag, options.allowOutside}, sink);
     if (frames.empty()) throw CommandError(input + ": has no frames");
 

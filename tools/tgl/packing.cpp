@@ -37,6 +37,14 @@ void ComposeBudget::spend(std::uint64_t width, std::uint64_t height) {
                            " Mi pixels, past the limit");
 }
 
+void checkCanvasSize(const std::string& source, std::uint64_t width, std::uint64_t height) {
+    if (width < 1 || height < 1 || width > std::uint64_t(InputLimits::kMaxImageSide) ||
+        height > std::uint64_t(InputLimits::kMaxImageSide) ||
+        width * height > InputLimits::kMaxImagePixels)
+        throw CommandError(source + ": a canvas of " + std::to_string(width) + " x " +
+                           std::to_string(height) + " is past the image limits");
+}
+
 void addBlocks(tgltools::TglWriter& writer, const std::vector<std::vector<std::uint8_t>>& images,
                const std::vector<bool>& hasImage) {
     std::size_t last = 0;

@@ -20,7 +20,8 @@ std::filesystem::path fileInside(const std::filesystem::path& folder, const std:
 void addBlocks(tgltools::TglWriter& writer, const std::vector<std::vector<std::uint8_t>>& images,
                const std::vector<bool>& hasImage);
 
-// An animated GIF, animated WebP or sprite sheet's JSON, by its name.
+// An animated GIF, WebP or PNG, or a sprite sheet's JSON, by its name (and an
+// animated PNG's control chunk).
 bool isAnimationInput(const std::string& path);
 struct PackOptions;
 int packAnimation(const PackOptions& options);

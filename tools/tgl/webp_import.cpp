@@ -18,11 +18,7 @@ SourceInfo importWebP(const std::string& path, const FrameSink& sink) {
     const std::uint64_t width = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
     const std::uint64_t height = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
     const std::uint64_t count = WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT);
-    if (width < 1 || height < 1 || width > std::uint64_t(InputLimits::kMaxImageSide) ||
-        height > std::uint64_t(InputLimits::kMaxImageSide) ||
-        width * height > InputLimits::kMaxImagePixels)
-        throw CommandError(path + ": a canvas of " + std::to_string(width) + " x " +
-                           std::to_string(height) + " is past the image limits");
+    checkCanvasSize(path, width, height);
     if (count > std::uint64_t(InputLimits::kMaxFrames))
         throw CommandError(path + ": more than " + std::to_string(InputLimits::kMaxFrames) +
                            " frames");

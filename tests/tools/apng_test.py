@@ -1,0 +1,116 @@
+"""Animated PNG both ways, judged by Pillow: APNGs that Pillow writes (every
+dispose x blend pair) are packed by `tgl` and rendered as the viewer shows
+them, frame for frame and time for time; and Pillow reads back the frames and
+times of `tgl render OUT.apng`, repeats merged and a time past APNG's
+65.535 s kept. (Pillow blends a partly transparent frame over another with a
+paste that is not an "over", and draws the first frame over a default image
+outside the animation: the browser test judges those cases with Chromium.)
+
+    /usr/bin/python3 apng_test.py TGL
+Skips, saying so, where Pillow is absent."""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+tool = sys.argv[1]
+try:
+    from PIL import Image, ImageChops
+except ImportError as missing:
+    print(f'skipped: {missing}')
+    sys.exit(0)
+
+work = tempfile.TemporaryDirectory().name
+os.makedirs(work)
+failures = []
+
+
+def run(*arguments):
+    result = subprocess.run([tool, *arguments], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise SystemExit(f'FAILED: tgl {" ".join(arguments)}: {result.stderr.strip()}')
+    return result.stdout
+
+
+def pillow_frames(path):
+    """Each frame as Pillow composes it, over white, with its time."""
+    image, frames = Image.open(path), []
+    for i in range(image.n_frames):
+        image.seek(i)
+        white = Image.new('RGBA', image.size, (255, 255, 255, 255))
+        frames.append((Image.alpha_composite(white, image.convert('RGBA')).convert('RGB'),
+                       int(image.info.get('duration', 0))))
+    return frames
+
+
+def viewer_frames(tgl, size):
+    """Each frame as the viewer shows it, cut to the canvas at (0, 0), with its time."""
+    shown = os.path.join(work, 'shown')
+    run('render', tgl, '--all', '-o', shown, '--force')
+    times = [f['duration'] for f in json.loads(run('info', '--json', tgl))['frames']]
+    return [(Image.open(os.path.join(shown, f'frame_{i:03d}.png')).convert('RGB').crop((0, 0, *size)), t)
+            for i, t in enumerate(times)]
+
+
+def largest_difference(a, b):
+    return max(high for _, high in ImageChops.difference(a, b).getextrema())
+
+
+def squares(colours):
+    """A frame per colour: a square moving right and down on transparency."""
+    frames = []
+    for i, colour in enumerate(colours):
+        frame = Image.new('RGBA', (40, 30), (0, 0, 0, 0))
+        frame.paste(Image.new('RGBA', (21, 15), colour), (4 + 5 * i, 5 + 3 * i))
+        frames.append(frame)
+    return frames
+
+
+times = [10, 250, 7000, 40]
+for dispose in (0, 1, 2):
+    for blend, colours in ((0, [(255, 0, 0, 255), (0, 200, 0, 128), (0, 0, 255, 255), (250, 250, 0, 60)]),
+                           (1, [(255, 0, 0, 255), (0, 200, 0, 255), (0, 0, 255, 255), (250, 250, 0, 255)])):
+        frames = squares(colours)
+        path = os.path.join(work, f'd{dispose}b{blend}.png')
+        frames[0].save(path, save_all=True, append_images=frames[1:], duration=times, loop=0,
+                       disposal=dispose, blend=blend)
+        tgl = os.path.join(work, 'in.tgl')
+        run('pack', path, '-o', tgl, '--no-trim', '--at', '0,0', '--force')
+        judged, shown = pillow_frames(path), viewer_frames(tgl, (40, 30))
+        if len(judged) != len(shown):
+            failures.append(f'{path}: {len(shown)} frames, Pillow {len(judged)}')
+            continue
+        for i, ((want, want_time), (got, got_time)) in enumerate(zip(judged, shown)):
+            if largest_difference(want, got) != 0 or want_time != got_time:
+                failures.append(f'{os.path.basename(path)} frame {i}: differs by '
+                                f'{largest_difference(want, got)}, {got_time} ms for {want_time}')
+
+# Out: the sample's frames, a repeated frame and a long one, read back by Pillow.
+sample = os.path.join(work, 'long.tgl')
+still = os.path.join(work, 'still.png')
+Image.new('RGBA', (8, 8), (0, 90, 200, 255)).save(still)
+run('pack', still, still, still, '-o', sample, '--durations', '100,200,70000', '--force')
+for tgl, expected_times in ((sys.argv[2], None), (sample, [70300])):
+    apng = os.path.join(work, 'out.apng')
+    run('render', tgl, '-o', apng, '--force')
+    shown = viewer_frames(tgl, (800, 600))
+    back = pillow_frames(apng)
+    # Pillow gives a long time as frames of their own: add them up as a viewer does.
+    merged = []
+    for picture, time in back:
+        if merged and largest_difference(merged[-1][0], picture) == 0:
+            merged[-1] = (picture, merged[-1][1] + time)
+        else:
+            merged.append((picture, time))
+    want = shown if expected_times is None else [(shown[0][0], expected_times[0])]
+    if [t for _, t in merged] != [t for _, t in want]:
+        failures.append(f'{tgl} as APNG: times {[t for _, t in merged]}, want {[t for _, t in want]}')
+    for i, ((picture, _), (wanted, _)) in enumerate(zip(merged, want)):
+        if largest_difference(picture, wanted) != 0:
+            failures.append(f'{tgl} as APNG: frame {i} differs')
+
+for failure in failures:
+    print('FAILED:', failure)
+print(f'{len(failures)} failure(s)')
+sys.exit(1 if failures else 0)
