@@ -1,6 +1,6 @@
-// Any bytes as an animated GIF (first byte even) or WebP (odd) through tgl
-// pack's readers: a refusal is a CommandError, and every canvas handed over is
-// whole.
+// Any bytes through tgl pack's readers, the first byte choosing which (its
+// remainder by 4: GIF, WebP, animated PNG twice): a refusal is a
+// CommandError, and every canvas handed over is whole.
 
 #include "tools/tgl/animation_import.h"
 #include "tools/tgl/output.h"
@@ -25,10 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     };
     try {
-        if (data[0] & 1)
-            tgltool::importWebP(path, sink);
-        else
-            tgltool::importGif(path, sink);
+        switch (data[0] % 4) {
+        case 0: tgltool::importGif(path, sink); break;
+        case 1: tgltool::importWebP(path, sink); break;
+        default: tgltool::importApng(path, sink); break;
+        }
     } catch (const tgltool::CommandError&) {
     }
     std::remove(path.c_str());
