@@ -58,6 +58,16 @@ SourceInfo importApng(const std::string& path, const FrameSink& sink);
 // A PNG file with an animation control chunk before its image data.
 bool isAnimatedPng(const std::string& path);
 
+// A plain strip or grid of equal cells in one image, with no description.
+struct GridOptions {
+    int cellWidth = 0, cellHeight = 0; // none: no grid
+    int count = 0;                     // cells to take; 0: up to the last that shows anything
+    int margin = 0, spacing = 0;       // around the grid, and between cells
+    std::int32_t duration = tglformat::kDefaultDuration; // milliseconds, every frame
+};
+// The cells row by row, left to right.
+SourceInfo importGrid(const std::string& path, const GridOptions& grid, const FrameSink& sink);
+
 struct SheetOptions {
     std::string tag;           // the frames of this frame tag only
     bool allowOutside = false; // meta.image may lie outside the JSON's folder

@@ -30,6 +30,10 @@ struct PackOptions {
     bool trim = true;           // each frame cut to what shows, and placed there
     std::string format = "png"; // of the frames' images: png, tga or bmp
     std::string tag;            // a sprite sheet's frame tag
+    // A plain strip or grid: cells of gridWidth x gridHeight, row by row.
+    int gridWidth = 0, gridHeight = 0;
+    int count = 0; // cells to take; 0: up to the last that shows anything
+    int margin = 0, spacing = 0;
 };
 int pack(const PackOptions& options);
 

@@ -94,7 +94,7 @@ Command unpackCommand(CLI::App& app) {
 Command packCommand(CLI::App& app) {
     struct Options {
         tgltool::PackOptions pack;
-        std::string durations, at, positions;
+        std::string durations, at, positions, grid;
         bool noTrim = false;
     };
     auto o = std::make_shared<Options>();
@@ -120,6 +120,11 @@ Command packCommand(CLI::App& app) {
     command->add_option("--format", o->pack.format,
                         "GIF, WebP, sheet: the frames' images as png (default), tga or bmp");
     command->add_option("--tag", o->pack.tag, "sheet: only the frames of this frame tag");
+    command->add_option("--grid", o->grid, "WxH: INPUT is a strip or grid of cells this size");
+    command->add_option("--count", o->pack.count,
+                        "grid: take this many cells (default: to the last that is not empty)");
+    command->add_option("--margin", o->pack.margin, "grid: pixels around the cells");
+    command->add_option("--spacing", o->pack.spacing, "grid: pixels between the cells");
     command->footer(
         "A GIF frame of delay 0 or 1 hundredths shows for 100 ms, as browsers show it. Frames of "
         "a GIF, WebP or sheet are placed as they show, centred in 800 x 600 unless --at says "
@@ -128,6 +133,13 @@ Command packCommand(CLI::App& app) {
                 tgltool::PackOptions& pack = o->pack;
                 if (!o->durations.empty()) pack.durations = numbers(o->durations, ',');
                 pack.trim = !o->noTrim;
+                if (!o->grid.empty()) {
+                    const auto size = numbers(o->grid, 'x');
+                    if (size.size() != 2 || size[0] < 1 || size[1] < 1)
+                        throw tgltool::CommandError("--grid is WxH: " + o->grid);
+                    pack.gridWidth = size[0];
+                    pack.gridHeight = size[1];
+                }
                 if (!o->at.empty()) {
                     pack.hasAt = true;
                     pack.at = point(o->at);

@@ -62,6 +62,20 @@ std::vector<std::uint8_t> tglOf(std::vector<PackedFrame>& frames,
     return writer.build();
 }
 
+SourceInfo importSource(const std::string& input, const PackOptions& options,
+                        const FrameSink& sink) {
+    if (options.gridWidth > 0)
+        return importGrid(input,
+                          {options.gridWidth, options.gridHeight, options.count, options.margin,
+                           options.spacing, options.duration},
+                          sink);
+    const std::string extension = lowerExtension(input);
+    if (extension == ".gif") return importGif(input, sink);
+    if (extension == ".webp") return importWebP(input, sink);
+    if (extension == ".png") return importApng(input, sink);
+    return importSheet(input, {options.tag, options.allowOutside}, sink);
+}
+
 } // namespace
 
 bool isAnimationInput(const std::string& path) {
@@ -101,12 +115,7 @@ int packAnimation(const PackOptions& options) {
         progress.step(frames.size());
     };
 
-    const std::string extension = lowerExtension(input);
-    const SourceInfo info = extension == ".gif"    ? importGif(input, sink)
-                            : extension == ".webp" ? importWebP(input, sink)
-                            : extension == ".png"
-                                ? importApng(input, sink)
-                                : importSheet(input, {options.tag, options.allowOutside}, sink);
+    const SourceInfo info = importSource(input, options, sink);
     if (frames.empty()) throw CommandError(input + ": has no frames");
 
     // By default the animation is centred in the viewer's window, or where

@@ -249,7 +249,8 @@ int pack(const PackOptions& options) {
     if (options.inputs.size() == 1 &&
         fs::is_directory(filenames::pathFromUtf8(options.inputs.front())))
         return packFromDescription(options);
-    if (options.inputs.size() == 1 && isAnimationInput(options.inputs.front()))
+    if (options.inputs.size() == 1 &&
+        (options.gridWidth > 0 || isAnimationInput(options.inputs.front())))
         return packAnimation(options);
     return packFromImages(options);
 }

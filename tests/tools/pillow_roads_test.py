@@ -1,12 +1,16 @@
-"""Animated PNG both ways, judged by Pillow: APNGs that Pillow writes (every
+"""Roads for artists, judged by Pillow.
+
+Animated PNG both ways: APNGs that Pillow writes (every
 dispose x blend pair) are packed by `tgl` and rendered as the viewer shows
 them, frame for frame and time for time; and Pillow reads back the frames and
 times of `tgl render OUT.apng`, repeats merged and a time past APNG's
 65.535 s kept. (Pillow blends a partly transparent frame over another with a
 paste that is not an "over", and draws the first frame over a default image
 outside the animation: the browser test judges those cases with Chromium.)
+A strip or grid made here comes back frame for frame; and every output of
+--scale N is the 1x picture with each pixel an N x N block.
 
-    /usr/bin/python3 apng_test.py TGL
+    /usr/bin/python3 pillow_roads_test.py TGL SAMPLE
 Skips, saying so, where Pillow is absent."""
 import json
 import os
@@ -109,6 +113,46 @@ for tgl, expected_times in ((sys.argv[2], None), (sample, [70300])):
     for i, ((picture, _), (wanted, _)) in enumerate(zip(merged, want)):
         if largest_difference(picture, wanted) != 0:
             failures.append(f'{tgl} as APNG: frame {i} differs')
+
+# A grid of 16 x 12 cells, 2 pixels of margin and 1 between, five cells drawn
+# and a sixth left empty: five frames, each its cell.
+sheet = Image.new('RGBA', (2 * 2 + 3 * 16 + 2, 2 * 2 + 2 * 12 + 1), (0, 0, 0, 0))
+cells = []
+for i in range(5):
+    cell = Image.new('RGBA', (16, 12), (40 * i, 255 - 40 * i, 90, 255))
+    cell.putpixel((i, i), (0, 0, 0, 100 + i))
+    sheet.paste(cell, (2 + (i % 3) * 17, 2 + (i // 3) * 13))
+    cells.append(cell)
+strip = os.path.join(work, 'grid.png')
+sheet.save(strip)
+grid = os.path.join(work, 'grid.tgl')
+run('pack', strip, '--grid', '16x12', '--margin', '2', '--spacing', '1', '--duration', '70',
+    '-o', grid, '--no-trim', '--at', '0,0', '--force')
+shown = viewer_frames(grid, (16, 12))
+white = Image.new('RGBA', (16, 12), (255, 255, 255, 255))
+wanted = [(Image.alpha_composite(white, cell).convert('RGB'), 70) for cell in cells]
+if len(shown) != 5 or any(largest_difference(a, b) or at != bt for (a, at), (b, bt) in zip(shown, wanted)):
+    failures.append(f'grid: {len(shown)} frames, not the five cells of 70 ms')
+
+# --scale 3: every output the 1x picture, each pixel a 3 x 3 block.
+sample = sys.argv[2]
+outputs = {'one.png': [], 'anim.gif': ['--crop'], 'anim.webp': [], 'anim.apng': []}
+for name, extra in outputs.items():
+    one, three = (os.path.join(work, f'{scale}{name}') for scale in (1, 3))
+    run('render', sample, '-o', one, *extra, '--force')
+    run('render', sample, '-o', three, *extra, '--scale', '3', '--force')
+    small, large = Image.open(one), Image.open(three)
+    for i in range(getattr(small, 'n_frames', 1)):
+        small.seek(i)
+        large.seek(i)
+        blocks = small.convert('RGBA').resize((small.width * 3, small.height * 3), Image.NEAREST)
+        if large.size != blocks.size or largest_difference(large.convert('RGBA'), blocks):
+            failures.append(f'--scale 3 {name}: frame {i} is not the 1x frame in 3 x 3 blocks')
+run('render', sample, '--all', '--range', '2-3', '-o', os.path.join(work, 'all3'), '--scale', '3', '--force')
+run('render', sample, '--frame', '2', '-o', os.path.join(work, 'two.png'), '--force')
+blocks = Image.open(os.path.join(work, 'two.png')).resize((2400, 1800), Image.NEAREST)
+if largest_difference(Image.open(os.path.join(work, 'all3', 'frame_002.png')), blocks):
+    failures.append('--scale 3 --all: frame 2 is not the 1x frame in 3 x 3 blocks')
 
 for failure in failures:
     print('FAILED:', failure)
