@@ -309,7 +309,8 @@ TEST_F(AnimationRoads, ASheetRoundTripKeepsFramesPositionsAndDurations) {
         const std::string first = round.file("a/stand_1.png"), again = round.file("b/stand_1.png");
         std::filesystem::create_directories(round.file("a"));
         std::filesystem::create_directories(round.file("b"));
-        ASSERT_EQ(tgltool::exportSheet(SAMPLE, first, array, array, false), 0);
+        const tgltool::ExportOptions sheet{array, array};
+        ASSERT_EQ(tgltool::exportSheet(SAMPLE, first, sheet), 0);
         pack(round.file("a/stand_1.json"), round.file("b/stand_1.tgl"));
         const tglformat::Animation back = read(round.file("b/stand_1.tgl"));
         ASSERT_EQ(back.frames.size(), sample.frames.size());
@@ -317,7 +318,7 @@ TEST_F(AnimationRoads, ASheetRoundTripKeepsFramesPositionsAndDurations) {
             EXPECT_EQ(viewed(back, i, 0, 0, 800, 600), viewed(sample, i, 0, 0, 800, 600)) << i;
             EXPECT_EQ(back.frames[i].duration, sample.frames[i].duration);
         }
-        ASSERT_EQ(tgltool::exportSheet(round.file("b/stand_1.tgl"), again, array, array, false), 0);
+        ASSERT_EQ(tgltool::exportSheet(round.file("b/stand_1.tgl"), again, sheet), 0);
         std::ifstream a(round.file("a/stand_1.json")), b(round.file("b/stand_1.json"));
         EXPECT_EQ(nlohmann::json::parse(a), nlohmann::json::parse(b));
     }

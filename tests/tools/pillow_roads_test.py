@@ -154,6 +154,48 @@ blocks = Image.open(os.path.join(work, 'two.png')).resize((2400, 1800), Image.NE
 if largest_difference(Image.open(os.path.join(work, 'all3', 'frame_002.png')), blocks):
     failures.append('--scale 3 --all: frame 2 is not the 1x frame in 3 x 3 blocks')
 
+# Sheets: with --padding 3 --extrude 2, and at --scale 3, each sprite is the
+# plain sheet's, in blocks where scaled, where the JSON says; cells (sprites and
+# their repeated edges) lie 3 pixels apart at least.
+def sheet(name, *extra):
+    png = os.path.join(work, name + '.png')
+    run('export', sample, '--sheet', png, '--json-array', '--force', *extra)
+    with open(os.path.join(work, name + '.json')) as description:
+        return Image.open(png).convert('RGBA'), json.load(description)['frames']
+
+
+def sprite(image, frame):
+    r = frame['frame']
+    return image.crop((r['x'], r['y'], r['x'] + r['w'], r['y'] + r['h']))
+
+
+plain, plain_frames = sheet('plain')
+padded, padded_frames = sheet('padded', '--padding', '3', '--extrude', '2')
+scaled, scaled_frames = sheet('scaled', '--scale', '3')
+cells = []
+for one, two, three in zip(plain_frames, padded_frames, scaled_frames):
+    want = sprite(plain, one)
+    if largest_difference(sprite(padded, two), want):
+        failures.append(f'--extrude: {two["filename"]} is not its sprite')
+    if largest_difference(sprite(scaled, three), want.resize((want.width * 3, want.height * 3), Image.NEAREST)):
+        failures.append(f'--scale 3 sheet: {three["filename"]} is not its sprite in blocks')
+    if [three['spriteSourceSize'][k] for k in 'xywh'] != [3 * one['spriteSourceSize'][k] for k in 'xywh']:
+        failures.append(f'--scale 3 sheet: {three["filename"]} is not placed at three times')
+    r = two['frame']
+    for k in (1, 2):  # the edges, repeated outwards
+        for y in range(r['y'], r['y'] + r['h']):
+            if padded.getpixel((r['x'] - k, y)) != padded.getpixel((r['x'], y)) or \
+                    padded.getpixel((r['x'] + r['w'] - 1 + k, y)) != padded.getpixel((r['x'] + r['w'] - 1, y)):
+                failures.append(f'--extrude: {two["filename"]} row {y} is not repeated {k} out')
+                break
+    cells.append((r['x'] - 2, r['y'] - 2, r['x'] + r['w'] + 2, r['y'] + r['h'] + 2))
+cells = sorted(set(cells))
+for i, a in enumerate(cells):
+    for b in cells[i + 1:]:
+        apart = max(b[0] - a[2], a[0] - b[2], b[1] - a[3], a[1] - b[3])
+        if apart < 3:
+            failures.append(f'--padding 3: cells {a} and {b} are {apart} apart')
+
 for failure in failures:
     print('FAILED:', failure)
 print(f'{len(failures)} failure(s)')

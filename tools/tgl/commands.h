@@ -66,8 +66,17 @@ void checkScale(int scale, int width, int height);
 
 // The frames packed into one sheet, OUT.png, and its JSON frame list beside it
 // (OUT.json): a hash of frames by name, or an array.
-int exportSheet(const std::string& file, const std::string& output, bool powerOfTwoSides,
-                bool jsonArray, bool overwrite);
+struct ExportOptions {
+    bool powerOfTwoSides = false;
+    bool jsonArray = false;
+    bool overwrite = false;
+    int scale = 1;   // each pixel a block, as render --scale; the JSON's sizes too
+    int padding = 1; // pixels between sprites
+    int extrude = 0; // each sprite's edge pixels repeated this many times around it
+};
+// Padding and extrusion are at most this many pixels.
+inline constexpr int kMaxSpriteMargin = 64;
+int exportSheet(const std::string& file, const std::string& output, const ExportOptions& options);
 
 int verify(const std::vector<std::string>& files);
 

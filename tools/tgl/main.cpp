@@ -203,20 +203,22 @@ Command renderCommand(CLI::App& app) {
 Command exportCommand(CLI::App& app) {
     struct Options {
         std::string file, output;
-        bool powerOfTwo = false, jsonArray = false, force = false;
+        tgltool::ExportOptions sheet;
     };
     auto o = std::make_shared<Options>();
     auto* command = app.add_subcommand(
         "export", "the frames on one sprite sheet, with the JSON frame list engines read");
     command->add_option("FILE", o->file, "a .tgl file")->required();
     command->add_option("--sheet", o->output, "OUT.png; OUT.json is written beside it")->required();
-    command->add_flag("--pot", o->powerOfTwo, "sides that are powers of two");
-    command->add_flag("--json-array", o->jsonArray, "frames as an array, not a hash by name");
-    command->add_flag("--force", o->force, "replace files that exist");
-    return {command, [o] {
-                return tgltool::exportSheet(o->file, o->output, o->powerOfTwo, o->jsonArray,
-                                            o->force);
-            }};
+    command->add_flag("--pot", o->sheet.powerOfTwoSides, "sides that are powers of two");
+    command->add_flag("--json-array", o->sheet.jsonArray, "frames as an array, not a hash by name");
+    command->add_flag("--force", o->sheet.overwrite, "replace files that exist");
+    command->add_option("--scale", o->sheet.scale,
+                        "N from 1 to 16: each pixel an N x N block, the JSON's sizes too");
+    command->add_option("--padding", o->sheet.padding, "pixels between sprites (default 1)");
+    command->add_option("--extrude", o->sheet.extrude,
+                        "repeat each sprite's edge pixels this many times around it");
+    return {command, [o] { return tgltool::exportSheet(o->file, o->output, o->sheet); }};
 }
 
 Command thumbnailCommand(CLI::App& app) {
