@@ -1,5 +1,5 @@
 // Any bytes through tgl pack's readers, the first byte choosing which (its
-// remainder by 4: GIF, WebP, animated PNG twice): a refusal is a
+// remainder by 4: GIF, WebP, animated PNG, Aseprite): a refusal is a
 // CommandError, and every canvas handed over is whole.
 
 #include "tools/tgl/animation_import.h"
@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (data[0] % 4) {
         case 0: tgltool::importGif(path, sink); break;
         case 1: tgltool::importWebP(path, sink); break;
-        default: tgltool::importApng(path, sink); break;
+        case 2: tgltool::importApng(path, sink); break;
+        default: tgltool::importAseprite(path, {}, sink); break;
         }
     } catch (const tgltool::CommandError&) {
     }

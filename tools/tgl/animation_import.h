@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // Animations of other formats brought in frame by frame, each frame composed
 // as that format's own decoder shows it. Every reader holds one frame (or
@@ -67,6 +68,15 @@ struct GridOptions {
 };
 // The cells row by row, left to right.
 SourceInfo importGrid(const std::string& path, const GridOptions& grid, const FrameSink& sink);
+
+struct AsepriteOptions {
+    std::string tag;                 // the frames of this tag only, in its direction
+    std::vector<std::string> layers; // only these layers (and what their groups hold)
+};
+// An Aseprite sprite: RGBA, grayscale or indexed; visible layers composited in
+// order with their opacity (other blend modes drawn as normal, and said so).
+SourceInfo importAseprite(const std::string& path, const AsepriteOptions& options,
+                          const FrameSink& sink);
 
 struct SheetOptions {
     std::string tag;           // the frames of this frame tag only

@@ -1,3 +1,4 @@
+#include "image/blend.h"
 #include "image/image.h"
 #include "image/input_file.h"
 #include "image/limits.h"
@@ -44,21 +45,6 @@ FrameControl frameControl(const imaging::PngChunk& chunk, std::uint32_t width,
     if (control.dispose > kDisposePrevious || control.blend > kBlendOver)
         throw std::runtime_error("a frame has an unknown dispose or blend operation");
     return control;
-}
-
-// Straight alpha over straight alpha, rounded to the nearest.
-std::uint32_t over(std::uint32_t source, std::uint32_t target) {
-    const std::uint32_t sa = source >> 24, ta = target >> 24;
-    if (sa == 255 || ta == 0) return source;
-    if (sa == 0) return target;
-    const std::uint32_t weight = ta * (255 - sa);  // the target's share, of 255 * 255
-    const std::uint32_t total = sa * 255 + weight; // the result's alpha, of 255 * 255
-    std::uint32_t out = ((total + 127) / 255) << 24;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const std::uint32_t s = source >> shift & 0xFF, t = target >> shift & 0xFF;
-        out |= ((s * sa * 255 + t * weight + total / 2) / total) << shift;
-    }
-    return out;
 }
 
 // An APNG, frame by frame: each frame's data is a PNG stream of the frame's
@@ -195,7 +181,7 @@ void ApngReader::draw(const imaging::DecodedImage& image) {
             canvas_.pixels.data() + std::size_t(control_.top + y) * width_ + control_.left;
         const std::uint32_t* from = image.pixels.data() + std::size_t(y) * control_.width;
         for (std::uint32_t x = 0; x < control_.width; ++x)
-            to[x] = control_.blend == kBlendSource ? from[x] : over(from[x], to[x]);
+            to[x] = control_.blend == kBlendSource ? from[x] : imaging::composeOver(from[x], to[x]);
     }
 }
 

@@ -27,9 +27,10 @@ struct PackOptions {
     std::pair<std::int32_t, std::int32_t> at;
     std::vector<std::pair<std::int32_t, std::int32_t>> positions;
     // For an animation brought in from another format:
-    bool trim = true;           // each frame cut to what shows, and placed there
-    std::string format = "png"; // of the frames' images: png, tga or bmp
-    std::string tag;            // a sprite sheet's frame tag
+    bool trim = true;                // each frame cut to what shows, and placed there
+    std::string format = "png";      // of the frames' images: png, tga or bmp
+    std::string tag;                 // a sprite sheet's or an Aseprite file's tag
+    std::vector<std::string> layers; // an Aseprite file's layers to draw; none: all
     // A plain strip or grid: cells of gridWidth x gridHeight, row by row.
     int gridWidth = 0, gridHeight = 0;
     int count = 0; // cells to take; 0: up to the last that shows anything

@@ -99,12 +99,13 @@ Command packCommand(CLI::App& app) {
     };
     auto o = std::make_shared<Options>();
     auto* command = app.add_subcommand(
-        "pack", "build a .tgl file from a folder with animation.json, an animated GIF or WebP, a "
-                "sprite sheet's JSON, or images");
+        "pack", "build a .tgl file from a folder with animation.json, an animated GIF, WebP or "
+                "PNG, an Aseprite file, a sprite sheet's JSON, a strip of cells, or images");
     command
         ->add_option("INPUT", o->pack.inputs,
-                     "a folder from unpack; an animated .gif or .webp; a sprite sheet's .json; or "
-                     "image files in frame order")
+                     "a folder from unpack; an animated .gif, .webp or .png; an .aseprite or .ase "
+                     "file; a sprite sheet's .json; a strip with --grid; or image files in frame "
+                     "order")
         ->required();
     command->add_option("-o,--output", o->pack.output, "the .tgl file to write")->required();
     command->add_option("--duration", o->pack.duration,
@@ -116,10 +117,15 @@ Command packCommand(CLI::App& app) {
     command->add_flag("--allow-outside", o->pack.allowOutside,
                       "take animation.json's images, or a sheet, from outside its folder");
     command->add_flag("--no-trim", o->noTrim,
-                      "GIF, WebP, sheet: keep whole canvases instead of what shows of each");
+                      "animations: keep whole canvases instead of what shows of each");
     command->add_option("--format", o->pack.format,
-                        "GIF, WebP, sheet: the frames' images as png (default), tga or bmp");
-    command->add_option("--tag", o->pack.tag, "sheet: only the frames of this frame tag");
+                        "animations: the frames' images as png (default), tga or bmp");
+    command->add_option("--tag", o->pack.tag,
+                        "sheet or Aseprite: only the frames of this tag, in its direction");
+    command
+        ->add_option("--layer", o->pack.layers,
+                     "Aseprite: draw only this layer (repeat for more; a group: all it holds)")
+        ->allow_extra_args(false); // one name each time, not the input after it
     command->add_option("--grid", o->grid, "WxH: INPUT is a strip or grid of cells this size");
     command->add_option("--count", o->pack.count,
                         "grid: take this many cells (default: to the last that is not empty)");
@@ -127,7 +133,7 @@ Command packCommand(CLI::App& app) {
     command->add_option("--spacing", o->pack.spacing, "grid: pixels between the cells");
     command->footer(
         "A GIF frame of delay 0 or 1 hundredths shows for 100 ms, as browsers show it. Frames of "
-        "a GIF, WebP or sheet are placed as they show, centred in 800 x 600 unless --at says "
+        "an animation are placed as they show, centred in 800 x 600 unless --at says "
         "where the canvas goes (a sheet from tgl export goes back where it was).");
     return {command, [o] {
                 tgltool::PackOptions& pack = o->pack;

@@ -73,6 +73,8 @@ SourceInfo importSource(const std::string& input, const PackOptions& options,
     if (extension == ".gif") return importGif(input, sink);
     if (extension == ".webp") return importWebP(input, sink);
     if (extension == ".png") return importApng(input, sink);
+    if (extension == ".aseprite" || extension == ".ase")
+        return importAseprite(input, {options.tag, options.layers}, sink);
     return importSheet(input, {options.tag, options.allowOutside}, sink);
 }
 
@@ -81,6 +83,7 @@ SourceInfo importSource(const std::string& input, const PackOptions& options,
 bool isAnimationInput(const std::string& path) {
     const std::string extension = lowerExtension(path);
     return extension == ".gif" || extension == ".webp" || extension == ".json" ||
+           extension == ".aseprite" || extension == ".ase" ||
            (extension == ".png" && isAnimatedPng(path));
 }
 

@@ -37,6 +37,35 @@ void ComposeBudget::spend(std::uint64_t width, std::uint64_t height) {
                            " Mi pixels, past the limit");
 }
 
+namespace {
+
+// from..to one way or the other, leaving out the first `skip` frames.
+void pass(std::vector<std::size_t>& order, std::size_t from, std::size_t to, bool forward,
+          std::size_t skip) {
+    for (std::size_t k = skip; k <= to - from; ++k)
+        order.push_back(forward ? from + k : to - k);
+}
+
+} // namespace
+
+std::vector<std::size_t> tagOrder(std::size_t from, std::size_t to, TagDirection direction,
+                                  int repeat) {
+    std::vector<std::size_t> order;
+    const bool forward = direction == TagDirection::Forward || direction == TagDirection::PingPong;
+    if (direction == TagDirection::Forward || direction == TagDirection::Reverse) {
+        for (int n = 0; n < std::max(repeat, 1); ++n)
+            pass(order, from, to, forward, 0);
+        return order;
+    }
+    // Ping-pong: passes that turn at each end; where the loop closes on the
+    // frame it began with, that frame is not shown twice.
+    const int passes = repeat > 0 ? repeat : 2;
+    for (int n = 0; n < passes; ++n)
+        pass(order, from, to, n % 2 == 0 ? forward : !forward, n == 0 ? 0 : 1);
+    if (passes % 2 == 0 && order.size() > 1) order.pop_back();
+    return order;
+}
+
 void checkCanvasSize(const std::string& source, std::uint64_t width, std::uint64_t height) {
     if (width < 1 || height < 1 || width > std::uint64_t(InputLimits::kMaxImageSide) ||
         height > std::uint64_t(InputLimits::kMaxImageSide) ||

@@ -20,6 +20,13 @@ std::filesystem::path fileInside(const std::filesystem::path& folder, const std:
 void addBlocks(tgltools::TglWriter& writer, const std::vector<std::vector<std::uint8_t>>& images,
                const std::vector<bool>& hasImage);
 
+// The frames a tag plays, in its direction: ping-pong is one loop from the
+// first to the last and back to the second (0 1 2 3 2 1). A repeat count of
+// N > 0 plays the tag N times; for ping-pong, N passes, each its way.
+enum class TagDirection { Forward, Reverse, PingPong, PingPongReverse };
+std::vector<std::size_t> tagOrder(std::size_t from, std::size_t to, TagDirection direction,
+                                  int repeat = 0);
+
 // An animated GIF, WebP or PNG, or a sprite sheet's JSON, by its name (and an
 // animated PNG's control chunk).
 bool isAnimationInput(const std::string& path);

@@ -55,14 +55,12 @@ std::vector<std::size_t> chosenFrames(const json& meta, std::size_t count, const
             throw CommandError("frame tag " + tag + ": from " + std::to_string(from) + " to " +
                                std::to_string(to) + " is not within the " + std::to_string(count) +
                                " frames");
-        for (int i = from; i <= to; ++i)
-            order.push_back(std::size_t(i));
         const std::string direction = t.value("direction", "forward");
-        if (direction == "reverse") std::reverse(order.begin(), order.end());
-        if (direction == "pingpong")
-            for (int i = to - 1; i > from; --i)
-                order.push_back(std::size_t(i));
-        return order;
+        return tagOrder(std::size_t(from), std::size_t(to),
+                        direction == "reverse"            ? TagDirection::Reverse
+                        : direction == "pingpong"         ? TagDirection::PingPong
+                        : direction == "pingpong_reverse" ? TagDirection::PingPongReverse
+                                                          : TagDirection::Forward);
     }
     throw CommandError("no frame tag named " + tag);
 }
