@@ -6,7 +6,8 @@ shows equals what the file means: its layers drawn in order, "over", with
 exact rounding (within 1 where a partly transparent pixel meets another).
 Broken files give one line and exit 2, and nothing is written.
 
-    /usr/bin/python3 aseprite_test.py TGL
+    /usr/bin/python3 aseprite_test.py TGL...
+TGL... is the command that runs the tool (`wine tgl.exe` for Windows').
 Skips, saying so, where Pillow is absent."""
 import json
 import os
@@ -16,7 +17,7 @@ import sys
 import tempfile
 import zlib
 
-tool = sys.argv[1]
+tool = sys.argv[1:]
 try:
     from PIL import Image
 except ImportError as missing:
@@ -118,14 +119,14 @@ def check(name, data, expected, *options):
     path, tgl = os.path.join(work, name + '.aseprite'), os.path.join(work, name + '.tgl')
     with open(path, 'wb') as out:
         out.write(data)
-    result = subprocess.run([tool, 'pack', path, '-o', tgl, '--no-trim', '--at', '0,0', '--force', *options],
+    result = subprocess.run([*tool, 'pack', path, '-o', tgl, '--no-trim', '--at', '0,0', '--force', *options],
                             capture_output=True, text=True)
     if result.returncode != 0:
         failures.append(f'{name}: {result.stderr.strip()}')
         return
     shown = os.path.join(work, name)
-    subprocess.run([tool, 'render', tgl, '--all', '-o', shown, '--force'], check=True, capture_output=True)
-    times = [f['duration'] for f in json.loads(subprocess.run([tool, 'info', '--json', tgl], check=True,
+    subprocess.run([*tool, 'render', tgl, '--all', '-o', shown, '--force'], check=True, capture_output=True)
+    times = [f['duration'] for f in json.loads(subprocess.run([*tool, 'info', '--json', tgl], check=True,
                                                               capture_output=True).stdout)['frames']]
     if times != [t for _, t, _ in expected]:
         failures.append(f'{name}: times {times}, not {[t for _, t, _ in expected]}')
@@ -209,7 +210,7 @@ for tag, order in (('f', [1, 2, 3]), ('r', [3, 2, 1]), ('p', [0, 1, 2, 3, 2, 1])
 blended = ase(2, 2, 32, [(100, [layer('multiply', blend=1), cel(0, 0, 0, 2, 2, rgba(2, 2, red))])])
 with open(os.path.join(work, 'blend.aseprite'), 'wb') as out:
     out.write(blended)
-result = subprocess.run([tool, 'pack', os.path.join(work, 'blend.aseprite'), '-o', os.path.join(work, 'b.tgl'),
+result = subprocess.run([*tool, 'pack', os.path.join(work, 'blend.aseprite'), '-o', os.path.join(work, 'b.tgl'),
                          '--force'], capture_output=True, text=True)
 if result.returncode != 0 or 'drawn as normal' not in result.stderr:
     failures.append(f'blend mode: {result.returncode}, {result.stderr.strip()}')
@@ -222,7 +223,7 @@ for name, data in (('cut', good[:len(good) - 9]), ('magic', good[:4] + b'\0\0' +
     path, out = os.path.join(work, name + '.aseprite'), os.path.join(work, name + '.tgl')
     with open(path, 'wb') as f:
         f.write(data)
-    result = subprocess.run([tool, 'pack', path, '-o', out], capture_output=True, text=True)
+    result = subprocess.run([*tool, 'pack', path, '-o', out], capture_output=True, text=True)
     if result.returncode != 2 or os.path.exists(out) or len(result.stderr.strip().splitlines()) != 1:
         failures.append(f'{name}: exit {result.returncode}, said {result.stderr.strip()!r}')
 

@@ -84,7 +84,7 @@ void ApngReader::read() {
                                     [this](const imaging::PngChunk& c) { return take(c); }))
             throw std::runtime_error("a chunk is broken or cut short");
         if (inFrame_) finishFrame();
-        if (frameLimit_ == 0) readDefaultImage(bytes);
+        if (frameLimit_ == 0 || (frameLimit_ < 0 && frames_ == 0)) readDefaultImage(bytes);
     } catch (const std::runtime_error& problem) {
         if (dynamic_cast<const CommandError*>(&problem)) throw;
         throw CommandError(path_ + ": " + problem.what());

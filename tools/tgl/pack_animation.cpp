@@ -72,7 +72,7 @@ SourceInfo importSource(const std::string& input, const PackOptions& options,
     const std::string extension = lowerExtension(input);
     if (extension == ".gif") return importGif(input, sink);
     if (extension == ".webp") return importWebP(input, sink);
-    if (extension == ".png") return importApng(input, sink);
+    if (extension == ".png" || extension == ".apng") return importApng(input, sink);
     if (extension == ".aseprite" || extension == ".ase")
         return importAseprite(input, {options.tag, options.layers}, sink);
     return importSheet(input, {options.tag, options.allowOutside}, sink);
@@ -83,7 +83,7 @@ SourceInfo importSource(const std::string& input, const PackOptions& options,
 bool isAnimationInput(const std::string& path) {
     const std::string extension = lowerExtension(path);
     return extension == ".gif" || extension == ".webp" || extension == ".json" ||
-           extension == ".aseprite" || extension == ".ase" ||
+           extension == ".aseprite" || extension == ".ase" || extension == ".apng" ||
            (extension == ".png" && isAnimatedPng(path));
 }
 
