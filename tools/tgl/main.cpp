@@ -134,7 +134,10 @@ Command packCommand(CLI::App& app) {
     command->footer(
         "A GIF frame of delay 0 or 1 hundredths shows for 100 ms, as browsers show it. Frames of "
         "an animation are placed as they show, centred in 800 x 600 unless --at says "
-        "where the canvas goes (a sheet from tgl export goes back where it was).");
+        "where the canvas goes (a sheet from tgl export goes back where it was).\n"
+        "Examples:\n  tgl pack hero.aseprite --tag run -o run.tgl\n"
+        "  tgl pack walk.png -o walk.tgl            (an animated PNG)\n"
+        "  tgl pack strip.png --grid 32x32 --duration 80 -o strip.tgl");
     return {command, [o] {
                 tgltool::PackOptions& pack = o->pack;
                 if (!o->durations.empty()) pack.durations = numbers(o->durations, ',');
@@ -184,6 +187,7 @@ Command renderCommand(CLI::App& app) {
     command->add_flag("--force", o->render.overwrite, "replace files that exist");
     command->add_option("--range", o->range,
                         "A-B: frames A to B only, with --all, --sheet or an animation");
+    command->footer("Example:\n  tgl render walk.tgl -o walk.apng --scale 4");
     return {command, [o] {
                 using tgltool::RenderMode;
                 tgltool::RenderOptions& render = o->render;
@@ -224,6 +228,7 @@ Command exportCommand(CLI::App& app) {
     command->add_option("--padding", o->sheet.padding, "pixels between sprites (default 1)");
     command->add_option("--extrude", o->sheet.extrude,
                         "repeat each sprite's edge pixels this many times around it");
+    command->footer("Example:\n  tgl export walk.tgl --sheet walk.png --padding 2 --extrude 1");
     return {command, [o] { return tgltool::exportSheet(o->file, o->output, o->sheet); }};
 }
 
