@@ -1,4 +1,5 @@
 #include "tools/tgl/gif_export.h"
+#include "tools/tgl/gif_error.h"
 
 #include "tools/tgl/gif_palette.h"
 
@@ -41,8 +42,7 @@ struct GifWriter::State {
     bool hasPending = false;
 
     void check(int result) const {
-        if (result == GIF_ERROR)
-            throw CommandError(std::string("GIF: ") + GifErrorString(gif->Error));
+        if (result == GIF_ERROR) throw CommandError("GIF: " + gifError(gif->Error));
     }
 
     // Where `picture` differs from what shows; all of it when transparency is
@@ -131,7 +131,7 @@ GifWriter::GifWriter(int width, int height, bool transparent)
     : state_(new State{width, height, transparent, {}, nullptr, {}, {}, 0, 0, false}) {
     int error = 0;
     state_->gif = EGifOpen(&state_->bytes, appendToBytes, &error);
-    if (!state_->gif) throw CommandError(std::string("GIF: ") + GifErrorString(error));
+    if (!state_->gif) throw CommandError("GIF: " + gifError(error));
     EGifSetGifVersion(state_->gif, true);
     state_->check(EGifPutScreenDesc(state_->gif, width, height, 8, 0, nullptr));
     // Loop for ever, as the viewer does.
@@ -165,7 +165,7 @@ std::vector<std::uint8_t> GifWriter::finish() {
     int error = 0;
     const int closed = EGifCloseFile(s.gif, &error);
     s.gif = nullptr;
-    if (closed == GIF_ERROR) throw CommandError(std::string("GIF: ") + GifErrorString(error));
+    if (closed == GIF_ERROR) throw CommandError("GIF: " + gifError(error));
     return std::move(s.bytes);
 }
 

@@ -1,6 +1,7 @@
 #include "image/input_file.h"
 #include "image/limits.h"
 #include "tools/tgl/animation_import.h"
+#include "tools/tgl/gif_error.h"
 #include "tools/tgl/output.h"
 
 #include <gif_lib.h>
@@ -81,7 +82,7 @@ GifReader::GifReader(const std::string& path) : path_(path) {
     file_.reset(input.file);
     int error = 0;
     gif_.reset(DGifOpen(file_.get(), readFromFile, &error));
-    if (!gif_) throw CommandError(path + ": not a GIF file (" + GifErrorString(error) + ")");
+    if (!gif_) throw CommandError(path + ": not a GIF file (" + gifError(error) + ")");
     width_ = gif_->SWidth;
     height_ = gif_->SHeight;
     if (!fitsTheLimits(std::uint64_t(width_), std::uint64_t(height_)))
@@ -92,7 +93,7 @@ GifReader::GifReader(const std::string& path) : path_(path) {
 
 CommandError GifReader::broken() const {
     return CommandError(path_ + ": broken at frame " + std::to_string(frames_) + " (" +
-                        GifErrorString(gif_->Error) + ")");
+                        gifError(gif_->Error) + ")");
 }
 
 CommandError GifReader::frameError(const std::string& what) const {
