@@ -91,13 +91,55 @@ Command unpackCommand(CLI::App& app) {
     return {command, [o] { return tgltool::unpack(o->file, o->folder, o->force); }};
 }
 
+// What `pack` reads from its command line before it becomes PackOptions.
+struct PackArguments {
+    tgltool::PackOptions pack;
+    std::string durations, at, positions, grid;
+    bool noTrim = false;
+};
+
+// The options for animations brought in from other formats.
+void addAnimationOptions(CLI::App* command, PackArguments& o) {
+    command->add_flag("--no-trim", o.noTrim,
+                      "animations: keep whole canvases instead of what shows of each");
+    command->add_option("--format", o.pack.format,
+                        "animations: the frames' images as png (default), tga or bmp");
+    command->add_option("--tag", o.pack.tag,
+                        "sheet or Aseprite: only the frames of this tag, in its direction");
+    command
+        ->add_option("--layer", o.pack.layers,
+                     "Aseprite: draw only this layer (repeat for more; a group: all it holds)")
+        ->allow_extra_args(false); // one name each time, not the input after it
+    command->add_option("--grid", o.grid, "WxH: INPUT is a strip or grid of cells this size");
+    command->add_option("--count", o.pack.count,
+                        "grid: take this many cells (default: to the last that is not empty)");
+    command->add_option("--margin", o.pack.margin, "grid: pixels around the cells");
+    command->add_option("--spacing", o.pack.spacing, "grid: pixels between the cells");
+}
+
+int runPack(PackArguments& o) {
+    tgltool::PackOptions& pack = o.pack;
+    if (!o.durations.empty()) pack.durations = numbers(o.durations, ',');
+    pack.trim = !o.noTrim;
+    if (!o.grid.empty()) {
+        const auto size = numbers(o.grid, 'x');
+        if (size.size() != 2 || size[0] < 1 || size[1] < 1)
+            throw tgltool::CommandError("--grid is WxH: " + o.grid);
+        pack.gridWidth = size[0];
+        pack.gridHeight = size[1];
+    }
+    if (!o.at.empty()) {
+        pack.hasAt = true;
+        pack.at = point(o.at);
+    }
+    std::stringstream list(o.positions);
+    for (std::string item; std::getline(list, item, ';');)
+        pack.positions.push_back(point(item));
+    return tgltool::pack(pack);
+}
+
 Command packCommand(CLI::App& app) {
-    struct Options {
-        tgltool::PackOptions pack;
-        std::string durations, at, positions, grid;
-        bool noTrim = false;
-    };
-    auto o = std::make_shared<Options>();
+    auto o = std::make_shared<PackArguments>();
     auto* command = app.add_subcommand(
         "pack", "build a .tgl file from a folder with animation.json, an animated GIF, WebP or "
                 "PNG, an Aseprite file, a sprite sheet's JSON, a strip of cells, or images");
@@ -116,21 +158,7 @@ Command packCommand(CLI::App& app) {
     command->add_flag("--force", o->pack.overwrite, "replace the output if it exists");
     command->add_flag("--allow-outside", o->pack.allowOutside,
                       "take animation.json's images, or a sheet, from outside its folder");
-    command->add_flag("--no-trim", o->noTrim,
-                      "animations: keep whole canvases instead of what shows of each");
-    command->add_option("--format", o->pack.format,
-                        "animations: the frames' images as png (default), tga or bmp");
-    command->add_option("--tag", o->pack.tag,
-                        "sheet or Aseprite: only the frames of this tag, in its direction");
-    command
-        ->add_option("--layer", o->pack.layers,
-                     "Aseprite: draw only this layer (repeat for more; a group: all it holds)")
-        ->allow_extra_args(false); // one name each time, not the input after it
-    command->add_option("--grid", o->grid, "WxH: INPUT is a strip or grid of cells this size");
-    command->add_option("--count", o->pack.count,
-                        "grid: take this many cells (default: to the last that is not empty)");
-    command->add_option("--margin", o->pack.margin, "grid: pixels around the cells");
-    command->add_option("--spacing", o->pack.spacing, "grid: pixels between the cells");
+    addAnimationOptions(command, *o);
     command->footer(
         "A GIF frame of delay 0 or 1 hundredths shows for 100 ms, as browsers show it. Frames of "
         "an animation are placed as they show, centred in 800 x 600 unless --at says "
@@ -138,26 +166,7 @@ Command packCommand(CLI::App& app) {
         "Examples:\n  tgl pack hero.aseprite --tag run -o run.tgl\n"
         "  tgl pack walk.png -o walk.tgl            (an animated PNG)\n"
         "  tgl pack strip.png --grid 32x32 --duration 80 -o strip.tgl");
-    return {command, [o] {
-                tgltool::PackOptions& pack = o->pack;
-                if (!o->durations.empty()) pack.durations = numbers(o->durations, ',');
-                pack.trim = !o->noTrim;
-                if (!o->grid.empty()) {
-                    const auto size = numbers(o->grid, 'x');
-                    if (size.size() != 2 || size[0] < 1 || size[1] < 1)
-                        throw tgltool::CommandError("--grid is WxH: " + o->grid);
-                    pack.gridWidth = size[0];
-                    pack.gridHeight = size[1];
-                }
-                if (!o->at.empty()) {
-                    pack.hasAt = true;
-                    pack.at = point(o->at);
-                }
-                std::stringstream list(o->positions);
-                for (std::string item; std::getline(list, item, ';');)
-                    pack.positions.push_back(point(item));
-                return tgltool::pack(pack);
-            }};
+    return {command, [o] { return runPack(*o); }};
 }
 
 Command renderCommand(CLI::App& app) {

@@ -170,12 +170,14 @@ struct ImageNames {
     std::vector<std::string> formats{""}; // lower-case extensions; 0: no image
     std::vector<std::uint8_t> formatOf;   // per frame
     std::size_t images = 0;
-    std::string operator()(std::size_t i) const {
-        std::string number = std::to_string(i);
-        number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
-        return "frame_" + number + "." + formats[formatOf[i]];
-    }
+    std::string operator()(std::size_t i) const;
 };
+
+std::string ImageNames::operator()(std::size_t i) const {
+    std::string number = std::to_string(i);
+    number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
+    return "frame_" + number + "." + formats[formatOf[i]];
+}
 
 // The first reading: every image named, and its output checked.
 ImageNames imageNames(const std::string& file, const std::string& folder, bool overwrite) {
