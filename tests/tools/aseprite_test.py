@@ -218,7 +218,10 @@ if result.returncode != 0 or 'drawn as normal' not in result.stderr:
 # Broken files: one line, exit 2, nothing written.
 good = ase(4, 4, 32, [(60, layers + first)])
 big = ase(4, 4, 32, [(60, [layer('l'), cel(0, 0, 0, 16385, 1, b'')])])
-for name, data in (('cut', good[:len(good) - 9]), ('magic', good[:4] + b'\0\0' + good[6:]), ('big_cel', big),
+# One cel of 2^24 pixels drawn in 257 frames: past the 2^32 pixels composed.
+bomb = ase(2, 2, 32, [(10, [layer('l'), cel(0, 0, 0, 4096, 4096, bytes(4096 * 4096 * 4))])] +
+           [(10, [linked(0, 0)])] * 256)
+for name, data in (('cut', good[:len(good) - 9]), ('magic', good[:4] + b'\0\0' + good[6:]), ('big_cel', big), ('bomb', bomb),
                    ('depth', good[:12] + b'\x18\x00' + good[14:]), ('no_layer', ase(2, 2, 32, [(1, [cel(3, 0, 0, 1, 1, b'abcd')])]))):
     path, out = os.path.join(work, name + '.aseprite'), os.path.join(work, name + '.tgl')
     with open(path, 'wb') as f:

@@ -131,6 +131,19 @@ void noteBlendModes(const File& file, const std::vector<bool>& drawn) {
                          file.layers[i].name.c_str(), file.layers[i].blendMode);
 }
 
+// Every canvas and every cel drawn, counted before the first is made: a
+// linked cel costs a small file nothing, however often it is drawn.
+void spendBudget(const std::string& path, const File& file, const std::vector<std::size_t>& order,
+                 const std::vector<bool>& drawn) {
+    ComposeBudget budget(path);
+    for (const std::size_t index : order) {
+        budget.spend(std::uint64_t(file.width), std::uint64_t(file.height));
+        for (const Cel& cel : file.frames[index].cels)
+            if (drawn[std::size_t(cel.layer)])
+                budget.spend(std::uint64_t(cel.width), std::uint64_t(cel.height));
+    }
+}
+
 } // namespace
 
 SourceInfo importAseprite(const std::string& path, const AsepriteOptions& options,
@@ -142,9 +155,9 @@ SourceInfo importAseprite(const std::string& path, const AsepriteOptions& option
         if (file.frames.empty()) throw CommandError(path + ": has no frames");
         const std::vector<bool> drawn = drawnLayers(file, options.layers);
         noteBlendModes(file, drawn);
-        ComposeBudget budget(path);
-        for (const std::size_t index : framesToRead(file, options.tag)) {
-            budget.spend(std::uint64_t(file.width), std::uint64_t(file.height));
+        const std::vector<std::size_t> order = framesToRead(file, options.tag);
+        spendBudget(path, file, order, drawn);
+        for (const std::size_t index : order) {
             const aseprite::Frame& frame = file.frames[index];
             tglformat::Picture canvas(file.width, file.height, 0);
             for (const Cel* cel : drawingOrder(frame.cels)) {
