@@ -21,6 +21,7 @@ enum {
     Z_BUF_ERROR = -5,
 };
 enum { Z_SYNC_FLUSH = 2 };
+enum { Z_DEFAULT_COMPRESSION = -1 };
 
 struct z_stream {
     Bytef* next_in = nullptr;
@@ -35,6 +36,8 @@ struct z_stream {
 #define inflate tglwasm_inflate
 #define inflateEnd tglwasm_inflateEnd
 #define crc32_z tglwasm_crc32_z
+#define compressBound tglwasm_compressBound
+#define compress2 tglwasm_compress2
 
 int inflateInit2(z_stream* stream, int windowBits);
 // Gives the bytes from total_out on, as many as avail_out takes: Z_OK while
@@ -43,3 +46,7 @@ int inflateInit2(z_stream* stream, int windowBits);
 int inflate(z_stream* stream, int flush);
 int inflateEnd(z_stream* stream);
 uLong crc32_z(uLong crc, const Bytef* data, std::size_t length);
+
+// Deflating is stb_image_write's, which stores nothing raw: up to 9 bits a byte.
+uLong compressBound(uLong length);
+int compress2(Bytef* to, uLongf* toLength, const Bytef* from, uLong length, int level);

@@ -98,3 +98,18 @@ uLong crc32_z(uLong crc, const Bytef* data, std::size_t length) {
     if (crc != 0 || length > std::size_t(INT32_MAX)) return 0;
     return stbiw__crc32(const_cast<unsigned char*>(data), int(length));
 }
+
+uLong compressBound(uLong length) { return length + length / 8 + 64; }
+
+int compress2(Bytef* to, uLongf* toLength, const Bytef* from, uLong length, int) {
+    if (length > uLong(INT32_MAX)) return Z_MEM_ERROR;
+    int size = 0;
+    unsigned char* deflated =
+        stbi_zlib_compress(const_cast<unsigned char*>(from), int(length), &size, 8);
+    if (!deflated) return Z_MEM_ERROR;
+    const bool fits = uLongf(size) <= *toLength;
+    if (fits) std::memcpy(to, deflated, std::size_t(size));
+    *toLength = uLongf(size);
+    STBIW_FREE(deflated);
+    return fits ? Z_OK : Z_BUF_ERROR;
+}
