@@ -106,10 +106,13 @@
     if (cache.has(wanted)) show(wanted, performance.now()); else ask(wanted);
   }
 
+  // tgl info's columns.
   function fillTable() {
-    const html = frames.map((f, i) => `<tr id="frame-${i}"><td>${i}</td><td>${f.x}</td><td>${f.y}</td>` +
-      `<td>${f.duration}</td><td>${f.width ? f.width + ' x ' + f.height : ''}</td><td>${f.status}</td></tr>`);
-    rows.innerHTML = html.join('');
+    const columns = ['x', 'y', 'aux1', 'aux2', 'duration', 'offset', 'marker', 'second', 'length',
+                     'inflated', 'image', 'status'];
+    const cell = (value) => `<td>${String(value).replace(/[<&]/g, (c) => (c === '<' ? '&lt;' : '&amp;'))}</td>`;
+    rows.innerHTML = frames.map((f, i) =>
+      `<tr id="frame-${i}">${cell(i)}${columns.map((c) => cell(f[c])).join('')}</tr>`).join('');
   }
 
   function describe() {
@@ -151,6 +154,16 @@
     file.arrayBuffer().then(open, () => say('The file could not be read.'));
   }
   document.getElementById('picker').addEventListener('change', (e) => openFile(e.target.files[0]));
+  // The frame shown, as the PNG `tgl render --frame N` writes of it.
+  document.getElementById('save').addEventListener('click', () => {
+    if (current < 0) return;
+    canvas.toBlob((png) => {
+      const link = document.createElement('a');
+      link.href = URL.createObjectURL(png);
+      link.download = `frame_${String(current).padStart(3, '0')}.png`;
+      link.click();
+    }, 'image/png');
+  });
   document.addEventListener('dragover', (e) => { e.preventDefault(); document.body.classList.add('dragging'); });
   document.addEventListener('dragleave', () => document.body.classList.remove('dragging'));
   document.addEventListener('drop', (e) => {

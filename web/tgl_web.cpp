@@ -4,6 +4,7 @@
 #include "format/animation.h"
 #include "format/byte_source.h"
 #include "format/compose.h"
+#include "image/image.h"
 
 #include <cstdint>
 #include <new>
@@ -15,8 +16,14 @@ namespace {
 tglformat::Animation animation;
 std::vector<std::uint8_t> picture; // RGBA, kViewWidth x kViewHeight
 std::string problem;
+std::string table; // the frames' JSON, until the next call
 
 bool has(int frame) { return frame >= 0 && std::size_t(frame) < animation.frames.size(); }
+
+// `"name":value,` of a number.
+std::string field(const char* name, std::int64_t value) {
+    return std::string("\"") + name + "\":" + std::to_string(value) + ",";
+}
 
 } // namespace
 
@@ -42,14 +49,26 @@ int tglOpen(const std::uint8_t* bytes, std::size_t size) {
 
 const char* tglProblem() { return problem.c_str(); }
 
-// A frame's record and image, as `tgl info` gives them; 0 for no such frame.
-int tglFrameX(int i) { return has(i) ? animation.frames[std::size_t(i)].record.x : 0; }
-int tglFrameY(int i) { return has(i) ? animation.frames[std::size_t(i)].record.y : 0; }
-int tglFrameDuration(int i) { return has(i) ? animation.frames[std::size_t(i)].duration : 0; }
-int tglFrameWidth(int i) { return has(i) ? animation.images[std::size_t(i)].pixels.width : 0; }
-int tglFrameHeight(int i) { return has(i) ? animation.images[std::size_t(i)].pixels.height : 0; }
-const char* tglFrameStatus(int i) {
-    return has(i) ? tglformat::statusText(animation.images[std::size_t(i)].status) : "";
+// The frames as `tgl info` lists them, a JSON array: x, y, aux1, aux2,
+// duration, the block's offset, marker, second word and length, the bytes
+// inflated, the image ("TGA RGBA 32-bit 96x112", or empty) and the status.
+const char* tglFrames() {
+    table = "[";
+    for (std::size_t i = 0; i < animation.frames.size(); ++i) {
+        const tglformat::FrameRecord& r = animation.frames[i].record;
+        const tglformat::DecodedFrame& d = animation.images[i];
+        const bool described = d.status == tglformat::FrameStatus::Ok ||
+                               d.status == tglformat::FrameStatus::OverImageLimit;
+        table += (i ? ",{" : "{") + field("x", r.x) + field("y", r.y) + field("aux1", r.aux1) +
+                 field("aux2", r.aux2) + field("duration", animation.frames[i].duration) +
+                 field("offset", d.block.offset) + field("marker", d.block.marker) +
+                 field("second", d.block.secondWord) + field("length", d.block.length) +
+                 field("inflated", d.inflatedBytes) + "\"image\":\"" +
+                 (described ? imaging::describeImage(d.image) : std::string()) +
+                 "\",\"status\":\"" + tglformat::statusText(d.status) + "\"}";
+    }
+    table += "]";
+    return table.c_str();
 }
 
 // What the viewer shows for frame i: 800 x 600 RGBA bytes, white where no

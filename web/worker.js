@@ -3,15 +3,6 @@
 // module's script (createTgl) when the page is built.
 const moduleReady = createTgl();
 
-function frameTable(tgl, count) {
-  const frames = [];
-  for (let i = 0; i < count; ++i)
-    frames.push({ x: tgl._tglFrameX(i), y: tgl._tglFrameY(i), duration: tgl._tglFrameDuration(i),
-                  width: tgl._tglFrameWidth(i), height: tgl._tglFrameHeight(i),
-                  status: tgl.UTF8ToString(tgl._tglFrameStatus(i)) });
-  return frames;
-}
-
 onmessage = async (event) => {
   const tgl = await moduleReady;
   const message = event.data;
@@ -22,7 +13,7 @@ onmessage = async (event) => {
     const count = tgl._tglOpen(at, bytes.length);
     tgl._free(at);
     if (count < 0) postMessage({ type: 'failed', problem: tgl.UTF8ToString(tgl._tglProblem()) });
-    else postMessage({ type: 'opened', frames: frameTable(tgl, count) });
+    else postMessage({ type: 'opened', frames: JSON.parse(tgl.UTF8ToString(tgl._tglFrames())) });
   } else if (message.type === 'compose') {
     const at = tgl._tglCompose(message.index);
     const pixels = tgl.HEAPU8.slice(at, at + 800 * 600 * 4).buffer;

@@ -6,9 +6,10 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { cpSync, existsSync, mkdirSync, mkdtempSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { cpSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { createDeflate } from 'node:zlib';
 
 const site = join(process.env.WEB_BUILD ?? '', 'site');
 if (!existsSync(join(process.env.TGL_NPM, 'node_modules/puppeteer-core')) || !existsSync('/usr/bin/chromium') ||
@@ -44,10 +45,30 @@ frames[0].save(folder + '/c.gif', save_all=True, append_images=frames[1:], durat
   tgl('pack', join(folder, 'c.gif'), '-o', join(folder, 'bmp.tgl'), '--format', 'bmp', '--at', '770,-10');
 }
 
+// A frame whose image inflates to 4 GiB of zeros, in a file made by tgl pack.
+async function writeBomb(path) {
+  const deflate = createDeflate({ level: 1 });
+  const parts = [];
+  deflate.on('data', (part) => parts.push(part));
+  const ended = new Promise((resolve) => deflate.on('end', resolve));
+  const zeros = Buffer.alloc(64 << 20);
+  for (let i = 0; i < 64; ++i)
+    if (!deflate.write(zeros)) await new Promise((resolve) => deflate.once('drain', resolve));
+  deflate.end();
+  await ended;
+  const payload = Buffer.concat(parts);
+  tgl('pack', join(folder, 'a.png'), '-o', path + '.one');
+  const block = JSON.parse(tgl('info', path + '.one', '--json')).frames[0].block.offset;
+  const length = Buffer.alloc(4);
+  length.writeInt32LE(payload.length);
+  writeFileSync(path, Buffer.concat([readFileSync(path + '.one').subarray(0, block + 8), length, payload]));
+}
+
 before(async () => {
   cpSync(site, folder, { recursive: true });
   cpSync(process.env.SAMPLE, join(folder, 'sample.tgl'));
   ownFiles();
+  await writeBomb(join(folder, 'bomb.tgl'));
   mkdirSync(join(folder, 'corpus'));
   for (const name of readdirSync(process.env.CORPUS)) cpSync(join(process.env.CORPUS, name), join(folder, 'corpus', name + '.tgl'));
   for (const file of ['sample', 'own', 'bmp']) tgl('render', join(folder, file + '.tgl'), '--all', '-o', join(folder, file));
@@ -136,6 +157,42 @@ test('hostile files give a picture or one sentence, and the page goes on', async
   }
   console.log(`${pictures} pictures, ${alerts} sentences`);
   assert.deepEqual(failures, []);
+  // 4 GiB of zeros behind one frame: refused from its first 4 KiB, within seconds.
+  const started = Date.now();
+  const { page } = await openPage('?file=bomb.tgl', `!document.getElementById('problem').hidden ||
+    document.querySelector('#frames tbody tr td:last-child')?.textContent !== undefined`);
+  const status = await page.evaluate(() => document.querySelector('#frames tbody tr td:last-child')?.textContent);
+  await page.close();
+  console.log(`the 4 GiB bomb: "${status}" after ${Date.now() - started} ms`);
+  assert.ok(status && status !== 'ok' && Date.now() - started < 10000, `the bomb: ${status}`);
+});
+
+test('the keys of tgl play, the overlay, the table, and a file from disk', async () => {
+  const { page } = await openPage('?file=sample.tgl&frame=2', `document.getElementById('view').dataset.frame === '2'`);
+  const frame = () => page.evaluate(() => document.getElementById('view').dataset.frame);
+  const after = async (key, wanted) => {
+    await page.keyboard.press(key);
+    await page.waitForFunction(`document.getElementById('view').dataset.frame === '${wanted}'`, { timeout: 5000 });
+  };
+  await after('ArrowRight', '3');
+  await after('ArrowLeft', '2');
+  await after('Home', '0');
+  await page.keyboard.press('o');
+  const overlay = await page.evaluate(() => document.getElementById('overlay').hidden ? '' : document.getElementById('overlay').textContent);
+  assert.match(overlay, /frame 0 of 12/);
+  await page.keyboard.press('z');
+  assert.match(await page.evaluate(() => document.getElementById('view').style.transform), /scale\(2\)/);
+  assert.equal(await page.evaluate(() => document.querySelectorAll('#frames tbody tr').length), 12);
+  await page.keyboard.press('Space');
+  await page.waitForFunction(`document.getElementById('view').dataset.frame !== '0'`, { timeout: 5000 });
+  assert.notEqual(await frame(), '0', 'Space plays again');
+  await page.close();
+  // From disk: the page and its WebAssembly in one script, a file from the picker.
+  const local = await browser.newPage();
+  await local.goto(`file://${join(folder, 'index.html')}`);
+  await (await local.$('#picker')).uploadFile(process.env.SAMPLE);
+  await local.waitForFunction(`document.getElementById('view').dataset.frame !== undefined`, { timeout: 10000 });
+  await local.close();
 });
 
 test('the npm package, packed and installed, composes frame 0 as tgl render draws it', () => {

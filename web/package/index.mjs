@@ -7,8 +7,9 @@ const moduleReady = createTgl();
 export const width = 800;
 export const height = 600;
 
-// The frames of a .tgl file (Uint8Array or ArrayBuffer): their places, times,
-// image sizes and statuses, and compose(i), frame i as width x height RGBA
+// The frames of a .tgl file (Uint8Array or ArrayBuffer) as `tgl info` lists
+// them (x, y, aux1, aux2, duration, offset, marker, second, length, inflated,
+// image, status), and compose(i), frame i as width x height RGBA
 // (white where nothing is). One animation at a time: opening another
 // replaces it. Throws an Error with one sentence for a file it cannot read.
 export async function open(bytes) {
@@ -19,11 +20,7 @@ export async function open(bytes) {
   const count = tgl._tglOpen(at, data.length);
   tgl._free(at);
   if (count < 0) throw new Error(tgl.UTF8ToString(tgl._tglProblem()));
-  const frames = [];
-  for (let i = 0; i < count; ++i)
-    frames.push({ x: tgl._tglFrameX(i), y: tgl._tglFrameY(i), duration: tgl._tglFrameDuration(i),
-                  width: tgl._tglFrameWidth(i), height: tgl._tglFrameHeight(i),
-                  status: tgl.UTF8ToString(tgl._tglFrameStatus(i)) });
+  const frames = JSON.parse(tgl.UTF8ToString(tgl._tglFrames()));
   return {
     frames,
     compose(i) {
