@@ -170,10 +170,10 @@ struct ImageNames {
     std::vector<std::string> formats{""}; // lower-case extensions; 0: no image
     std::vector<std::uint8_t> formatOf;   // per frame
     std::size_t images = 0;
-    std::string operator()(std::size_t i) const;
+    std::string name(std::size_t i) const;
 };
 
-std::string ImageNames::operator()(std::size_t i) const {
+std::string ImageNames::name(std::size_t i) const {
     std::string number = std::to_string(i);
     number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
     return "frame_" + number + "." + formats[formatOf[i]];
@@ -191,7 +191,7 @@ ImageNames imageNames(const std::string& file, const std::string& folder, bool o
         const auto known = std::find(names.formats.begin(), names.formats.end(), extension);
         names.formatOf[i] = std::uint8_t(known - names.formats.begin());
         if (known == names.formats.end()) names.formats.push_back(extension);
-        refuseExisting(inFolder(folder, names(i)), overwrite);
+        refuseExisting(inFolder(folder, names.name(i)), overwrite);
         ++names.images;
     });
     return names;
@@ -230,14 +230,15 @@ int unpack(const std::string& file, const std::string& folder, bool overwrite) {
                                     {"aux1", f.aux1},
                                     {"aux2", f.aux2},
                                     {"duration", f.duration}};
-            frame["image"] = written == i ? nlohmann::json(nameOf(i)) : nlohmann::json(nullptr);
+            frame["image"] =
+                written == i ? nlohmann::json(nameOf.name(i)) : nlohmann::json(nullptr);
             json.write(FramesJson::element(frame, i == 0));
         },
         [&](std::size_t i, const std::uint8_t* bytes, std::size_t size) {
             // The file may have changed since the first reading.
             if (i >= formatOf.size() || formatOf[i] == 0) return;
-            writeWhole(inFolder(folder, nameOf(i)), std::vector<std::uint8_t>(bytes, bytes + size),
-                       overwrite);
+            writeWhole(inFolder(folder, nameOf.name(i)),
+                       std::vector<std::uint8_t>(bytes, bytes + size), overwrite);
             written = i;
             progress.step(i + 1);
         });
