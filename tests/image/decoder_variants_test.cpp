@@ -1,9 +1,11 @@
 #include "image/image.h"
+#include "image/png_chunks.h"
 #include "tests/image/variant_writers.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 
 // One table of format variants, decoded the same way by the Linux and the
@@ -373,6 +375,48 @@ TEST(DecoderVariants, DamagedPngsAreRefused) {
     EXPECT_EQ(imaging::decodeImage(crc.data(), crc.size(), out), imaging::ImageStatus::NotAnImage);
     EXPECT_EQ(imaging::decodeImage(noEnd.data(), noEnd.size(), out),
               imaging::ImageStatus::NotAnImage);
+}
+
+// The PNG with its image data changed by `edit`, which gives the IDAT chunks' data.
+Bytes withImageData(const Bytes& png, const std::function<std::vector<Bytes>(Bytes)>& edit) {
+    Bytes out(std::begin(imaging::kPngSignature), std::end(imaging::kPngSignature));
+    imaging::walkPngChunks(png.data(), png.size(), [&](const imaging::PngChunk& chunk) {
+        if (chunk.type != "IDAT") {
+            imaging::appendPngChunk(out, chunk.type.c_str(), chunk.data, chunk.length);
+            return true;
+        }
+        for (const Bytes& data : edit(Bytes(chunk.data, chunk.data + chunk.length)))
+            imaging::appendPngChunk(out, "IDAT", data.data(), data.size());
+        return true;
+    });
+    return out;
+}
+
+// zlib inflates the image data, and where it refuses what stb_image reads (a
+// wrong Adler-32) stb reads the file as before: the same pixels either way,
+// for data split over several chunks and for interlaced images too.
+TEST(DecoderVariants, PngDataInflatedByZlibOrByStbGivesTheSamePixels) {
+    std::vector<std::uint16_t> samples;
+    for (int i = 0; i < 7 * 5 * 4; ++i)
+        samples.push_back(std::uint16_t(i * 37 % 256));
+    for (bool interlaced : {false, true}) {
+        const Bytes good = variants::png(7, 5, {6, 8, interlaced, {}, {}}, samples);
+        const Bytes split = withImageData(good, [](Bytes data) {
+            const auto half = data.begin() + std::ptrdiff_t(data.size() / 2);
+            return std::vector<Bytes>{Bytes(data.begin(), half), Bytes(half, data.end())};
+        });
+        const Bytes badAdler = withImageData(good, [](Bytes data) {
+            data.back() ^= 1;
+            return std::vector<Bytes>{data};
+        });
+        imaging::DecodedImage want, got;
+        ASSERT_EQ(imaging::decodeImage(good.data(), good.size(), want), imaging::ImageStatus::Ok);
+        for (const Bytes* png : {&split, &badAdler}) {
+            ASSERT_EQ(imaging::decodeImage(png->data(), png->size(), got), imaging::ImageStatus::Ok)
+                << interlaced;
+            EXPECT_EQ(got.pixels, want.pixels) << interlaced;
+        }
+    }
 }
 
 } // namespace

@@ -20,7 +20,7 @@ enum {
     Z_MEM_ERROR = -4,
     Z_BUF_ERROR = -5,
 };
-enum { Z_SYNC_FLUSH = 2 };
+enum { Z_NO_FLUSH = 0, Z_SYNC_FLUSH = 2 };
 enum { Z_DEFAULT_COMPRESSION = -1 };
 
 struct z_stream {
@@ -33,6 +33,7 @@ struct z_stream {
 };
 
 #define inflateInit2 tglwasm_inflateInit2
+#define inflateInit(stream) inflateInit2((stream), 15)
 #define inflate tglwasm_inflate
 #define inflateEnd tglwasm_inflateEnd
 #define crc32_z tglwasm_crc32_z
