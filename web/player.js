@@ -69,7 +69,9 @@
     const start = Number(new URLSearchParams(location.search).get('frame'));
     paused = new URLSearchParams(location.search).has('frame');
     wanted = Number.isInteger(start) && start >= 0 && start < frames.length ? start : 0;
-    ask(wanted);
+    // The first frame first, then as many as the cache keeps, so that the
+    // first loop does not wait for the worker.
+    for (let i = 0; i < Math.min(frames.length, cacheSize); ++i) ask((wanted + i) % frames.length);
   }
 
   // Frame `index` drawn now; the next one is due its time later.
