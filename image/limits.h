@@ -10,6 +10,11 @@ namespace InputLimits {
 inline constexpr int kMaxImageSide = 16384;
 // So is one of more pixels than this (a 8192 x 8192 image is the largest square).
 inline constexpr std::uint64_t kMaxImagePixels = std::uint64_t{64} << 20;
+// An image of width x height pixels within the two limits above, sides of at least 1.
+inline constexpr bool withinImageLimits(std::uint64_t width, std::uint64_t height) {
+    return width >= 1 && height >= 1 && width <= std::uint64_t(kMaxImageSide) &&
+           height <= std::uint64_t(kMaxImageSide) && width * height <= kMaxImagePixels;
+}
 // A frame image that inflates past this many bytes gets no sprite.
 inline constexpr std::uint32_t kMaxInflatedImageBytes = std::uint32_t{256} << 20;
 // Decoded pixels of one animation, 4 bytes each: frames past it get no sprite.

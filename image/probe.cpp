@@ -21,8 +21,7 @@ ImageProbe sized(ImageFormat format, std::int64_t width, std::int64_t height,
                  ImageVariant variant) {
     ImageProbe probe;
     if (width <= 0 || height <= 0) return probe;
-    const bool over = width > InputLimits::kMaxImageSide || height > InputLimits::kMaxImageSide ||
-                      std::uint64_t(width) * std::uint64_t(height) > InputLimits::kMaxImagePixels;
+    const bool over = !InputLimits::withinImageLimits(std::uint64_t(width), std::uint64_t(height));
     probe.status = over ? ImageStatus::OverLimit : ImageStatus::Ok;
     const auto clamped = [](std::int64_t side) {
         return static_cast<int>(side > INT32_MAX ? INT32_MAX : side);

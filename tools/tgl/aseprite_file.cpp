@@ -185,9 +185,7 @@ void FileReader::cel(Reader& in, Frame& frame) {
     if (type != kRawCel && type != kCompressedCel) return; // a tilemap: not drawn
     cel.width = int(in.u16());
     cel.height = int(in.u16());
-    if (cel.width < 1 || cel.height < 1 || cel.width > InputLimits::kMaxImageSide ||
-        cel.height > InputLimits::kMaxImageSide ||
-        std::uint64_t(cel.width) * std::uint64_t(cel.height) > InputLimits::kMaxImagePixels)
+    if (!InputLimits::withinImageLimits(std::uint64_t(cel.width), std::uint64_t(cel.height)))
         broken("a cel of " + std::to_string(cel.width) + " x " + std::to_string(cel.height) +
                " is past the image limits");
     cel.compressed = type == kCompressedCel;

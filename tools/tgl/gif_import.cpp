@@ -24,12 +24,6 @@ struct GifCloser {
     }
 };
 
-bool fitsTheLimits(std::uint64_t width, std::uint64_t height) {
-    return width >= 1 && height >= 1 && width <= std::uint64_t(InputLimits::kMaxImageSide) &&
-           height <= std::uint64_t(InputLimits::kMaxImageSide) &&
-           width * height <= InputLimits::kMaxImagePixels;
-}
-
 // The rows of an interlaced image come in four passes.
 std::vector<int> rowOrder(int height, bool interlaced) {
     std::vector<int> rows;
@@ -85,7 +79,7 @@ GifReader::GifReader(const std::string& path) : path_(path) {
     if (!gif_) throw CommandError(path + ": not a GIF file (" + gifError(error) + ")");
     width_ = gif_->SWidth;
     height_ = gif_->SHeight;
-    if (!fitsTheLimits(std::uint64_t(width_), std::uint64_t(height_)))
+    if (!InputLimits::withinImageLimits(std::uint64_t(width_), std::uint64_t(height_)))
         throw CommandError(path + ": a screen of " + std::to_string(width_) + " x " +
                            std::to_string(height_) + " is past the image limits");
     canvas_ = tglformat::Picture(width_, height_, 0);
@@ -125,7 +119,7 @@ void GifReader::readImage(const FrameSink& sink) {
     if (frames_ >= InputLimits::kMaxFrames)
         throw CommandError(path_ + ": more than " + std::to_string(InputLimits::kMaxFrames) +
                            " frames");
-    if (!fitsTheLimits(std::uint64_t(desc.Width), std::uint64_t(desc.Height)))
+    if (!InputLimits::withinImageLimits(std::uint64_t(desc.Width), std::uint64_t(desc.Height)))
         throw frameError("is past the image limits");
     const ColorMapObject* palette = desc.ColorMap ? desc.ColorMap : gif_->SColorMap;
     if (!palette) throw frameError("has no palette");

@@ -67,9 +67,7 @@ std::vector<std::size_t> tagOrder(std::size_t from, std::size_t to, TagDirection
 }
 
 void checkCanvasSize(const std::string& source, std::uint64_t width, std::uint64_t height) {
-    if (width < 1 || height < 1 || width > std::uint64_t(InputLimits::kMaxImageSide) ||
-        height > std::uint64_t(InputLimits::kMaxImageSide) ||
-        width * height > InputLimits::kMaxImagePixels)
+    if (!InputLimits::withinImageLimits(width, height))
         throw CommandError(source + ": a canvas of " + std::to_string(width) + " x " +
                            std::to_string(height) + " is past the image limits");
 }

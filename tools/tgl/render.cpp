@@ -205,8 +205,7 @@ void checkScale(int scale, int width, int height) {
                            ": " + std::to_string(scale));
     const std::uint64_t w = std::uint64_t(width) * std::uint64_t(scale);
     const std::uint64_t h = std::uint64_t(height) * std::uint64_t(scale);
-    if (w > std::uint64_t(InputLimits::kMaxImageSide) ||
-        h > std::uint64_t(InputLimits::kMaxImageSide) || w * h > InputLimits::kMaxImagePixels)
+    if (!InputLimits::withinImageLimits(w, h))
         throw CommandError("--scale " + std::to_string(scale) + " makes pictures of " +
                            std::to_string(w) + " x " + std::to_string(h) +
                            ", past the image limits");

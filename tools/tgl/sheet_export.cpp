@@ -231,8 +231,7 @@ int exportSheet(const std::string& file, const std::string& output, const Export
     if (options.scale > 1) scaleSprites(d, options.scale);
     const Spacing spacing{options.padding, options.extrude};
     const auto [width, height] = layOut(d.sprites, options.powerOfTwoSides, spacing);
-    if (width > InputLimits::kMaxImageSide || height > InputLimits::kMaxImageSide ||
-        std::uint64_t(width) * std::uint64_t(height) > InputLimits::kMaxImagePixels)
+    if (!InputLimits::withinImageLimits(std::uint64_t(width), std::uint64_t(height)))
         throw CommandError(file + ": the frames do not fit on a sheet within the image limits");
 
     const std::string stem = filenames::utf8FromPath(filenames::pathFromUtf8(file).stem());
