@@ -31,6 +31,7 @@ find_package(SDL2_ttf REQUIRED)
 find_package(CLI11 REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(PkgConfig REQUIRED)
+pkg_check_modules(DEFLATE REQUIRED IMPORTED_TARGET libdeflate) # PNG image data
 pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpmux libwebpdemux)
 find_package(GIF 5.1 REQUIRED) # giflib: GIF in and out of the tool
 pkg_check_modules(GDK_PIXBUF REQUIRED IMPORTED_TARGET GLOBAL gdk-pixbuf-2.0) # the loader module

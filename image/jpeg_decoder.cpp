@@ -1,4 +1,5 @@
 #include "image/decoders.h"
+#include "image/jpeg_stream.h"
 #include "image/stb_codecs.h"
 
 #include <algorithm>
@@ -7,10 +8,6 @@
 namespace imaging {
 
 namespace {
-
-bool standsAlone(std::uint8_t marker) {
-    return marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
-}
 
 // Bytes between the header's segments that start no marker (an FF 00 pair, a
 // writer's padding) are dropped, as the common decoders skip them; from the
@@ -32,7 +29,7 @@ std::vector<std::uint8_t> withoutStrayBytes(const std::uint8_t* data, std::size_
             continue;
         }
         if (marker == 0xDA || marker == 0xD9) break;
-        if (standsAlone(marker)) {
+        if (jpegMarkerStandsAlone(marker)) {
             at += 2;
             continue;
         }
@@ -44,36 +41,6 @@ std::vector<std::uint8_t> withoutStrayBytes(const std::uint8_t* data, std::size_
     return kept;
 }
 
-// Every Huffman table holds at most 256 values: the decoder copies them into
-// a table of 256 without counting. Tables may follow any scan, so the whole
-// stream is walked, its entropy-coded bytes one by one.
-bool huffmanTablesFit(const std::uint8_t* data, std::size_t size) {
-    std::size_t at = 2;
-    while (at + 4 <= size) {
-        const std::uint8_t marker = data[at + 1];
-        if (data[at] != 0xFF || marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        if (marker == 0x00 || standsAlone(marker)) {
-            at += 2;
-            continue;
-        }
-        if (marker == 0xD9) return true;
-        const std::size_t end = at + 2 + (std::size_t(data[at + 2]) << 8 | data[at + 3]);
-        if (marker == 0xC4) // a table may run past its segment, read on from there
-            for (std::size_t table = at + 4; table < end && table < size;) {
-                std::size_t values = 0;
-                for (std::size_t i = table + 1; i <= table + 16 && i < size; ++i)
-                    values += data[i];
-                if (values > 256) return false;
-                table += 17 + values;
-            }
-        at = end;
-    }
-    return true;
-}
-
 } // namespace
 
 bool decodeJpeg(const std::uint8_t* data, std::size_t size, const ImageHeader& header,
@@ -83,7 +50,7 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, const ImageHeader& h
         data = cleaned.data();
         size = cleaned.size();
     }
-    return huffmanTablesFit(data, size) && stbDecode(data, size, header, false, out);
+    return jpegHuffmanTablesSound(data, size) && stbDecode(data, size, header, false, out);
 }
 
 } // namespace imaging

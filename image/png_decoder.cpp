@@ -1,6 +1,7 @@
 #include "image/byte_reader.h"
 #include "image/decoders.h"
-#include "image/png_chunks.h"
+#include "image/png_layout.h"
+#include "image/png_rows.h"
 #include "image/stb_codecs.h"
 
 #include <zlib.h>
@@ -12,29 +13,6 @@ namespace imaging {
 namespace {
 
 constexpr std::size_t kStoredBlock = 65535; // the most a stored deflate block holds
-
-struct PngLayout {
-    bool ended = false;
-    std::size_t firstData = 0, afterData = 0; // where the image data chunks begin and end
-    std::vector<std::pair<const std::uint8_t*, std::size_t>> data; // each IDAT's bytes
-};
-
-// Every chunk whole inside the data with its CRC right, IHDR first, up to
-// IEND (a conforming decoder shows no image whose bytes were damaged, and a
-// length running past the end once made a decoder read one chunk for ever);
-// and where the image data lies.
-bool readLayout(const std::uint8_t* data, std::size_t size, PngLayout& layout) {
-    const bool whole = walkPngChunks(data, size, [&](const PngChunk& chunk) {
-        if (chunk.type == "IDAT") {
-            const std::size_t at = std::size_t(chunk.data - data) - 8;
-            if (layout.data.empty()) layout.firstData = at;
-            layout.afterData = at + 12 + chunk.length;
-            layout.data.emplace_back(chunk.data, chunk.length);
-        }
-        return !(layout.ended = chunk.type == "IEND");
-    });
-    return whole && layout.ended;
-}
 
 // The filtered rows' bytes the header asks for, passes of an interlaced image included.
 std::size_t rawSize(const ByteReader& b) {
@@ -127,7 +105,8 @@ std::vector<std::uint8_t> withStoredData(const std::uint8_t* data, std::size_t s
 bool decodePng(const std::uint8_t* data, std::size_t size, const ImageHeader& header,
                DecodedImage& out) {
     PngLayout layout;
-    if (!readLayout(data, size, layout)) return false;
+    if (!readPngLayout(data, size, layout)) return false;
+    if (decodePngRows(data, size, header, layout, out)) return true;
     const bool sixteenBit = ByteReader(data, size).u8(24) == 16;
     const std::vector<std::uint8_t> stored = withStoredData(data, size, layout);
     if (!stored.empty()) return stbDecode(stored.data(), stored.size(), header, sixteenBit, out);

@@ -1,5 +1,6 @@
 #include "image/stb_codecs.h"
 #include "image/limits.h"
+#include "image/rgba_words.h"
 #include "platform/file_names.h"
 
 #include <zlib.h>
@@ -26,6 +27,12 @@ static unsigned char* zlibCompress(unsigned char* data, int length, int* outLeng
 #define STBI_ONLY_JPEG
 #define STBI_NO_STDIO
 #define STBI_MAX_DIMENSIONS (1 << 14)
+// Memory the decoder takes is cleared: where a JPEG's scans stop before its
+// blocks are all decoded, they show the same zeros on every run, not what
+// the memory held before.
+#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_REALLOC(p, size) std::realloc(p, size)
+#define STBI_FREE(p) std::free(p)
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBIW_ZLIB_COMPRESS zlibCompress
@@ -59,6 +66,10 @@ template <typename Sample> void toArgb(const Sample* rgba, DecodedImage& out) {
                 eightBits(rgba[2]);
         rgba += 4;
     }
+}
+
+template <> void toArgb(const stbi_uc* rgba, DecodedImage& out) {
+    rgbaToArgb(rgba, out.pixels.data(), out.pixels.size());
 }
 
 void appendToBytes(void* context, void* data, int size) {

@@ -7,7 +7,7 @@ WINDOWS_BUILD="$ROOT/build-windows"
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev
+  libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core zlib1g-dev libdeflate-dev
   libcli11-dev nlohmann-json3-dev libwebp-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libxtst-dev xvfb xauth x11-utils clang-format libstb-dev

@@ -73,13 +73,21 @@ std::vector<Case> pngCases() {
     static const int channels[] = {1, 0, 3, 1, 2, 0, 4};
     std::vector<Case> cases;
     Random random;
+    // Small ones in every layout, and wide ones, whose rows are longer than
+    // any stride a decoder takes at once, in the common layout.
+    struct Size {
+        int width, height;
+        bool interlaced;
+    };
+    const Size sizes[] = {{kW, kH, false}, {kW, kH, true}, {37, 10, false}};
     for (const auto& t : types)
         for (int depth : t.depths)
-            for (bool interlaced : {false, true}) {
-                variants::PngVariant variant{t.type, depth, interlaced, {}, {}};
+            for (const auto [width, height, interlaced] : sizes) {
+                variants::PngVariant variant{t.type, depth, interlaced,
+                                             {},     {},    int(cases.size() % 5)};
                 const int n = channels[t.type];
                 const std::uint32_t top = t.type == 3 ? std::min(1u << depth, 6u) : 1u << depth;
-                std::vector<std::uint16_t> samples(std::size_t(kW * kH * n));
+                std::vector<std::uint16_t> samples(std::size_t(width * height * n));
                 for (auto& s : samples)
                     s = std::uint16_t(random.below(top));
                 const auto at = [&](int pixel, int c) {
@@ -102,7 +110,7 @@ std::vector<Case> pngCases() {
                             {std::uint8_t(at(0, c) >> 8), std::uint8_t(at(0, c))});
                 }
                 Pixels expected;
-                for (int p = 0; p < kW * kH; ++p) {
+                for (int p = 0; p < width * height; ++p) {
                     switch (t.type) {
                     case 0:
                         expected.push_back(argb(at(p, 0) == at(0, 0) ? 0 : 255, eight(at(p, 0)),
@@ -132,10 +140,11 @@ std::vector<Case> pngCases() {
                         break;
                     }
                 }
-                cases.push_back({"PNG type " + std::to_string(t.type) + " " +
-                                     std::to_string(depth) + "-bit" +
-                                     (interlaced ? " interlaced" : ""),
-                                 variants::png(kW, kH, variant, samples), expected});
+                cases.push_back(
+                    {"PNG type " + std::to_string(t.type) + " " + std::to_string(depth) + "-bit" +
+                         (interlaced ? " interlaced" : "") +
+                         (width == kW ? "" : " " + std::to_string(width) + " wide"),
+                     variants::png(width, height, variant, samples), expected, width, height});
             }
     return cases;
 }
@@ -375,6 +384,23 @@ TEST(DecoderVariants, DamagedPngsAreRefused) {
     EXPECT_EQ(imaging::decodeImage(crc.data(), crc.size(), out), imaging::ImageStatus::NotAnImage);
     EXPECT_EQ(imaging::decodeImage(noEnd.data(), noEnd.size(), out),
               imaging::ImageStatus::NotAnImage);
+}
+
+TEST(DecoderVariants, JpegScansWithHuffmanTablesNeverDefinedAreRefused) {
+    for (const Case& c : jpegCases()) {
+        if (c.name != "JPG baseline grey" && c.name != "JPG progressive YCbCr") continue;
+        Bytes undefined = c.bytes;
+        const Bytes scan = {0xFF, 0xDA};
+        const auto at = std::search(undefined.begin(), undefined.end(), scan.begin(), scan.end());
+        ASSERT_NE(at, undefined.end()) << c.name;
+        at[6] = 0x33; // the first component's DC and AC tables: slots no segment defines
+        imaging::DecodedImage out;
+        EXPECT_EQ(imaging::decodeImage(c.bytes.data(), c.bytes.size(), out),
+                  imaging::ImageStatus::Ok);
+        EXPECT_EQ(imaging::decodeImage(undefined.data(), undefined.size(), out),
+                  imaging::ImageStatus::NotAnImage)
+            << c.name;
+    }
 }
 
 // The PNG with its image data changed by `edit`, which gives the IDAT chunks' data.

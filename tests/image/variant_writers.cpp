@@ -2,6 +2,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace variants {
 
 namespace {
@@ -56,6 +59,26 @@ class BitPacker {
     int used_ = 0;
 };
 
+std::uint8_t paeth(int a, int b, int c) {
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    return std::uint8_t(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+// The row's bytes, behind its filter type byte, filtered against `prior`.
+void filterRow(std::uint8_t* row, std::size_t length, const Bytes& prior, std::size_t bpp) {
+    const Bytes plain(row + 1, row + 1 + length);
+    for (std::size_t i = 0; i < length; ++i) {
+        const int a = i >= bpp ? plain[i - bpp] : 0, b = prior[i],
+                  c = i >= bpp ? prior[i - bpp] : 0;
+        const int predicted = row[0] == 1   ? a
+                              : row[0] == 2 ? b
+                              : row[0] == 3 ? (a + b) / 2
+                              : row[0] == 4 ? paeth(a, b, c)
+                                            : 0;
+        row[1 + i] = std::uint8_t(plain[i] - predicted);
+    }
+}
+
 int pngChannels(int colourType) {
     static const int channels[] = {1, 0, 3, 1, 2, 0, 4};
     return channels[colourType];
@@ -75,10 +98,11 @@ Bytes png(int width, int height, const PngVariant& variant,
     if (!variant.palette.empty()) chunk(out, "PLTE", variant.palette);
     if (!variant.transparency.empty()) chunk(out, "tRNS", variant.transparency);
 
-    // Adam7's passes, or one pass of the whole image; filter 0 on every row.
+    // Adam7's passes, or one pass of the whole image; the filters in turn.
     static const int x0[] = {0, 4, 0, 2, 0, 1, 0}, y0[] = {0, 0, 4, 0, 2, 0, 1},
                      dx[] = {8, 8, 4, 4, 2, 2, 1}, dy[] = {8, 8, 8, 4, 4, 2, 2};
     const int channels = pngChannels(variant.colourType);
+    const std::size_t bpp = std::size_t(std::max(1, channels * variant.depth / 8));
     Bytes raw;
     BitPacker packer(raw);
     for (int pass = variant.interlaced ? 0 : 6; pass < 7; ++pass) {
@@ -86,12 +110,19 @@ Bytes png(int width, int height, const PngVariant& variant,
         const int stepX = variant.interlaced ? dx[pass] : 1,
                   stepY = variant.interlaced ? dy[pass] : 1;
         if (sx >= width) continue;
-        for (int y = sy; y < height; y += stepY) {
-            raw.push_back(0);
+        Bytes prior;
+        for (int y = sy, n = 0; y < height; y += stepY, ++n) {
+            const std::size_t start = raw.size();
+            raw.push_back(std::uint8_t((variant.firstFilter + n) % 5));
             for (int x = sx; x < width; x += stepX)
                 for (int c = 0; c < channels; ++c)
                     packer.put(samples[std::size_t((y * width + x) * channels + c)], variant.depth);
             packer.flush();
+            const std::size_t length = raw.size() - start - 1;
+            prior.resize(length);
+            const Bytes plain(raw.begin() + std::ptrdiff_t(start + 1), raw.end());
+            filterRow(&raw[start], length, prior, bpp);
+            prior = plain;
         }
     }
     uLongf size = compressBound(uLong(raw.size()));

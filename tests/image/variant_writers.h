@@ -18,8 +18,9 @@ struct PngVariant {
     int colourType = 6;
     int depth = 8;
     bool interlaced = false;
-    Bytes palette;      // PLTE: RGB triples
-    Bytes transparency; // tRNS as stored
+    Bytes palette;       // PLTE: RGB triples
+    Bytes transparency;  // tRNS as stored
+    int firstFilter = 0; // row n of each pass filtered with type (firstFilter + n) % 5
 };
 Bytes png(int width, int height, const PngVariant& variant,
           const std::vector<std::uint16_t>& samples);
