@@ -4,6 +4,7 @@
 # plays each workload's .tgl; an Xlib GIF player (gifview), an Imlib2 image
 # viewer (nsxiv) and a media player with its X11 output (mpv --vo=x11) play
 # the same 800 x 600 pictures, made by `tgl render`, as GIF or animated WebP.
+# The viewer is timed twice: by its own trace, and from outside as the others.
 #     bench/peers.sh [SECONDS=10] [RUNS=3]     (after a build with benchmarks)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -45,6 +46,7 @@ echo "median of $RUNS runs: first picture, CPU while playing, memory peak and pl
 for w in w1 w2 w3; do
   d="$WORK/$w"
   printf "%s tglview:           " "$w"; "$BIN/viewer_start" "$BIN/tglview" "$d" "$SECONDS_EACH" "$RUNS" | tail -1
+  printf "%s tglview, outside:  " "$w"; "$BIN/viewer_start" --peer "$d" "$SECONDS_EACH" "$RUNS" -- "$BIN/tglview" | tail -1
   printf "%s gifview:           " "$w"; "$BIN/viewer_start" --peer "$d" "$SECONDS_EACH" "$RUNS" -- gifview -a anim.gif | tail -1
   printf "%s nsxiv:             " "$w"; "$BIN/viewer_start" --peer "$d" "$SECONDS_EACH" "$RUNS" -- nsxiv -a anim.webp | tail -1
   printf "%s mpv --vo=x11:      " "$w"; "$BIN/viewer_start" --peer "$d" "$SECONDS_EACH" "$RUNS" -- mpv --vo=x11 --no-audio --loop-file=inf --really-quiet anim.gif | tail -1

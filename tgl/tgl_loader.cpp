@@ -65,10 +65,13 @@ TglLoader::Progress TglLoader::poll(std::chrono::steady_clock::time_point deadli
             } catch (...) {
                 // A refused allocation: this frame gets no sprite.
             }
-            // Once the first frame is ready, a load that is not complete within
-            // the step's budget plays from it.
-            if (playable()) deadline = std::min(deadline, steady_clock::now() + kStepBudget);
-            if (steady_clock::now() >= deadline) return stillLoading();
+            // Once the first frame is ready, a load that is not complete plays
+            // from it with the frames decoded by then: nothing is on screen
+            // that waiting for more would leave showing.
+            if (playable())
+                deadline = std::min(deadline, steady_clock::now());
+            else if (steady_clock::now() >= deadline)
+                return stillLoading();
             break;
         }
     }
