@@ -59,6 +59,7 @@ struct BackgroundDecoder::Load {
     Load(const char* path, TableReady tableReady, BackgroundDecoder& owner)
         : path(path ? path : ""), tableReady(std::move(tableReady)), owner(owner) {}
     void read(int decoders);
+    bool awaitRoomForAJob(int decoders);
     bool dispatch(ScannedBlock& block);
     void decode(Job& job);
     bool finished() const { return readEnded && users == 0 && jobsOut == 0; }
@@ -103,7 +104,7 @@ void BackgroundDecoder::Load::read(int decoders) {
             tableRead = true;
         }
         ScannedBlock block;
-        while (decoders > 0 && !cancelled && scanner.nextBlock(block)) {
+        while (decoders > 0 && awaitRoomForAJob(decoders) && scanner.nextBlock(block)) {
             statuses[static_cast<std::size_t>(block.frame)] = block.status;
             if (block.status == FrameStatus::Ok) {
                 if (!dispatch(block)) break;
@@ -115,6 +116,15 @@ void BackgroundDecoder::Load::read(int decoders) {
     } catch (...) {
         // A refused allocation ends the reading; the frames read so far stay.
     }
+}
+
+// The reader reads a frame only when a decoder will soon be free for it: a
+// frame read earlier waits in memory, and the reading competes with the
+// first frame's decoding. False once the load is cancelled.
+bool BackgroundDecoder::Load::awaitRoomForAJob(int decoders) {
+    std::unique_lock<std::mutex> lock(owner.mutex_);
+    owner.readerWake_.wait(lock, [&] { return cancelled || jobs.size() < std::size_t(decoders); });
+    return !cancelled;
 }
 
 // A frame of known size goes out while it fits even if every frame still out
@@ -226,6 +236,7 @@ void BackgroundDecoder::decodePayloads() {
         Load::Job job = std::move(load.jobs.front());
         load.jobs.pop_front();
         ++load.users;
+        readerWake_.notify_one(); // room for the next job
         lock.unlock();
         load.decode(job);
         lock.lock();
