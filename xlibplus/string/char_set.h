@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 namespace xlibplus {
@@ -19,7 +18,7 @@ template <typename T> class xCharSet_T {
 
     // The members are the characters of `text` up to its terminating zero.
     explicit xCharSet_T(const T* text) {
-        std::memset(bits_, 0, sizeof bits_);
+        clearBits();
         for (; *text; ++text)
             add(*text);
     }
@@ -38,6 +37,14 @@ template <typename T> class xCharSet_T {
     std::uint32_t word(std::int32_t index) const { return bits_[index]; } // pre: index < wordCount
 
   private:
+    // Words already zero are not written: a set in static storage is zero
+    // before it is built, and the pages of a wide set's 64 KiB that are only
+    // read cost the process no memory.
+    void clearBits() {
+        for (std::uint32_t& word : bits_)
+            if (word != 0) word = 0;
+    }
+
     std::int32_t wordCount_ = kWordCount;
     std::uint32_t bits_[kWordCount];
 };
