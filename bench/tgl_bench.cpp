@@ -169,28 +169,19 @@ BENCHMARK(loadInBackground)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-void uncompressAndDecode(benchmark::State& state) {
+void uncompressAndDecode(benchmark::State& state, void (*all)(const Sample&)) {
     const Sample sample =
         makeSample(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
                    static_cast<int>(state.range(2)));
     for (auto _ : state)
-        uncompressAndDecodeAll(sample);
+        all(sample);
     std::remove(sample.path.c_str());
 }
-BENCHMARK(uncompressAndDecode)
+BENCHMARK_CAPTURE(uncompressAndDecode, library, uncompressAndDecodeAll)
     ->Args({60, 256, 256})
     ->Args({10, 800, 600})
     ->Unit(benchmark::kMillisecond);
-
-void zlibUncompressAndDecode(benchmark::State& state) {
-    const Sample sample =
-        makeSample(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-                   static_cast<int>(state.range(2)));
-    for (auto _ : state)
-        zlibUncompressAndDecodeAll(sample);
-    std::remove(sample.path.c_str());
-}
-BENCHMARK(zlibUncompressAndDecode)
+BENCHMARK_CAPTURE(uncompressAndDecode, zlib, zlibUncompressAndDecodeAll)
     ->Args({60, 256, 256})
     ->Args({10, 800, 600})
     ->Unit(benchmark::kMillisecond);
