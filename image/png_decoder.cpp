@@ -1,5 +1,6 @@
 #include "image/byte_reader.h"
 #include "image/decoders.h"
+#include "image/png_chunks.h"
 #include "image/png_layout.h"
 #include "image/png_rows.h"
 #include "image/stb_codecs.h"
@@ -100,6 +101,25 @@ std::vector<std::uint8_t> withStoredData(const std::uint8_t* data, std::size_t s
     return png;
 }
 
+// A palette image's PLTE with fewer entries than its samples can name gets
+// the rest as opaque black, as the row decoder shows them: stb_image would
+// read them from memory it never set. Empty where the PLTE is whole or one
+// stb refuses (no whole entries, or a tRNS longer than it).
+std::vector<std::uint8_t> withWholePalette(const std::uint8_t* data, std::size_t size,
+                                           const PngLayout& layout) {
+    std::vector<std::uint8_t> png;
+    const std::size_t entries = layout.paletteLength / 3;
+    if (ByteReader(data, size).u8(25) != 3 || entries == 0 || entries >= 256 ||
+        layout.paletteLength % 3 != 0 || layout.transparencyLength > entries)
+        return png;
+    std::vector<std::uint8_t> palette(layout.palette, layout.palette + layout.paletteLength);
+    palette.resize(256 * 3, 0);
+    png.assign(data, layout.palette - 8);
+    appendPngChunk(png, "PLTE", palette.data(), palette.size());
+    png.insert(png.end(), layout.palette + layout.paletteLength + 4, data + size);
+    return png;
+}
+
 } // namespace
 
 bool decodePng(const std::uint8_t* data, std::size_t size, const ImageHeader& header,
@@ -107,6 +127,13 @@ bool decodePng(const std::uint8_t* data, std::size_t size, const ImageHeader& he
     PngLayout layout;
     if (!readPngLayout(data, size, layout)) return false;
     if (decodePngRows(data, size, header, layout, out)) return true;
+    const std::vector<std::uint8_t> wholePalette = withWholePalette(data, size, layout);
+    if (!wholePalette.empty()) {
+        data = wholePalette.data();
+        size = wholePalette.size();
+        layout = PngLayout();
+        if (!readPngLayout(data, size, layout)) return false;
+    }
     const bool sixteenBit = ByteReader(data, size).u8(24) == 16;
     const std::vector<std::uint8_t> stored = withStoredData(data, size, layout);
     if (!stored.empty()) return stbDecode(stored.data(), stored.size(), header, sixteenBit, out);

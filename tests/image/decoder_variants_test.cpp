@@ -373,6 +373,23 @@ TEST(DecoderVariants, InfoNamesTheVariant) {
     }
 }
 
+// Whether the row decoder (8-bit, not interlaced) or stb_image decodes it.
+TEST(DecoderVariants, PaletteIndexesPastThePaletteShowOpaqueBlack) {
+    for (int depth : {2, 4, 8})
+        for (bool interlaced : {false, true}) {
+            std::vector<std::uint16_t> samples;
+            for (int i = 0; i < kW * kH; ++i)
+                samples.push_back(std::uint16_t(i % (1 << depth)));
+            const Bytes png =
+                variants::png(kW, kH, {3, depth, interlaced, {200, 10, 20}, {}}, samples);
+            imaging::DecodedImage out;
+            ASSERT_EQ(imaging::decodeImage(png.data(), png.size(), out), imaging::ImageStatus::Ok);
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                EXPECT_EQ(out.pixels[i], samples[i] == 0 ? 0xFFC80A14u : 0xFF000000u)
+                    << depth << "-bit " << interlaced << " pixel " << i;
+        }
+}
+
 TEST(DecoderVariants, DamagedPngsAreRefused) {
     const Bytes good =
         variants::png(2, 2, {6, 8, false, {}, {}}, std::vector<std::uint16_t>(16, 9));
