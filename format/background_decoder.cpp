@@ -24,6 +24,8 @@ namespace {
 // reader waits past it, so a file of many large frames does not pile up.
 constexpr std::uint64_t kHeldBytes = std::uint64_t{64} << 20;
 constexpr int kMostDecoders = 4;
+// Streams waiting for a decoder, in bytes, past one for each decoder.
+constexpr std::uint64_t kReadAhead = std::uint64_t{1} << 20;
 // On Linux, the nice value of the decoding threads: Windows' "below normal".
 constexpr int kDecoderNiceness = 10;
 
@@ -75,6 +77,7 @@ struct BackgroundDecoder::Load {
     std::atomic<bool> cancelled{false}; // also read between frames without the lock
 
     std::deque<Job> jobs;             // for the decoders
+    std::uint64_t waitingBytes = 0;   // of the jobs' streams
     std::deque<DecodedFrame> decoded; // for the caller
     // In both, and in the decoders' hands: a frame of known size counts its
     // decoded size from the start, so that large frames go out one at a time.
@@ -118,12 +121,15 @@ void BackgroundDecoder::Load::read(int decoders) {
     }
 }
 
-// The reader reads a frame only when a decoder will soon be free for it: a
-// frame read earlier waits in memory, and the reading competes with the
-// first frame's decoding. False once the load is cancelled.
+// The reader reads a frame only when a decoder will soon be free for it, or
+// while the frames waiting are small: a large frame read earlier waits in
+// memory, and the reading competes with the first frame's decoding. False
+// once the load is cancelled.
 bool BackgroundDecoder::Load::awaitRoomForAJob(int decoders) {
     std::unique_lock<std::mutex> lock(owner.mutex_);
-    owner.readerWake_.wait(lock, [&] { return cancelled || jobs.size() < std::size_t(decoders); });
+    owner.readerWake_.wait(lock, [&] {
+        return cancelled || jobs.size() < std::size_t(decoders) || waitingBytes < kReadAhead;
+    });
     return !cancelled;
 }
 
@@ -146,6 +152,7 @@ bool BackgroundDecoder::Load::dispatch(ScannedBlock& block) {
     job.block = std::move(block);
     heldBytes += job.held;
     ++jobsOut;
+    waitingBytes += job.block.payload.size();
     jobs.push_back(std::move(job));
     owner.decoderWake_.notify_one();
     return true;
@@ -235,6 +242,7 @@ void BackgroundDecoder::decodePayloads() {
         Load& load = *current_;
         Load::Job job = std::move(load.jobs.front());
         load.jobs.pop_front();
+        load.waitingBytes -= job.block.payload.size();
         ++load.users;
         readerWake_.notify_one(); // room for the next job
         lock.unlock();
