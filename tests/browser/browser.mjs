@@ -3,6 +3,7 @@
 // secure context, which localhost is.
 import { createServer } from 'node:http';
 import { createRequire } from 'node:module';
+import { rmSync } from 'node:fs';
 import { readFile } from 'node:fs/promises';
 import { extname, join, normalize } from 'node:path';
 
@@ -46,4 +47,11 @@ export async function inPage(browser, url, work, ...args) {
   } finally {
     await page.close();
   }
+}
+
+// Ends what a suite's `before` started, as far as it got, and removes its folder.
+export async function closeAll(browser, server, folder) {
+  await browser?.close();
+  server?.close();
+  rmSync(folder, { recursive: true, force: true });
 }

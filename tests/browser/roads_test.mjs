@@ -4,7 +4,7 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { copyFileSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { copyFileSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { deflateSync } from 'node:zlib';
@@ -13,7 +13,7 @@ if (!existsSync(join(process.env.TGL_NPM, 'node_modules/puppeteer-core')) || !ex
   console.log('Chromium or the npm packages are not installed (./test installs them); skipped');
   process.exit(0);
 }
-const { inPage, launch, serve } = await import('./browser.mjs');
+const { closeAll, inPage, launch, serve } = await import('./browser.mjs');
 
 const tgl = (...args) => execFileSync(process.env.TGL_TOOL, args, { stdio: ['ignore', 'pipe', 'ignore'] });
 const folder = mkdtempSync(join(tmpdir(), 'tgl-browser-'));
@@ -37,11 +37,7 @@ before(async () => {
   server = await serve(folder);
   browser = await launch();
 });
-after(async () => {
-  await browser?.close();
-  server?.close();
-  rmSync(folder, { recursive: true, force: true });
-});
+after(() => closeAll(browser, server, folder));
 
 const crcTable = Array.from({ length: 256 }, (_, n) => {
   for (let k = 0; k < 8; ++k) n = n & 1 ? 0xEDB88320 ^ (n >>> 1) : n >>> 1;

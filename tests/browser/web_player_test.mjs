@@ -6,7 +6,7 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { cpSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { cpSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { createDeflate } from 'node:zlib';
@@ -17,7 +17,7 @@ if (!existsSync(join(process.env.TGL_NPM, 'node_modules/puppeteer-core')) || !ex
   console.log('Chromium, the npm packages or the web build (scripts/build-web) are missing; skipped');
   process.exit(0);
 }
-const { launch, serve } = await import('./browser.mjs');
+const { closeAll, launch, serve } = await import('./browser.mjs');
 
 const tgl = (...args) => execFileSync(process.env.TGL_TOOL, args, { stdio: ['ignore', 'pipe', 'ignore'] });
 const folder = mkdtempSync(join(tmpdir(), 'tgl-web-'));
@@ -75,11 +75,7 @@ before(async () => {
   server = await serve(folder);
   browser = await launch();
 });
-after(async () => {
-  await browser?.close();
-  server?.close();
-  rmSync(folder, { recursive: true, force: true });
-});
+after(() => closeAll(browser, server, folder));
 
 // The page at `query`, once `ready` holds in it (or 10 s); its errors kept.
 async function openPage(query, ready) {
